@@ -1,0 +1,46 @@
+// The only way content is read: names such as "Bin\Common\Fonts\Cubes.fot"
+// resolve through patch sets, ".qma" archives and the disk below the program
+// folder. A second family, the direct files, reads and writes files by their
+// own path with no lookup.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// --- Module lifecycle ---------------------------------------------------
+// Scans the program folder for archives and patch sets once.
+void DataFileStart();
+// Closes every content file, memory copy and direct file.
+void DataFileStop();
+
+// --- Content files --------------------------------------------------------
+int32_t DataFileOpen(const std::string& name);  // id above 0, or 0
+int32_t DataFileRead(int32_t id, void* buffer, int32_t count);
+bool DataFileReadExact(int32_t id, void* buffer, int32_t count);
+std::string DataFileReadLine(int32_t id);
+bool DataFileSeek(int32_t id, int32_t position);
+int32_t DataFileTell(int32_t id);
+int32_t DataFileSize(int32_t id);
+bool DataFileEOF(int32_t id);
+void DataFileClose(int32_t id);
+void DataFileCloseAll();
+bool DataFileExists(const std::string& name);
+
+// --- Memory copies ----------------------------------------------------------
+bool DataFileCacheLoad(const std::string& name);
+void DataFileCacheFree(const std::string& name);
+
+// --- Library search ---------------------------------------------------------
+bool DataFileSearchPath(const std::string& fileName);
+
+// --- Direct files -----------------------------------------------------------
+int32_t DataFileDirectOpen(const std::string& path);
+int32_t DataFileDirectCreate(const std::string& path);
+bool DataFileDirectRead(int32_t id, void* buffer, int32_t count);
+bool DataFileDirectWrite(int32_t id, const void* buffer, int32_t count);
+bool DataFileDirectSeek(int32_t id, int32_t position);
+int32_t DataFileDirectTell(int32_t id);
+int32_t DataFileDirectSize(int32_t id);
+bool DataFileDirectEOF(int32_t id);
+void DataFileDirectClose(int32_t id);
+void DataFileDirectCloseAll();

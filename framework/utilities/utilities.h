@@ -1,0 +1,48 @@
+// Folders, product strings, command-line switches and small helpers shared by
+// several modules.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// --- Module lifecycle ---------------------------------------------------
+void UtilitiesStart();
+void UtilitiesStop();
+
+// --- Folders (all end in '\' or '/') -------------------------------------
+std::string UtilitiesProgramFolder();
+std::string UtilitiesUserDataFolder();
+std::string UtilitiesPicturesFolder();  // empty when there is none
+std::string UtilitiesFolderWithSlash(const std::string& folder);
+
+// --- Product strings ------------------------------------------------------
+std::string UtilitiesVersionString(const std::string& name);
+
+// --- Command-line switches ------------------------------------------------
+bool UtilitiesSwitchPresent(const std::string& name);
+int32_t UtilitiesSwitchValue(const std::string& name, int32_t defaultValue);
+
+// --- Text -----------------------------------------------------------------
+bool UtilitiesIsIntegerText(const std::string& text);
+bool UtilitiesIsPositiveIntegerText(const std::string& text);
+std::string UtilitiesMonthName(int month);
+std::string UtilitiesPadLeft(const std::string& text, char pad, size_t width);
+std::string UtilitiesUpperCase(const std::string& text);  // ASCII letters only
+
+// --- Numbers --------------------------------------------------------------
+int32_t UtilitiesClamp(int32_t value, int32_t bound1, int32_t bound2);
+uint32_t UtilitiesInterpolate(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e);
+uint32_t UtilitiesSwapRedBlue(uint32_t colour);
+
+// --- Lists ----------------------------------------------------------------
+bool UtilitiesStringInList(const std::string& text, const std::vector<std::string>& list);
+void UtilitiesSortStringsAscending(std::vector<std::string>& list);
+void UtilitiesSortStringsDescending(std::vector<std::string>& list);
+// Stable ascending sort by key.
+void UtilitiesSortPairsByKey(std::vector<std::pair<int32_t, void*>>& pairs);
+
+// --- Registry -------------------------------------------------------------
+// There is no registry here: the search finds nothing.
+std::string UtilitiesRegistryValueFind(const std::string& keyPath, const std::string& valueName);

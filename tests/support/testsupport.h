@@ -1,0 +1,40 @@
+// Helpers shared by the test programs: temporary folders and files, and a
+// headless platform with a manual clock posing as a program in a folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder below the system's temporary folder, removed with all its
+// contents when the object goes away. path() ends in '/'.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+  // Writes a file below the folder (creating its folders) and returns its path.
+  std::string write(const std::string& relative, const std::string& contents) const;
+  std::string read(const std::string& relative) const;
+  bool exists(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Starts the headless platform with the manual clock at 0, posing as the
+// program "<folder>/game" with the given parameters; stops it on destruction.
+class HeadlessPlatform {
+ public:
+  explicit HeadlessPlatform(const std::string& programFolder,
+                            const std::vector<std::string>& parameters = {});
+  ~HeadlessPlatform();
+  HeadlessPlatform(const HeadlessPlatform&) = delete;
+  HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
+};
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& contents);
+std::vector<std::string> SplitLines(const std::string& text);  // on CR LF or LF
