@@ -14,9 +14,6 @@
 
 namespace {
 
-using ::testing::Contains;
-using ::testing::StartsWith;
-
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 240;
 
