@@ -154,12 +154,21 @@ TEST_P(DataFileReadTest, EmptyContentIsAtItsEnd) {
   EXPECT_EQ(DataFileReadLine(id), "");
 }
 
+std::string SourceName(const ::testing::TestParamInfo<Source>& info) {
+  switch (info.param) {
+    case Source::Archive:
+      return "Archive";
+    case Source::Disk:
+      return "Disk";
+    case Source::MemoryCopy:
+      return "MemoryCopy";
+  }
+  return "";
+}
+
 INSTANTIATE_TEST_SUITE_P(Sources, DataFileReadTest,
                          ::testing::Values(Source::Archive, Source::Disk, Source::MemoryCopy),
-                         [](const ::testing::TestParamInfo<Source>& info) {
-                           const char* names[] = {"Archive", "Disk", "MemoryCopy"};
-                           return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         SourceName);
 
 // --- Archive entries ------------------------------------------------------------
 
