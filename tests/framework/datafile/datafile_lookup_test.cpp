@@ -55,6 +55,14 @@ TEST_F(DataFileLookupTest, ArchiveWhoseNameSortsFirstWinsRegardlessOfCase) {
   EXPECT_EQ(ReadAll("Bin\\only_b.txt"), "only B");
 }
 
+TEST_F(DataFileLookupTest, ArchiveNamesDifferingOnlyInCaseAreBothRead) {
+  WriteArchive("x.qma", {{"lower", "lower"}});
+  WriteArchive("X.qma", {{"upper", "upper"}});
+  Start();
+  EXPECT_EQ(ReadAll("lower"), "lower");
+  EXPECT_EQ(ReadAll("upper"), "upper");
+}
+
 TEST_F(DataFileLookupTest, ArchivesAddedAfterStartAreNotSeen) {
   Start();
   WriteArchive("late.qma", {{"Bin\\late.txt", "late"}});

@@ -91,17 +91,6 @@ TEST_P(DataFileReadTest, ReadsStopAtTheEndOfTheContent) {
   EXPECT_TRUE(DataFileReadExact(id, &byte, 0));
 }
 
-TEST_P(DataFileReadTest, ByteByByteReadsEndWithTheLastByte) {
-  const std::string content = Pattern(4100);
-  const int32_t id = OpenContent(content);
-  std::string got;
-  char byte = 0;
-  while (DataFileReadExact(id, &byte, 1)) {
-    got += byte;
-  }
-  EXPECT_EQ(got, content);
-}
-
 TEST_P(DataFileReadTest, EndOfFileOnlyOnceTheLastByteIsTaken) {
   const int32_t id = OpenContent(Pattern(10000));
   EXPECT_EQ(DataFileSize(id), 10000);
