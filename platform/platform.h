@@ -249,8 +249,9 @@ void PlatformSetEventHandler(PlatformEventHandler handler);
 // Delivers every waiting event to the handler and returns. PlatformAppActive
 // and PlatformAppMinimized already reflect an event when the handler gets it.
 // Activation, deactivation, minimise and restore are delivered only when they
-// change the window's state; one window has the focus at a time, so the
-// activation of another delivers the deactivation of the focused one first.
+// change the window's state. One window has the focus at a time: the
+// activation of another delivers the deactivation of the focused one first,
+// and while the focus moves between the program's windows it stays active.
 // Events for windows that no longer exist are dropped.
 void PlatformPumpMessages();
 // Queues an event for the next pump, after the system's own events. The

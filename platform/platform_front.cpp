@@ -151,23 +151,41 @@ void Deliver(const PlatformEvent& event) {
     return;  // the window has gone since the event was queued
   }
   if (event.type == PlatformEventType::WindowActivated && !record->focused) {
-    // One window has the focus at a time: the one that had it loses it first.
+    // One window has the focus at a time: the one that had it loses it first,
+    // while the program as a whole stays active.
     std::vector<PlatformWindow> losing;
     for (const auto& [window, other] : front.windows) {
       if (other.focused) {
         losing.push_back(window);
       }
     }
+    record->focused = true;
     for (PlatformWindow window : losing) {
       Deliver({.type = PlatformEventType::WindowDeactivated, .window = window});
     }
-    record = FindWindow(event.window);
-    if (record == nullptr) {
-      return;
+    if (FindWindow(event.window) != nullptr) {
+      CallHandler(event);
     }
+    return;
   }
   if (ApplyStateEvent(event, *record)) {
     CallHandler(event);
+  }
+}
+
+// The focus moving from one of the program's windows to another arrives as a
+// loss followed by a gain; the gain goes first, so that the program stays
+// active throughout, as it does when the focus moves inside it.
+void OrderFocusMoves(std::vector<PlatformEvent>& events) {
+  for (size_t i = 0; i + 1 < events.size(); ++i) {
+    const PlatformEvent& loss = events[i];
+    const PlatformEvent& gain = events[i + 1];
+    if (loss.type == PlatformEventType::WindowDeactivated &&
+        gain.type == PlatformEventType::WindowActivated && gain.window != loss.window &&
+        FindWindow(gain.window) != nullptr) {
+      std::swap(events[i], events[i + 1]);
+      ++i;
+    }
   }
 }
 
@@ -492,6 +510,7 @@ void PlatformPumpMessages() {
   // Events queued while these are handled wait for the next pump.
   events.insert(events.end(), front.queued.begin(), front.queued.end());
   front.queued.clear();
+  OrderFocusMoves(events);
   for (const PlatformEvent& event : events) {
     if (!front.backend) {
       return;  // the handler stopped the layer

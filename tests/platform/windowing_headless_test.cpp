@@ -336,6 +336,34 @@ TEST_F(HeadlessTest, ShownWindowsAreActivatedHiddenOnesAreNot) {
   EXPECT_FALSE(PlatformAppActive());
 }
 
+TEST_F(HeadlessTest, FocusMovingBetweenOwnWindowsKeepsTheProgramActive) {
+  const PlatformWindow first = Create();
+  const PlatformWindow second = Create(640, 480, true);
+  Pump();
+  std::vector<PlatformEvent> seen;
+  std::vector<bool> activeSeen;
+  PlatformSetEventHandler([&](const PlatformEvent& event) {
+    seen.push_back(event);
+    activeSeen.push_back(PlatformAppActive());
+  });
+  // As the system reports it: the loss first, then the gain.
+  PlatformHeadlessPostEvent(Event(PlatformEventType::WindowDeactivated, first));
+  PlatformHeadlessPostEvent(Event(PlatformEventType::WindowActivated, second));
+  PlatformPumpMessages();
+  ASSERT_EQ(TypesOf(seen),
+            (Types{PlatformEventType::WindowDeactivated, PlatformEventType::WindowActivated}));
+  EXPECT_EQ(seen[0].window, first);
+  EXPECT_EQ(seen[1].window, second);
+  EXPECT_EQ(activeSeen, (std::vector<bool>{true, true}));
+
+  // Leaving the program altogether does deactivate it.
+  seen.clear();
+  activeSeen.clear();
+  PlatformHeadlessPostEvent(Event(PlatformEventType::WindowDeactivated, second));
+  PlatformPumpMessages();
+  EXPECT_EQ(activeSeen, std::vector<bool>{false});
+}
+
 TEST_F(HeadlessTest, RaisingActivatesOnlyAnUnfocusedShownWindow) {
   const PlatformWindow window = Create();
   PlatformWindowRaise(window);
