@@ -139,8 +139,8 @@ bool StateSetSaveName(int32_t id, const std::string& name) {
   }
   const StateRecord* owner = StateFindBySaveName(name);
   if (owner != nullptr && owner != state) {
-    LogError("StateSetSaveName - Another state already has the name \"" +
-             UtilitiesUpperCase(name) + "\".");
+    LogError("StateSetSaveName - Another state already has the name \"" + UtilitiesUpperCase(name) +
+             "\".");
     return false;
   }
   state->saveName = UtilitiesUpperCase(name);

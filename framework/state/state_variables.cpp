@@ -1,4 +1,6 @@
 // Named, typed variables of the states and the conversions between their types.
+#include <utility>
+
 #include "framework/log/log.h"
 #include "framework/state/state_internal.h"
 #include "framework/utilities/utilities.h"
@@ -14,19 +16,19 @@ StateVariable* FindVariable(StateRecord& state, const std::string& upperName) {
   return nullptr;
 }
 
-// The variable of that name, appended when missing; nullptr without a state.
-// A variable may change its type, so the caller overwrites it whole.
-StateVariable* VariableToSet(int32_t id, const std::string& name) {
+// Stores the value under the upper-cased name, appending the variable when
+// missing; a variable may change its type. An id without a state stores nothing.
+void Store(int32_t id, const std::string& name, StateVariable value) {
   StateRecord* state = StateFind(id);
   if (state == nullptr) {
-    return nullptr;
+    return;
   }
-  const std::string upper = UtilitiesUpperCase(name);
-  if (StateVariable* variable = FindVariable(*state, upper)) {
-    return variable;
+  value.name = UtilitiesUpperCase(name);
+  if (StateVariable* variable = FindVariable(*state, value.name)) {
+    *variable = std::move(value);
+  } else {
+    state->variables.push_back(std::move(value));
   }
-  state->variables.push_back(StateVariable{upper});
-  return &state->variables.back();
 }
 
 }  // namespace
@@ -34,21 +36,24 @@ StateVariable* VariableToSet(int32_t id, const std::string& name) {
 // --- Setting --------------------------------------------------------------------
 
 void StateVariableSetBool(int32_t id, const std::string& name, bool value) {
-  if (StateVariable* variable = VariableToSet(id, name)) {
-    *variable = StateVariable{variable->name, kStateVariableBool, value};
-  }
+  StateVariable variable;
+  variable.type = kStateVariableBool;
+  variable.boolValue = value;
+  Store(id, name, std::move(variable));
 }
 
 void StateVariableSetInt(int32_t id, const std::string& name, int32_t value) {
-  if (StateVariable* variable = VariableToSet(id, name)) {
-    *variable = StateVariable{variable->name, kStateVariableInt, false, value};
-  }
+  StateVariable variable;
+  variable.type = kStateVariableInt;
+  variable.intValue = value;
+  Store(id, name, std::move(variable));
 }
 
 void StateVariableSetString(int32_t id, const std::string& name, const std::string& value) {
-  if (StateVariable* variable = VariableToSet(id, name)) {
-    *variable = StateVariable{variable->name, kStateVariableString, false, 0, value};
-  }
+  StateVariable variable;
+  variable.type = kStateVariableString;
+  variable.stringValue = value;
+  Store(id, name, std::move(variable));
 }
 
 // --- Reading and converting -------------------------------------------------------
