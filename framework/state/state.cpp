@@ -1,6 +1,7 @@
 // States, their handlers, switching and the per-state clocks.
-#include "framework/log/log.h"
 #include "framework/state/state_internal.h"
+
+#include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
 #include "platform/platform.h"
 

@@ -9,11 +9,12 @@
 //   "APP" int32 length, then whatever the application writes
 //
 // Integers are little-endian; lengths count the bytes after the length field.
+#include "framework/state/state_internal.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "framework/datafile/datafile.h"
-#include "framework/state/state_internal.h"
 
 namespace {
 

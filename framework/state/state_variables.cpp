@@ -1,8 +1,9 @@
 // Named, typed variables of the states and the conversions between their types.
+#include "framework/state/state_internal.h"
+
 #include <utility>
 
 #include "framework/log/log.h"
-#include "framework/state/state_internal.h"
 #include "framework/utilities/utilities.h"
 
 namespace {

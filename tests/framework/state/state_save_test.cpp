@@ -116,18 +116,21 @@ TEST_F(StateSaveTest, ASmallSaveHasExactlyTheseBytes) {
     writerFileName = fileName;
     DataFileDirectWrite(file, "xy", 2);
   }));
+  // Version 1; "STA" chunk of 45 bytes holding one record of 41 bytes: the
+  // name, three variables (bool B true, int N -2, string S "hi"); "APP" chunk.
   const std::string_view expected =
-      "\x01\x00\x00\x00"                      // format version
-      "STA\x2D\x00\x00\x00"                   // chunk of 45 bytes
-      "\x29\x00\x00\x00"                      // record of 41 bytes
-      "\x04\x00\x00\x00GAME\x03\x00\x00\x00"  // name, three variables
       "\x01\x00\x00\x00"
-      "B\x01\x01"  // bool true
+      "STA\x2D\x00\x00\x00"
+      "\x29\x00\x00\x00"
+      "\x04\x00\x00\x00GAME"
+      "\x03\x00\x00\x00"
       "\x01\x00\x00\x00"
-      "N\x02\xFE\xFF\xFF\xFF"  // int -2
+      "B\x01\x01"
+      "\x01\x00\x00\x00"
+      "N\x02\xFE\xFF\xFF\xFF"
       "\x01\x00\x00\x00"
       "S\x03\x02\x00\x00\x00"
-      "hi"  // string "hi"
+      "hi"
       "APP\x02\x00\x00\x00"
       "xy"sv;
   EXPECT_EQ(ReadWholeFile(path_), expected);
@@ -174,12 +177,15 @@ TEST_F(StateSaveTest, ARoundTripRestoresEveryNamedStateIntoAFreshRun) {
 
 TEST_F(StateSaveTest, RecordsOfUnknownNamesAreDroppedAndNamesIgnoreCase) {
   const Bytes lost = Bytes{}.String("lost").Int32(1).String("a").Byte(2).Int32(1);
+  const Bytes unnamed = Bytes{}.String("").Int32(1).String("c").Byte(2).Int32(1);
   const Bytes journal = Bytes{}.String("jOuRnAl").Int32(1).String("b").Byte(1).Byte(1);
   StateSetSaveName(kGame, "");
-  ASSERT_TRUE(Load(OneChunkFile("STA", Bytes{}.Counted(lost).Counted(journal))));
+  ASSERT_TRUE(Load(OneChunkFile("STA", Bytes{}.Counted(lost).Counted(unnamed).Counted(journal))));
   EXPECT_TRUE(StateVariableGetBool(kJournal, "B"));
   EXPECT_FALSE(Restored(kGame, "A"));
   EXPECT_FALSE(Restored(kMenu, "A"));
+  EXPECT_FALSE(Restored(kGame, "C"));
+  EXPECT_FALSE(Restored(kMenu, "C"));
 }
 
 TEST_F(StateSaveTest, UnknownChunksAreSkippedInAnyOrder) {
@@ -321,6 +327,23 @@ TEST_F(StateSaveTest, HugeOrWrongLengthsNeitherCrashNorAllocateNorReadPastTheirB
       EXPECT_EQ(readerData_, "xy") << damage.what;
     }
   }
+}
+
+TEST_F(StateSaveTest, TheVariablesOfAChunkEndWithTheChunk) {
+  // The record claims two variables and more bytes than its chunk holds; the
+  // next chunk's header and body happen to read as the variable S = "hi".
+  const Bytes record = Bytes{}.String("GAME").Int32(2).String("N").Byte(2).Int32(7);
+  const std::string file = Bytes{}
+                               .Int32(1)
+                               .Text("STA")
+                               .Counted(Bytes{}.Int32(2147483647).Text(record.data))
+                               .Text("\x01\x00\x00"sv)   // tag
+                               .Text("\x00S\x03\x02"sv)  // length, past the end
+                               .Text("\x00\x00\x00hi"sv)
+                               .data;
+  ASSERT_TRUE(Load(file));
+  EXPECT_EQ(StateVariableGetInt(kGame, "N"), 7);
+  EXPECT_FALSE(Restored(kGame, "S"));
 }
 
 }  // namespace
