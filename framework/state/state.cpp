@@ -1,6 +1,8 @@
 // States, their handlers, switching and the per-state clocks.
 #include "framework/state/state_internal.h"
 
+#include <utility>
+
 #include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
 #include "platform/platform.h"
@@ -46,12 +48,6 @@ uint32_t ClockValue(const StateRecord& state) {
     return state.elapsed;
   }
   return state.elapsed + PlatformTickCount() - state.startTick;
-}
-
-void Leave(StateRecord& state, int32_t next) {
-  if (state.exit) {
-    state.exit(next);
-  }
 }
 
 void FreezeClock(StateRecord& state) {
@@ -174,8 +170,8 @@ void StateSet(int32_t id) {
     return;
   }
   StateRecord* leaving = module.current;
-  if (leaving != nullptr) {
-    Leave(*leaving, id);
+  if (leaving != nullptr && leaving->exit) {
+    leaving->exit(id);
   }
   // An unknown id keeps the old state current, its exit handler having run;
   // its clock keeps running as if it had never been left.
