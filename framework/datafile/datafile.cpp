@@ -40,7 +40,7 @@ struct ContentFile {
   int32_t archive = -1;  // -1: disk file or memory copy
   int32_t position = 0;
   int32_t rawPosition = 0;  // archive offset of the next byte to fetch
-  int32_t size = 0;
+  int32_t size = 0;         // archive entry or memory copy; a disk file asks the disk
   int32_t startOffset = 0;
   int32_t copy = -1;  // memory copy index, -1 when none
   int fd = -1;        // disk file
@@ -75,14 +75,17 @@ State state;
 
 void FindArchives() {
   std::vector<std::string> upperNames;
-  std::unordered_map<std::string, std::string> diskNames;
+  // Names that differ only in case are different files on this system.
+  std::unordered_map<std::string, std::vector<std::string>> diskNames;
   for (const std::string& name : PlatformListFolder(state.programFolder, "*.qma")) {
     upperNames.push_back(UtilitiesUpperCase(name));
-    diskNames[upperNames.back()] = name;
+    diskNames[upperNames.back()].push_back(name);
   }
   UtilitiesSortStringsAscending(upperNames);
   for (const std::string& name : upperNames) {
-    state.archives.push_back(Archive{name, diskNames[name]});
+    std::vector<std::string>& listed = diskNames[name];
+    state.archives.push_back(Archive{name, listed.back()});
+    listed.pop_back();
   }
 }
 
@@ -189,7 +192,6 @@ bool OpenFromDisk(ContentFile& file, const std::string& resolved) {
   if (file.fd < 0) {
     return false;
   }
-  file.size = ClampToInt32(DiskSize(file.fd));
   if (state.logDiskFallback) {
     LogMessage("File \"" + resolved + "\" read from disk.");
   }

@@ -134,7 +134,9 @@ int List(const std::vector<std::string>& args) {
   if (!ReadDirectory(args[0], directory)) {
     return kFailure;
   }
-  std::cout << "version " << directory.version << ", " << directory.entries.size() << " entries\n";
+  const size_t count = directory.entries.size();
+  std::cout << "version " << directory.version << ", " << count
+            << (count == 1 ? " entry\n" : " entries\n");
   for (const DataFileArchiveEntry& entry : directory.entries) {
     std::cout << entry.size << "\t" << entry.name << "\n";
   }
