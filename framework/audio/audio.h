@@ -11,15 +11,14 @@
 #include <string>
 
 // --- Module lifecycle ---------------------------------------------------
-struct AudioDeviceOptions {
-  // Render through OpenAL Soft's loopback device (AudioLoopbackRender) instead
-  // of the default device; used by tests and benchmarks.
-  bool loopback = false;
-  int32_t loopbackRate = 44100;  // loopback output: mono 32-bit float at this rate
-};
-// Opens the device and context, reads the volume categories.
-void AudioStart(const AudioDeviceOptions& options = {});
+// Opens the default device and a context, reads the volume categories.
+void AudioStart();
+// The same over OpenAL Soft's loopback device, which renders only when asked
+// (AudioLoopbackRender): mono 32-bit float samples at `rate` Hz. For tests
+// and benchmarks.
+void AudioStartLoopback(int32_t rate);
 // Closes every sound, releases the context, saves the volume categories.
+// (AudioStop stops one sound.)
 void AudioShutdown();
 bool AudioAvailable();     // OpenAL was found and the device opened
 bool AudioOggAvailable();  // the Vorbis libraries were found

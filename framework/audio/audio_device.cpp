@@ -12,7 +12,7 @@ namespace audio_internal {
 
 namespace {
 
-Module module;
+Module state;
 
 // The libraries the module needs; the Linux names of the designed
 // "openal32.dll", "libogg.dll", "libvorbis.dll" and "libvorbisfile.dll".
@@ -25,13 +25,13 @@ bool OpenLoopbackDevice(int32_t rate) {
   }
   auto openDevice = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(
       alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
-  module.renderSamples =
+  state.renderSamples =
       reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
-  if (openDevice == nullptr || module.renderSamples == nullptr) {
+  if (openDevice == nullptr || state.renderSamples == nullptr) {
     return false;
   }
-  module.device = openDevice(nullptr);
-  if (module.device == nullptr) {
+  state.device = openDevice(nullptr);
+  if (state.device == nullptr) {
     return false;
   }
   const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
@@ -41,30 +41,30 @@ bool OpenLoopbackDevice(int32_t rate) {
                                ALC_FREQUENCY,
                                rate,
                                0};
-  module.context = alcCreateContext(module.device, attributes);
-  return module.context != nullptr;
+  state.context = alcCreateContext(state.device, attributes);
+  return state.context != nullptr;
 }
 
 bool OpenDefaultDevice() {
-  module.device = alcOpenDevice(nullptr);
-  if (module.device == nullptr) {
+  state.device = alcOpenDevice(nullptr);
+  if (state.device == nullptr) {
     return false;
   }
-  module.context = alcCreateContext(module.device, nullptr);
-  return module.context != nullptr;
+  state.context = alcCreateContext(state.device, nullptr);
+  return state.context != nullptr;
 }
 
 void CloseDevice() {
   alcMakeContextCurrent(nullptr);
-  if (module.context != nullptr) {
-    alcDestroyContext(module.context);
+  if (state.context != nullptr) {
+    alcDestroyContext(state.context);
   }
-  if (module.device != nullptr) {
-    alcCloseDevice(module.device);
+  if (state.device != nullptr) {
+    alcCloseDevice(state.device);
   }
-  module.context = nullptr;
-  module.device = nullptr;
-  module.renderSamples = nullptr;
+  state.context = nullptr;
+  state.device = nullptr;
+  state.renderSamples = nullptr;
 }
 
 bool OggLibrariesPresent() {
@@ -75,7 +75,7 @@ bool OggLibrariesPresent() {
 }  // namespace
 
 Module& Audio() {
-  return module;
+  return state;
 }
 
 std::string ErrorText(ALenum code) {
@@ -142,50 +142,61 @@ int32_t SourceStatus(ALuint source, const std::string& errorLead) {
 
 using namespace audio_internal;
 
-void AudioStart(const AudioDeviceOptions& options) {
-  module = Module{};
+namespace {
+
+void Start(bool loopback, int32_t rate) {
+  state = Module{};
   LogVersion("qmrAudio - Version 1.0");
   if (!DataFileSearchPath(kOpenALLibrary)) {
     LogError("OpenAL is not installed.  Audio playback is not possible.");
     return;
   }
-  const bool opened =
-      options.loopback ? OpenLoopbackDevice(options.loopbackRate) : OpenDefaultDevice();
-  if (!opened || !alcMakeContextCurrent(module.context)) {
+  const bool opened = loopback ? OpenLoopbackDevice(rate) : OpenDefaultDevice();
+  if (!opened || !alcMakeContextCurrent(state.context)) {
     LogError("AudioStart - Unable to open the audio device.  Audio playback is not possible.");
     CloseDevice();
     return;
   }
-  module.available = true;
-  module.writePCM = UtilitiesSwitchPresent("-writePCM");
+  state.available = true;
+  state.writePCM = UtilitiesSwitchPresent("-writePCM");
   alGetError();
-  module.oggAvailable = OggLibrariesPresent();
-  if (!module.oggAvailable) {
+  state.oggAvailable = OggLibrariesPresent();
+  if (!state.oggAvailable) {
     LogError("Ogg Vorbis is not installed.  Ogg Vorbis playback is not possible.");
   }
   ResetVolumes();
   AudioSettingsLoad();
 }
 
+}  // namespace
+
+void AudioStart() {
+  Start(false, 0);
+}
+
+void AudioStartLoopback(int32_t rate) {
+  Start(true, rate);
+}
+
 void AudioShutdown() {
-  if (module.available) {
+  if (state.available) {
     AudioCloseAll();
     CloseDevice();
     AudioSettingsSave();
   }
-  module = Module{};
+  state = Module{};
 }
 
 bool AudioAvailable() {
-  return module.available;
+  return state.available;
 }
 
 bool AudioOggAvailable() {
-  return module.available && module.oggAvailable;
+  return state.available && state.oggAvailable;
 }
 
 void AudioLoopbackRender(float* samples, int32_t frames) {
-  if (module.renderSamples != nullptr && frames > 0) {
-    module.renderSamples(module.device, samples, frames);
+  if (state.renderSamples != nullptr && frames > 0) {
+    state.renderSamples(state.device, samples, frames);
   }
 }
