@@ -207,6 +207,27 @@ TEST_F(StreamTest, DurationsComeFromTheLastOggPageAndTheWavByteRate) {
   EXPECT_TRUE(LoggedError("AudioOggGetMS - Unable to open file \"missing.ogg\"."));
 }
 
+// --- Trace and version lines -----------------------------------------------------------------
+
+TEST_F(StreamTest, TraceLinesDescribeEachOpenedFile) {
+  Write("mono.ogg", OggFile(kTone, kRate));
+  WavFormat stereo;
+  stereo.channels = 2;
+  stereo.rate = 22050;
+  Write("stereo.wav", RiffFile({FormatChunk(stereo), WavChunk("data", SampleBytes(kTone))}));
+  Start({"-trace", "-ver"});
+  Play(AudioOpen("mono.ogg", kAudioKindMusic, 0, 1), 100);
+  AudioOpen("stereo.wav", kAudioKindSound, 0, 1);
+  const std::string log = Log();
+  for (const char* line :
+       {"    qmrAudio - Version 1.0", "AudioOggOpen - Ogg Vorbis Channels: Mono",
+        "AudioOggOpen - Ogg Vorbis Frequency: 44100Hz", "AudioWavOpen - Wave Channels: Stereo",
+        "AudioWavOpen - Wave Frequency: 22050Hz", "AudioPlay - Begin", "AudioPlay - End",
+        "AudioOggBufferData - Decoded 16000 bytes."}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+}
+
 // --- PCM dump --------------------------------------------------------------------------------
 
 TEST_F(StreamTest, WritePcmDumpsWhatTheDecoderDelivered) {
