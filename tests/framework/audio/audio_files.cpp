@@ -142,23 +142,3 @@ std::string OggFile(const std::vector<int16_t>& samples, int32_t rate, int32_t c
   vorbis_info_clear(&info);
   return out;
 }
-
-std::string QmaArchive(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string directory = "QMARC";
-  PutLE(directory, 1, 2);
-  PutLE(directory, entries.size(), 4);
-  size_t offset = directory.size();
-  for (const auto& [name, contents] : entries) {
-    offset += 1 + 4 + 4 + 2 + name.size();
-  }
-  std::string data;
-  for (const auto& [name, contents] : entries) {
-    PutLE(directory, 10, 1);
-    PutLE(directory, offset + data.size(), 4);
-    PutLE(directory, contents.size(), 4);
-    PutLE(directory, name.size(), 2);
-    directory += name;
-    data += contents;
-  }
-  return directory + data;
-}

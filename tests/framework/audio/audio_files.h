@@ -1,10 +1,9 @@
 // Sound files made by the audio tests and benchmarks: tones, WAV images built
-// chunk by chunk, Ogg Vorbis encoded with libvorbisenc, and .qma archives.
+// chunk by chunk, and Ogg Vorbis encoded with libvorbisenc.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 // amplitude x cos(2 pi frequency n / rate + phase), in 16-bit samples.
@@ -35,7 +34,3 @@ std::string WavFile(const std::vector<int16_t>& samples, uint32_t rate);
 // Interleaved samples of `channels` channels, VBR at `quality` (-0.1 to 1).
 std::string OggFile(const std::vector<int16_t>& samples, int32_t rate, int32_t channels = 1,
                     float quality = 0.4f);
-
-// --- Archives -----------------------------------------------------------------
-// A version 1 ".qma" holding the (name, contents) entries in order.
-std::string QmaArchive(const std::vector<std::pair<std::string, std::string>>& entries);

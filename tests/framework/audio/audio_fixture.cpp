@@ -10,6 +10,7 @@
 #include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
 #include "platform/platform.h"
+#include "tools/qmapack/qmawriter.h"
 
 void AudioTest::TearDown() {
   Stop();
@@ -42,6 +43,14 @@ void AudioTest::Write(const std::string& name, const std::string& contents) {
   std::string relative = name;
   std::replace(relative.begin(), relative.end(), '\\', '/');
   folder_.write(relative, contents);
+}
+
+void AudioTest::WriteArchive(const std::string& archive, const std::string& entry,
+                             const std::string& contents) {
+  QmaWriter writer;
+  QmaWriterAddMemory(writer, entry, contents);
+  std::string error;
+  ASSERT_TRUE(QmaWriterSave(writer, folder_.path() + archive, error)) << error;
 }
 
 std::vector<float> AudioTest::Render(int32_t count) {

@@ -23,6 +23,9 @@ class AudioTest : public ::testing::Test {
   void Stop();
   // Writes a file below the program folder ('\' separates folders).
   void Write(const std::string& name, const std::string& contents);
+  // Writes a ".qma" archive holding one entry.
+  void WriteArchive(const std::string& archive, const std::string& entry,
+                    const std::string& contents);
   // Renders `count` samples frame by frame: AudioUpdate, then up to one
   // frame of samples, then 16 ms on the manual clock.
   std::vector<float> Render(int32_t count);

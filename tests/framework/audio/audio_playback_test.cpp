@@ -240,8 +240,7 @@ TEST_F(AudioTest, VolumesAreClampedAndSavedAsWholePercentages) {
 // --- Content files ---------------------------------------------------------------
 
 TEST_F(AudioTest, AnOggInsideAnArchivePlays) {
-  Write("Sounds.qma",
-        QmaArchive({{"Bin\\Sounds\\Tone.ogg", OggFile(Tone(440, kRate, kRate, 0.5), kRate)}}));
+  WriteArchive("Sounds.qma", "Bin\\Sounds\\Tone.ogg", OggFile(Tone(440, kRate, kRate, 0.5), kRate));
   Start();
   const int32_t id = AudioOpen("bin\\sounds\\tone.ogg", kAudioKindMusic, 0, 1);
   ASSERT_GT(id, 0);
@@ -254,8 +253,7 @@ TEST_F(AudioTest, AnOggInsideAnArchivePlays) {
 }
 
 TEST_F(AudioTest, APatchSetOverridesTheArchivedSound) {
-  Write("Sounds.qma",
-        QmaArchive({{"Bin\\Sounds\\Tone.ogg", OggFile(Tone(440, kRate, kRate, 0.5), kRate)}}));
+  WriteArchive("Sounds.qma", "Bin\\Sounds\\Tone.ogg", OggFile(Tone(440, kRate, kRate, 0.5), kRate));
   Write("Patch000001\\Bin\\Sounds\\Tone.ogg", OggFile(Tone(660, kRate, kRate, 0.5), kRate));
   Start();
   const int32_t id = AudioOpen("Bin\\Sounds\\Tone.ogg", kAudioKindMusic, 0, 1);
