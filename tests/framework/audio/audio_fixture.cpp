@@ -16,15 +16,19 @@ void AudioTest::TearDown() {
   Stop();
 }
 
-void AudioTest::Start(std::vector<std::string> switches) {
+void AudioTest::Start(std::vector<std::string> switches, bool loopback) {
   switches.insert(switches.begin(), "-userdatainapp");
   platform_ = std::make_unique<HeadlessPlatform>(folder_.path(), switches);
   DataFileStart();
   LogStart();
   UtilitiesStart();
   IniStart();
-  AudioStartLoopback(kRate);
-  ASSERT_TRUE(AudioAvailable());
+  if (loopback) {
+    AudioStartLoopback(kRate);
+    ASSERT_TRUE(AudioAvailable());
+  } else {
+    AudioStart();
+  }
 }
 
 void AudioTest::Stop() {

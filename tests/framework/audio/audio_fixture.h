@@ -17,9 +17,10 @@ constexpr int32_t kFrameSamples = 735;  // one frame at 60 frames per second
 class AudioTest : public ::testing::Test {
  protected:
   void TearDown() override;
-  // Starts data files, log, utilities, settings and audio with
-  // "-userdatainapp" and the given switches; files written before are seen.
-  void Start(std::vector<std::string> switches = {});
+  // Starts data files, log, utilities, settings and audio (on the loopback
+  // device, or else the default device) with "-userdatainapp" and the given
+  // switches; files written before are seen.
+  void Start(std::vector<std::string> switches = {}, bool loopback = true);
   void Stop();
   // Writes a file below the program folder ('\' separates folders).
   void Write(const std::string& name, const std::string& contents);

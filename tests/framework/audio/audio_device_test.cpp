@@ -1,6 +1,7 @@
-// Emitter stealing under a source limit of three: OpenAL Soft reads the limit
-// from its configuration file, once per process, so these tests run in a
-// program of their own.
+// Tests that need OpenAL Soft configured for the whole process, which it
+// reads once, before the first device opens: a limit of three sources for
+// emitter stealing, and no playback backend, so that only the loopback device
+// opens and the default device fails.
 #include <cstdlib>
 
 #include "framework/audio/audio.h"
@@ -10,12 +11,42 @@
 
 namespace {
 
+void ConfigureOpenAL() {
+  static TempFolder config;
+  setenv("ALSOFT_CONF", config.write("alsoft.conf", "[general]\nsources = 3\n").c_str(), 1);
+  setenv("ALSOFT_DRIVERS", "none", 1);
+}
+
+// --- Without a device ------------------------------------------------------------
+
+class NoDeviceTest : public AudioTest {
+ protected:
+  static void SetUpTestSuite() { ConfigureOpenAL(); }
+};
+
+TEST_F(NoDeviceTest, WithoutADeviceTheModuleIsInert) {
+  Write("tone.wav", WavFile(Tone(440, kRate, kRate, 0.5), kRate));
+  Start({}, false);
+  EXPECT_FALSE(AudioAvailable());
+  EXPECT_TRUE(LoggedError(
+      "AudioStart - Unable to open the audio device.  Audio playback is not possible."));
+  EXPECT_EQ(AudioOpen("tone.wav", kAudioKindSound, 0, 1), -1);
+  AudioPlay(1);
+  AudioUpdate();
+  EXPECT_EQ(AudioGetStatus(1), kAudioStatusStopped);
+  AudioVolumeSetMusic(0.5);
+  EXPECT_EQ(AudioVolumeGetMusic(), 0.0);
+  EXPECT_EQ(AudioFileGetMS("tone.wav"), 0);
+  Stop();
+  // Nothing to save without a device.
+  EXPECT_FALSE(folder_.exists("settings.ini"));
+}
+
+// --- Emitter stealing under a limit of three sources -----------------------------
+
 class StealTest : public AudioTest {
  protected:
-  static void SetUpTestSuite() {
-    static TempFolder config;
-    setenv("ALSOFT_CONF", config.write("alsoft.conf", "[general]\nsources = 3\n").c_str(), 1);
-  }
+  static void SetUpTestSuite() { ConfigureOpenAL(); }
   void SetUp() override { Start(); }
 
   // Opens a two-second tone of its own frequency and plays it 100 ms after
