@@ -20,8 +20,7 @@ void AudioStartLoopback(int32_t rate);
 // Closes every sound, releases the context, saves the volume categories.
 // (AudioStop stops one sound.)
 void AudioShutdown();
-bool AudioAvailable();     // OpenAL was found and the device opened
-bool AudioOggAvailable();  // the Vorbis libraries were found
+bool AudioAvailable();  // OpenAL was found and the device opened
 // Loopback device only: mixes the next `frames` mono samples into `samples`.
 void AudioLoopbackRender(float* samples, int32_t frames);
 

@@ -191,10 +191,6 @@ bool AudioAvailable() {
   return state.available;
 }
 
-bool AudioOggAvailable() {
-  return state.available && state.oggAvailable;
-}
-
 void AudioLoopbackRender(float* samples, int32_t frames) {
   if (state.renderSamples != nullptr && frames > 0) {
     state.renderSamples(state.device, samples, frames);

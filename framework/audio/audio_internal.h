@@ -43,7 +43,6 @@ struct Sound {
   int32_t rating = 0;
   bool loop = false;
   bool ended = true;  // the stream delivered its last data; no refills
-  int32_t queued = 0;
   ALuint buffers[kBufferCount] = {};
   ALenum format = 0;
   int32_t rate = 0;

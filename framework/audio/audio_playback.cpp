@@ -81,7 +81,6 @@ void QueueFromStart(int32_t index, ALuint source) {
   while (count < kBufferCount && !sound.ended && FillBuffer(index, sound.buffers[count])) {
     count++;
   }
-  sound.queued = count;
   if (count == 0) {
     return;
   }
@@ -204,7 +203,6 @@ void AudioStop(int32_t id) {
   }
   TraceScope trace("AudioStop - ");
   StopEmitter(emitter);
-  Audio().sounds[Audio().emitters[emitter].sound].queued = 0;
 }
 
 void AudioPause(int32_t id) {
