@@ -194,9 +194,8 @@ void OrderFocusMoves(std::vector<PlatformEvent>& events) {
 // --- Start and stop ---
 
 bool PlatformStart(PlatformBackend backend) {
-  if (front.backend) {
-    PlatformStop();
-  }
+  // A start while started replaces the backend; the process side stays.
+  front.backend.reset();
   ResetFront();
   front.shownBoxes.clear();
   PlatformClockReset();

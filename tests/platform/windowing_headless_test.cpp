@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -531,6 +532,17 @@ TEST_F(HeadlessTest, StoppingForgetsWindowsAndHandler) {
   Create();
   PlatformPumpMessages();
   EXPECT_EQ(delivered, 0);
+}
+
+TEST_F(HeadlessTest, StartingWhileStartedRenewsWindowsButKeepsTheProcess) {
+  PlatformSetParameters({"-trace"});
+  PlatformHeadlessSetMonitors({Monitor(0, 800, 600, true), Monitor(800, 800, 600, false)});
+  const PlatformWindow window = Create();
+  ASSERT_TRUE(PlatformStart(PlatformBackend::Headless));
+  EXPECT_FALSE(PlatformWindowExists(window));
+  EXPECT_EQ(PlatformMonitorCount(), 1);
+  EXPECT_EQ(PlatformParameters(), std::vector<std::string>{"-trace"});
+  EXPECT_TRUE(Pump().empty());  // the old window's activation went with it
 }
 
 TEST_F(HeadlessTest, OpenGLFailsCleanly) {
