@@ -161,12 +161,12 @@ using PlatformWindow = uint32_t;
 struct PlatformWindowParams {
   std::string title;
   int32_t x = 0, y = 0, width = 0, height = 0;  // client area
-  bool centred = false;     // centre on the monitor instead of x, y
-  int monitor = 0;          // monitor for centring
-  bool borderless = false;  // no caption or frame
-  bool opengl = false;      // can carry an OpenGL context
-  bool hidden = false;      // created without showing
-  bool draggableBody = false;  // dragging anywhere in the window moves it
+  bool centred = false;                         // centre on the monitor instead of x, y
+  int monitor = 0;                              // monitor for centring
+  bool borderless = false;                      // no caption or frame
+  bool opengl = false;                          // can carry an OpenGL context
+  bool hidden = false;                          // created without showing
+  bool draggableBody = false;                   // dragging anywhere in the window moves it
 };
 
 PlatformWindow PlatformWindowCreate(const PlatformWindowParams& params);

@@ -11,9 +11,9 @@ void LogStart();
 void LogStop();
 
 // --- Lines ----------------------------------------------------------------
-void LogMessage(const std::string& line);  // header first if not yet written
-void LogError(const std::string& message);  // "Error: " + message
-void LogTrace(const std::string& line);     // only with "-trace"
+void LogMessage(const std::string& line);       // header first if not yet written
+void LogError(const std::string& message);      // "Error: " + message
+void LogTrace(const std::string& line);         // only with "-trace"
 void LogTraceBegin(const std::string& prefix);  // prefix + "Begin", then indent
 void LogTraceEnd(const std::string& prefix);    // unindent, then prefix + "End"
 void LogVersion(const std::string& line);       // only with "-ver"

@@ -27,6 +27,8 @@ int32_t UtilitiesSwitchValue(const std::string& name, int32_t defaultValue);
 // --- Text -----------------------------------------------------------------
 bool UtilitiesIsIntegerText(const std::string& text);
 bool UtilitiesIsPositiveIntegerText(const std::string& text);
+// Converts integer text; false when it is not integer text or does not fit.
+bool UtilitiesParseInteger(const std::string& text, int32_t& value);
 std::string UtilitiesMonthName(int month);
 std::string UtilitiesPadLeft(const std::string& text, char pad, size_t width);
 std::string UtilitiesUpperCase(const std::string& text);  // ASCII letters only

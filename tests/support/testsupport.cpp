@@ -34,7 +34,9 @@ std::string TempFolder::read(const std::string& relative) const {
   return ReadWholeFile(path_ + relative);
 }
 
-bool TempFolder::exists(const std::string& relative) const { return fs::exists(path_ + relative); }
+bool TempFolder::exists(const std::string& relative) const {
+  return fs::exists(path_ + relative);
+}
 
 HeadlessPlatform::HeadlessPlatform(const std::string& programFolder,
                                    const std::vector<std::string>& parameters) {
@@ -45,7 +47,9 @@ HeadlessPlatform::HeadlessPlatform(const std::string& programFolder,
   PlatformClockSet(0);
 }
 
-HeadlessPlatform::~HeadlessPlatform() { PlatformStop(); }
+HeadlessPlatform::~HeadlessPlatform() {
+  PlatformStop();
+}
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -64,13 +68,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
   std::string line;
   for (char c : text) {
     if (c == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && line.back() == '\r')
+        line.pop_back();
       lines.push_back(line);
       line.clear();
     } else {
       line += c;
     }
   }
-  if (!line.empty()) lines.push_back(line);
+  if (!line.empty())
+    lines.push_back(line);
   return lines;
 }

@@ -1,0 +1,15 @@
+// The game's side of the process lifecycle: choosing the display, setting up,
+// one frame per pass of the shell's loop, close requests and shutdown.
+#pragma once
+
+// --- Module lifecycle ---------------------------------------------------
+void GameStart();
+void GameStop();
+
+// --- Calls from the shell -------------------------------------------------
+bool GameInitDisplay();  // false: no usable display; the process ends
+bool GameInit();         // tables, configuration, states; always true
+bool GameFrame();        // false: stop the loop
+bool GameQuit();         // true: quit now
+void GameShutdown();
+void GameMinimize();  // the application lost the focus

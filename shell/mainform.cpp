@@ -1,0 +1,314 @@
+#include <cstdio>
+
+#include "framework/datafile/datafile.h"
+#include "framework/graphics/graphics.h"
+#include "framework/log/log.h"
+#include "framework/utilities/utilities.h"
+#include "game/game.h"
+#include "platform/product.h"
+#include "shell/modules.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int32_t kSplashWidth = 420;
+constexpr int32_t kSplashHeight = 153;
+constexpr uint32_t kTimerInterval = 1000;
+constexpr uint32_t kKeepAwakeInterval = 10000;
+
+// The libraries the game cannot draw without.
+constexpr const char* kOpenGLLibraries[] = {"libGL.so.1", "libGLU.so.1"};
+
+TmainForm mainForm;
+
+}  // namespace
+
+TmainForm& MainForm() {
+  return mainForm;
+}
+
+// --- Window events -----------------------------------------------------------
+
+void TmainForm::MainFormCreate() {
+  *this = TmainForm{};
+  title_ = QMR_APPLICATION_TITLE;
+  PlatformWindowParams params;
+  params.title = title_;
+  params.width = kSplashWidth;
+  params.height = kSplashHeight;
+  params.centred = true;
+  params.borderless = true;
+  params.draggableBody = true;  // dragging the picture moves the window
+  splash_ = PlatformWindowCreate(params);
+  title_ = PlatformWindowTitle(splash_).empty() ? title_ : PlatformWindowTitle(splash_);
+
+  programFolder_ = UtilitiesProgramFolder();
+  PlatformSetCurrentFolder(programFolder_);  // a failure of this attempt is ignored
+  if (!PlatformSetCurrentFolder(programFolder_)) {
+    LogError("Unable to set game directory \"" + programFolder_ + "\" as current directory.");
+  }
+  MainInterfaceDrawRegions();
+  constrainPointer_ = !UtilitiesSwitchPresent("-noconstrain");
+  windowsPointer_ = UtilitiesSwitchPresent("-winmouse");
+  PlatformWindowShow(splash_);
+  PlatformWindowRaise(splash_);
+}
+
+void TmainForm::FormActivate() {
+  if (!firstActivation_) {
+    return;
+  }
+  firstActivation_ = false;
+  timerEnabled_ = true;
+  timerDue_ = PlatformTickCount() + kTimerInterval;
+}
+
+void TmainForm::Timer1Timer() {
+  timerEnabled_ = false;
+  MainGameStart();
+}
+
+void TmainForm::RunTimer() {
+  if (timerEnabled_ && static_cast<int32_t>(PlatformTickCount() - timerDue_) >= 0) {
+    Timer1Timer();
+  }
+}
+
+void TmainForm::MainFormClose() {
+  // While the loop runs, every close request (the first and any later one)
+  // only asks the loop to end, so the window never goes away under it.
+  if (running_) {
+    closeRequested_ = true;
+    return;
+  }
+  CloseSplash();
+}
+
+void TmainForm::CloseSplash() {
+  if (splash_ != 0) {
+    PlatformWindowDestroy(splash_);
+    splash_ = 0;
+  }
+  closed_ = true;
+}
+
+// --- Start-up, loop and shutdown ---------------------------------------------------
+
+void TmainForm::MainGameStart() {
+  if (!StartupChecks()) {
+    CloseSplash();
+    return;
+  }
+  RunFrameLoop();
+  Shutdown();
+}
+
+bool TmainForm::StartupChecks() {
+  for (const char* library : kOpenGLLibraries) {
+    if (!DataFileSearchPath(library)) {
+      PlatformMessageBox(title_,
+                         "OpenGL is not currently installed on your system.  " + title_ +
+                             " requires OpenGL to display graphics.",
+                         PlatformBoxKind::Information);
+      return false;
+    }
+  }
+  if (!GraphicsAccelerationTest(splash_)) {
+    const std::string question =
+        "Your system does not have hardware acceleration for OpenGL.  " + title_ +
+        " can be run but at reduced performance levels.\r\n\r\nYou may be able to correct "
+        "this by updating your video drivers from your vendor's website.\r\n\r\nWould you like "
+        "to run " +
+        title_ + " anyway?";
+    if (PlatformMessageBox(title_, question, PlatformBoxKind::YesNo) == PlatformBoxAnswer::No) {
+      return false;
+    }
+  }
+  if (closed_ || !GameInitDisplay()) {
+    return false;
+  }
+  MainFormProcessMessages();
+  if (closed_ || !GameInit()) {
+    return false;
+  }
+  running_ = true;
+  MainFormProcessMessages();
+  closeRequested_ = closeRequested_ || closed_;
+  quit_ = false;
+  MainMouseConstrain(true);
+  return true;
+}
+
+void TmainForm::RunFrameLoop() {
+  while (!quit_) {
+    if (PlatformAppMinimized()) {
+      MainAppPause();
+    } else {
+      if (PlatformAppActive()) {
+        MainAppResume();
+        MainKeepAwake();
+      } else {
+        MainAppPause();
+      }
+      if (closeRequested_) {
+        closeRequested_ = false;
+        quit_ = GameQuit();
+      } else {
+        quit_ = !GameFrame();
+      }
+    }
+    MainFormProcessMessages();
+  }
+}
+
+void TmainForm::Shutdown() {
+  GameShutdown();
+  if (fatalError_) {
+    PlatformMessageBox(title_,
+                       "A fatal error has occurred.  Please consult the file " + LogGetFileName() +
+                           " for details.",
+                       PlatformBoxKind::Information);
+  }
+  running_ = false;
+  CloseSplash();
+}
+
+void TmainForm::MainAppPause() {
+  if (!running_ || paused_) {
+    return;
+  }
+  MainDisplayShowMouse(true);
+  MainMouseConstrain(false);
+  paused_ = true;
+}
+
+void TmainForm::MainAppResume() {
+  if (!running_ || !paused_) {
+    return;
+  }
+  MainDisplayShowMouse(false);
+  MainMouseConstrain(true);
+  paused_ = false;
+}
+
+void TmainForm::MainKeepAwake() {
+  if (!PlatformAppActive()) {
+    return;
+  }
+  const uint32_t now = PlatformTickCount();
+  if (now - lastKeepAwake_ > kKeepAwakeInterval) {
+    PlatformKeepAwake();
+    lastKeepAwake_ = now;
+  }
+}
+
+void TmainForm::MainMouseConstrain(bool) {}
+
+void TmainForm::MainDisplayShowMouse(bool) {}
+
+// --- Application hooks -----------------------------------------------------------------
+
+void TmainForm::MainAppDeactivate() {
+  if (running_ && GraphicsIsFullscreen()) {
+    GameMinimize();
+  }
+}
+
+void TmainForm::MainAppRestore() {
+  if (running_ && GraphicsIsFullscreen()) {
+    GraphicsDisplayChanged();
+  }
+}
+
+void TmainForm::MainOnDisplayChange() {
+  if (running_) {
+    GraphicsDisplayChanged();
+  }
+}
+
+void TmainForm::MainAppAskToClose() {
+  if (PlatformAppMinimized()) {
+    PlatformAppRestore();
+  }
+  closeRequested_ = true;
+}
+
+// --- Queries and helpers for the game ---------------------------------------------------
+
+int TmainForm::MainGetPrimaryMonitorId() const {
+  for (int monitor = 0; monitor < PlatformMonitorCount(); ++monitor) {
+    if (PlatformMonitorIsPrimary(monitor)) {
+      return monitor;
+    }
+  }
+  return 0;
+}
+
+void TmainForm::MainDisplayGetDimensions(int32_t, int32_t& width, int32_t& height) const {
+  width = 1;
+  height = 1;
+}
+
+void TmainForm::MainInterfaceDrawRegions() {
+  PlatformWindowSetClientSize(splash_, kSplashWidth, kSplashHeight);
+  PlatformWindowSetPicture(splash_, kSplashWidth, kSplashHeight, SplashPicture());
+}
+
+void TmainForm::MainFormProcessMessages() {
+  PlatformPumpMessages();
+}
+
+void TmainForm::MainThreadMinimize() {
+  PlatformAppMinimize();
+}
+
+// --- Process ---------------------------------------------------------------------------------
+
+void TmainForm::DispatchEvent(const PlatformEvent& event) {
+  switch (event.type) {
+    case PlatformEventType::WindowActivated:
+      if (event.window == splash_) {
+        FormActivate();
+      }
+      break;
+    case PlatformEventType::WindowDeactivated:
+      if (!PlatformAppActive()) {
+        MainAppDeactivate();
+      }
+      break;
+    case PlatformEventType::WindowRestored:
+      MainAppRestore();
+      break;
+    case PlatformEventType::DisplayChanged:
+      MainOnDisplayChange();
+      break;
+    case PlatformEventType::WindowCloseRequest:
+    case PlatformEventType::QuitRequest:
+      MainFormClose();
+      break;
+    default:
+      break;
+  }
+}
+
+int ShellRun(int argc, const char* const* argv) {
+  PlatformSetCommandLine(argc, argv);
+  if (!PlatformStart(PlatformBackend::Sdl)) {
+    std::fprintf(stderr, "%s: %s\n", QMR_APPLICATION_TITLE, PlatformLastErrorText().c_str());
+    return 1;
+  }
+  ModulesStart();
+  TmainForm& form = MainForm();
+  PlatformSetEventHandler([&form](const PlatformEvent& event) { form.DispatchEvent(event); });
+  form.MainFormCreate();
+  while (!form.Closed()) {
+    form.MainFormProcessMessages();
+    form.RunTimer();
+    PlatformSleep(5);
+  }
+  const int status = form.EndedInFatalError() ? 1 : 0;
+  PlatformSetEventHandler({});
+  ModulesStop();
+  PlatformStop();
+  return status;
+}

@@ -1,0 +1,38 @@
+#include "shell/modules.h"
+
+#include <iterator>
+
+#include "framework/datafile/datafile.h"
+#include "framework/graphics/graphics.h"
+#include "framework/ini/ini.h"
+#include "framework/log/log.h"
+#include "framework/utilities/utilities.h"
+#include "game/game.h"
+
+namespace {
+
+struct Module {
+  void (*start)();
+  void (*stop)();
+};
+
+// Start order; the data-file module comes first, so its version line, logged
+// before the log has started, goes nowhere.
+constexpr Module modules[] = {
+    {DataFileStart, DataFileStop}, {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
+    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {GameStart, GameStop},
+};
+
+}  // namespace
+
+void ModulesStart() {
+  for (const Module& module : modules) {
+    module.start();
+  }
+}
+
+void ModulesStop() {
+  for (auto module = std::rbegin(modules); module != std::rend(modules); ++module) {
+    module->stop();
+  }
+}

@@ -1,0 +1,84 @@
+// The application shell: the splash window (TmainForm) that owns the process,
+// its start-up checks, the frame loop with pause and resume, and shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+class TmainForm {
+ public:
+  // --- Window events -------------------------------------------------------
+  void MainFormCreate();
+  void FormActivate();
+  void Timer1Timer();
+  // Handles a close request of the splash window or of the process.
+  void MainFormClose();
+
+  // --- Start-up, loop and shutdown -------------------------------------------
+  void MainGameStart();
+  void MainAppPause();
+  void MainAppResume();
+  void MainKeepAwake();
+  void MainMouseConstrain(bool on);
+  void MainDisplayShowMouse(bool show);
+
+  // --- Application hooks -----------------------------------------------------
+  void MainAppDeactivate();
+  void MainAppRestore();
+  void MainOnDisplayChange();
+  void MainAppAskToClose();
+
+  // --- Queries and helpers for the game -----------------------------------------
+  int MainGetPrimaryMonitorId() const;
+  void MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const;
+  void MainInterfaceDrawRegions();
+  void MainFormProcessMessages();
+  void MainThreadMinimize();
+
+  // --- Process -------------------------------------------------------------------
+  // Dispatches one platform event to the handler it stands for.
+  void DispatchEvent(const PlatformEvent& event);
+  // True once the splash window has been closed: the process ends.
+  bool Closed() const { return closed_; }
+  // Runs the timer: calls Timer1Timer once its second has passed.
+  void RunTimer();
+  // Whether the game ended in its fatal-error state.
+  bool EndedInFatalError() const { return fatalError_; }
+  PlatformWindow SplashWindow() const { return splash_; }
+
+ private:
+  bool StartupChecks();
+  void RunFrameLoop();
+  void Shutdown();
+  void CloseSplash();
+
+  PlatformWindow splash_ = 0;
+  std::string title_;
+  std::string programFolder_;
+  bool firstActivation_ = true;
+  bool timerEnabled_ = false;
+  uint32_t timerDue_ = 0;
+  bool running_ = false;
+  bool paused_ = false;
+  bool stateWasPaused_ = false;
+  bool closeRequested_ = false;
+  bool quit_ = false;
+  bool closed_ = false;
+  bool fatalError_ = false;
+  uint32_t lastKeepAwake_ = 0;
+  bool constrainPointer_ = true;
+  bool windowsPointer_ = false;
+};
+
+// The one main form of the process.
+TmainForm& MainForm();
+
+// Runs the program: starts the platform and the modules, shows the splash
+// window, runs the game and shuts down. Returns the process exit status:
+// 0 after a normal quit, 1 after the fatal-error state or a failed start.
+int ShellRun(int argc, const char* const* argv);
+
+// The 420 x 153 splash picture: 24-bit BGR rows, bottom row first.
+std::vector<uint8_t> SplashPicture();

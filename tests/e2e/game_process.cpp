@@ -1,0 +1,118 @@
+#include "tests/e2e/game_process.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/testsupport.h"
+
+namespace fs = std::filesystem;
+
+GameProcess::GameProcess(const std::string& binary, const std::string& programFolder,
+                         const std::string& workingFolder,
+                         const std::vector<std::string>& parameters) {
+  const std::string copy = programFolder + fs::path(binary).filename().string();
+  fs::copy_file(binary, copy, fs::copy_options::overwrite_existing);
+  errorFile_ = workingFolder + "stderr.txt";
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (chdir(workingFolder.c_str()) != 0) {
+      _exit(126);
+    }
+    const int error = open(errorFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(error, STDERR_FILENO);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(copy.c_str()));
+    for (const std::string& parameter : parameters) {
+      argv.push_back(const_cast<char*>(parameter.c_str()));
+    }
+    argv.push_back(nullptr);
+    execv(copy.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+GameProcess::~GameProcess() {
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void GameProcess::Signal(int signal) const { kill(pid_, signal); }
+
+bool GameProcess::Running() {
+  if (pid_ <= 0) {
+    return false;
+  }
+  int status = 0;
+  const pid_t result = waitpid(pid_, &status, WNOHANG);
+  if (result == pid_) {
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
+    return false;
+  }
+  return result == 0;
+}
+
+int GameProcess::WaitForExit(std::chrono::seconds timeout) {
+  WaitUntil([this] { return !Running(); }, timeout);
+  return Running() ? -1 : exitStatus_;
+}
+
+std::string GameProcess::StandardError() const { return ReadWholeFile(errorFile_); }
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+namespace {
+
+void CollectNamedWindows(Display* display, Window window, std::vector<XWindowInfo>& out) {
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) && name != nullptr) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    out.push_back({name, x, y, attributes.width, attributes.height,
+                   attributes.map_state == IsViewable});
+    XFree(name);
+  }
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+    for (unsigned int i = 0; i < count; ++i) {
+      CollectNamedWindows(display, children[i], out);
+    }
+    XFree(children);
+  }
+}
+
+}  // namespace
+
+std::vector<XWindowInfo> ListNamedWindows() {
+  std::vector<XWindowInfo> windows;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    return windows;
+  }
+  CollectNamedWindows(display, DefaultRootWindow(display), windows);
+  XCloseDisplay(display);
+  return windows;
+}

@@ -1,0 +1,45 @@
+// Runs the real game binary as a child process from a copy in its own
+// program folder, and looks at its windows through the X server.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+class GameProcess {
+ public:
+  // Copies the binary into `programFolder` and starts it there with the
+  // working folder `workingFolder`; standard error goes to a file.
+  GameProcess(const std::string& binary, const std::string& programFolder,
+              const std::string& workingFolder, const std::vector<std::string>& parameters);
+  ~GameProcess();
+  GameProcess(const GameProcess&) = delete;
+  GameProcess& operator=(const GameProcess&) = delete;
+
+  void Signal(int signal) const;
+  // Waits for the process to end; the exit status, or -1 on a timeout or a
+  // death by signal.
+  int WaitForExit(std::chrono::seconds timeout);
+  bool Running();
+  std::string StandardError() const;
+
+ private:
+  pid_t pid_ = -1;
+  int exitStatus_ = -1;
+  std::string errorFile_;
+};
+
+// Polls a condition every 50 ms until it holds or the timeout passes.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds timeout);
+
+struct XWindowInfo {
+  std::string name;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool viewable = false;
+};
+
+// Every top-level window of the display in $DISPLAY with a name.
+std::vector<XWindowInfo> ListNamedWindows();
