@@ -165,7 +165,15 @@ void ImageCopy(ImageFrame* destination, const ImageFrame* source) {
 }
 
 ImageFrame* ImageFrameNext(ImageFrame*& image, ImageFrame* frame) {
-  return frame->next != nullptr ? frame->next : ImageFrameNew(image);
+  if (frame == nullptr) {
+    return ImageFrameNew(image);
+  }
+  if (frame->next == nullptr) {
+    // Linked straight after the last frame: readers of many frames stay linear.
+    frame->next = new ImageFrame;
+    frame->next->previous = frame;
+  }
+  return frame->next;
 }
 
 void ImageFrameReset(ImageFrame* frame, int32_t width, int32_t height, int32_t bitsPerPixel) {

@@ -106,6 +106,7 @@ void ReadEntryOrPlaceholder(ImageSource& source, const IconEntry& entry, ImageFr
                             size_t& pixelBudget) {
   if (!ReadIconImage(source, entry, frame, pixelBudget)) {
     ImagePlaceholderSet(frame);
+    pixelBudget -= std::min(pixelBudget, frame->pixels.size());
   }
 }
 
@@ -195,7 +196,8 @@ void ImageIconRead(ImageSource& source, ImageFrame*& image, ImageFrame* frame, i
   first = std::clamp(first, 0, count - 1);
   last = last < 0 || last >= count ? count - 1 : std::max(last, first);
   size_t budget = PixelBudget(source);
-  for (int32_t index = first; index <= last; ++index) {
+  // Entries beyond what the file can hold are not loaded.
+  for (int32_t index = first; index <= last && budget > 0; ++index) {
     if (index > first) {
       frame = ImageFrameNext(image, frame);
     }
