@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kFastBits = 9;
+constexpr int kFastBits = 10;
 constexpr int kMaxComponents = 3;
 // Natural (row-major) position of the k-th coefficient in zig-zag order;
 // the tail absorbs runs that overshoot the last coefficient of a broken block.
@@ -25,8 +25,10 @@ constexpr uint8_t kZigzag[64 + 16] = {
 // cannot hold more than 4n blocks; sizes beyond that are not allocated.
 constexpr int64_t kBlocksPerByte = 4;
 constexpr int64_t kBlockAllowance = 1024;
-// Dequantised coefficients of real 8-bit images stay far inside this range.
-constexpr int32_t kCoefficientLimit = 32767;
+// Dequantised coefficients of 8-bit images stay inside 12 bits; holding
+// broken data there keeps the inverse DCT inside 32-bit arithmetic.
+constexpr int32_t kCoefficientLimit = 2047;
+constexpr int32_t kPredictionLimit = 32767;
 
 enum Marker : uint8_t {
   kSof0 = 0xC0,
@@ -76,6 +78,21 @@ class BitReader {
   BitReader(const uint8_t* data, const uint8_t* end) : in_(data), end_(end) {}
 
   inline void Fill() {
+    if (!atMarker_ && end_ - in_ >= 8) {
+      // Eight bytes without 0xFF among them go in whole bytes at once.
+      uint64_t word = 0;
+      std::memcpy(&word, in_, 8);
+      word = __builtin_bswap64(word);
+      const uint64_t inverse = ~word;
+      if (((inverse - 0x0101010101010101ull) & ~inverse & 0x8080808080808080ull) == 0) {
+        const int take = (64 - count_) >> 3;
+        const uint64_t kept = take == 8 ? word : word & ~(~uint64_t{0} >> (8 * take));
+        bits_ |= kept >> count_;
+        count_ += 8 * take;
+        in_ += take;
+        return;
+      }
+    }
     while (count_ <= 56) {
       uint64_t byte = 0;
       if (!atMarker_ && in_ < end_) {
@@ -202,9 +219,9 @@ inline int DecodeSymbol(BitReader& reader, const HuffmanTable& table) {
   return -1;
 }
 
-inline int32_t Dequantise(int32_t value, uint16_t quant) {
-  const int64_t product = int64_t{value} * quant;
-  return static_cast<int32_t>(std::clamp<int64_t>(product, -kCoefficientLimit, kCoefficientLimit));
+// The value has at most 11 bits, so the product fits in 32 bits.
+inline int16_t Dequantise(int32_t value, uint16_t quant) {
+  return static_cast<int16_t>(std::clamp(value * quant, -kCoefficientLimit - 1, kCoefficientLimit));
 }
 
 struct Decoder {
@@ -341,9 +358,10 @@ bool ReadFrame(const uint8_t* p, int32_t size, Decoder& d) {
   return true;
 }
 
-// Decodes one block into the component's plane; false on a broken code.
-inline bool DecodeBlock(BitReader& reader, Decoder& d, Component& c, uint8_t* out) {
-  alignas(32) int32_t coefficients[64] = {};
+// Decodes one block's dequantised coefficients in natural order; `last` is
+// the zig-zag index of the last one coded. False on a broken code.
+inline bool DecodeCoefficients(BitReader& reader, Decoder& d, Component& c, int16_t* coefficients,
+                               int& last) {
   const uint16_t* quant = d.quant[c.quantTable];
   const HuffmanTable& ac = d.ac[c.acTable];
   reader.Ensure(32);
@@ -352,9 +370,8 @@ inline bool DecodeBlock(BitReader& reader, Decoder& d, Component& c, uint8_t* ou
     return false;
   }
   const int32_t difference = dcSize == 0 ? 0 : Extend(reader.Get(dcSize), dcSize);
-  c.prediction = std::clamp(c.prediction + difference, -kCoefficientLimit, kCoefficientLimit);
+  c.prediction = std::clamp(c.prediction + difference, -kPredictionLimit, kPredictionLimit);
   coefficients[0] = Dequantise(c.prediction, quant[0]);
-  int last = 0;
   for (int k = 1; k < 64;) {
     reader.Ensure(32);
     const int32_t fast = ac.fastAc[reader.Peek(kFastBits)];
@@ -374,6 +391,9 @@ inline bool DecodeBlock(BitReader& reader, Decoder& d, Component& c, uint8_t* ou
     }
     const int run = symbol >> 4;
     const int size = symbol & 0x0F;
+    if (size > 10) {
+      return false;  // beyond the largest coefficient of 8-bit samples
+    }
     if (size == 0) {
       if (run != 15) {
         break;  // end of block
@@ -388,8 +408,21 @@ inline bool DecodeBlock(BitReader& reader, Decoder& d, Component& c, uint8_t* ou
     coefficients[kZigzag[k]] = Dequantise(Extend(reader.Get(size), size), quant[k]);
     last = k++;
   }
-  JpegIdct(coefficients, last == 0, out, c.plane.stride);
   return true;
+}
+
+// Decodes one block into the component's plane; false on a broken code.
+inline bool DecodeBlock(BitReader& shared, Decoder& d, Component& c, uint8_t* out) {
+  alignas(32) int16_t coefficients[64] = {};
+  // A local copy of the reader stays in registers while the block decodes.
+  BitReader reader = shared;
+  int last = 0;
+  const bool ok = DecodeCoefficients(reader, d, c, coefficients, last);
+  shared = reader;
+  if (ok) {
+    JpegIdct(coefficients, last == 0, out, c.plane.stride);
+  }
+  return ok;
 }
 
 // Scan header: the components it covers and their tables.

@@ -19,7 +19,7 @@ struct JpegPlane {
 };
 
 // Dequantised coefficients in natural order to 8 x 8 samples.
-void JpegIdct(const int32_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
+void JpegIdct(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
 // Upsamples the planes (one grey plane, or Y, Cb and Cr) to the frame's size
 // and writes its pixels.
 void JpegColourConvert(const JpegPlane* const* planes, int count, ImageFrame* frame);
