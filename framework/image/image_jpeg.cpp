@@ -233,8 +233,9 @@ struct Decoder {
   HuffmanTable dc[4];
   HuffmanTable ac[4];
   int32_t restartInterval = 0;
+  ImageFrame* frame = nullptr;
   bool haveFrame = false;
-  bool decodedScan = false;
+  int32_t convertedRows = 0;  // image rows already turned into pixels
   int32_t width = 0;
   int32_t height = 0;
   int componentCount = 0;
@@ -355,7 +356,25 @@ bool ReadFrame(const uint8_t* p, int32_t size, Decoder& d) {
     plane.samples.assign(static_cast<size_t>(plane.stride) * static_cast<size_t>(plane.rows), 0);
   }
   d.haveFrame = true;
+  // Pixels are appended row by row as they are converted.
+  ImageFrameReset(d.frame, 0, 0, 24);
+  d.frame->width = d.width;
+  d.frame->height = d.height;
+  d.frame->pixels.reserve(static_cast<size_t>(d.width) * static_cast<size_t>(d.height));
   return true;
+}
+
+// Converts the image rows from the last converted one up to `rows`.
+void ConvertRows(Decoder& d, int32_t rows) {
+  const JpegPlane* planes[kMaxComponents] = {};
+  for (int i = 0; i < d.componentCount; ++i) {
+    planes[i] = &d.components[i].plane;
+  }
+  rows = std::min(rows, d.height);
+  if (rows > d.convertedRows) {
+    JpegColourConvert(planes, d.componentCount, d.width, d.convertedRows, rows, d.frame->pixels);
+    d.convertedRows = rows;
+  }
 }
 
 // Decodes one block's dequantised coefficients in natural order; `last` is
@@ -507,7 +526,11 @@ bool DecodeScan(Decoder& d, Component** scan, int count) {
   for (int i = 0; i < count; ++i) {
     scan[i]->prediction = 0;
   }
-  d.decodedScan = true;
+  // A scan of every component completes rows as it goes; each row of MCUs
+  // is converted once the next one (its lower neighbours) is decoded, while
+  // both are still in the cache.
+  const bool convertAsDecoded = count == d.componentCount;
+  const int32_t mcuRows = 8 * d.vMax;
   BitReader reader(d.at, d.end);
   bool ok = true;
   for (int32_t mcu = 0; mcu < mcus && ok; ++mcu) {
@@ -515,6 +538,9 @@ bool DecodeScan(Decoder& d, Component** scan, int count) {
       ok = Restart(reader, scan, count);
     }
     ok = ok && DecodeMcu(reader, d, scan, count, mcu) && !reader.Overrun();
+    if (ok && convertAsDecoded && (mcu + 1) % d.mcusX == 0) {
+      ConvertRows(d, mcu / d.mcusX * mcuRows);
+    }
   }
   reader.NextMarker();
   d.at = reader.Position();
@@ -593,6 +619,7 @@ void ImageJpegRead(ImageSource& source, ImageFrame* frame) {
   }
   auto decoder = std::make_unique<Decoder>();
   Decoder& d = *decoder;
+  d.frame = frame;
   d.begin = data.data();
   d.end = data.data() + data.size();
   d.at = d.begin + 2;
@@ -604,13 +631,7 @@ void ImageJpegRead(ImageSource& source, ImageFrame* frame) {
   if (!d.haveFrame) {
     return;
   }
-  ImageFrameReset(frame, d.width, d.height, 24);
-  if (d.decodedScan) {
-    const JpegPlane* planes[kMaxComponents] = {};
-    for (int i = 0; i < d.componentCount; ++i) {
-      planes[i] = &d.components[i].plane;
-    }
-    JpegColourConvert(planes, d.componentCount, frame);
-  }
+  // Rows no scan reached are converted from the samples as they stand.
+  ConvertRows(d, d.height);
   frame->loaded = 1;
 }

@@ -20,6 +20,7 @@ struct JpegPlane {
 
 // Dequantised coefficients in natural order to 8 x 8 samples.
 void JpegIdct(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
-// Upsamples the planes (one grey plane, or Y, Cb and Cr) to the frame's size
-// and writes its pixels.
-void JpegColourConvert(const JpegPlane* const* planes, int count, ImageFrame* frame);
+// Upsamples the planes (one grey plane, or Y, Cb and Cr) for image rows
+// first..last-1 and appends their pixels.
+void JpegColourConvert(const JpegPlane* const* planes, int count, int32_t width, int32_t first,
+                       int32_t last, std::vector<uint32_t>& pixels);

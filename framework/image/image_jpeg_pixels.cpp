@@ -35,7 +35,8 @@ constexpr int32_t kPass1Limit = 8192;
 // a block at once.
 typedef int32_t Lanes __attribute__((vector_size(32)));
 typedef int16_t Shorts8 __attribute__((vector_size(16)));
-typedef uint8_t Bytes8 __attribute__((vector_size(8)));
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint8_t Bytes32 __attribute__((vector_size(32)));
 
 // Rounds away `bits` fraction bits, adds the offset and holds the result
 // within [low, high]. Vectors go by reference: passing them by value would
@@ -129,15 +130,19 @@ constexpr int32_t kCrGreen = -46802;  // -0.71414
 constexpr int32_t kColourHalf = 1 << (kColourBits - 1);
 constexpr int kLanes = 8;
 
+// Loads and stores written so that the compiler turns them into single
+// widening and narrowing instructions where the processor has them.
 inline void LoadBytes(const uint8_t* p, Lanes& out) {
-  Bytes8 bytes;
-  std::memcpy(&bytes, p, sizeof(bytes));
-  out = __builtin_convertvector(bytes, Lanes);
+  Bytes16 bytes{};
+  std::memcpy(&bytes, p, 8);
+  out = Lanes{bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]};
 }
 
 inline void StoreBytes(const Lanes& values, uint8_t* p) {
-  const Bytes8 bytes = __builtin_convertvector(values, Bytes8);
-  std::memcpy(p, &bytes, sizeof(bytes));
+  const Bytes32 low = {0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28,
+                       0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28};
+  const Bytes32 packed = __builtin_shuffle(reinterpret_cast<const Bytes32&>(values), low);
+  std::memcpy(p, &packed, 8);
 }
 
 inline void ClampByte(Lanes& x) {
@@ -205,8 +210,20 @@ __attribute__((target_clones("avx2", "default"))) void Widen(const int32_t* valu
 
 // A plane row's values in `values` (one slot before, slack after), edges
 // repeated, optionally mixed 3:1 with a second row.
-void LoadValues(const uint8_t* nearRow, const uint8_t* farRow, int32_t width, int32_t* values) {
-  for (int32_t x = 0; x < width; ++x) {
+__attribute__((target_clones("avx2", "default"))) void LoadValues(const uint8_t* nearRow,
+                                                                  const uint8_t* farRow,
+                                                                  int32_t width, int32_t* values) {
+  int32_t x = 0;
+  for (; x + kLanes <= width; x += kLanes) {
+    Lanes near, far;
+    LoadBytes(nearRow + x, near);
+    if (farRow != nullptr) {
+      LoadBytes(farRow + x, far);
+      near = near * 3 + far;
+    }
+    std::memcpy(values + x, &near, sizeof(near));
+  }
+  for (; x < width; ++x) {
     values[x] = farRow == nullptr ? nearRow[x] : nearRow[x] * 3 + farRow[x];
   }
   values[-1] = values[0];
@@ -277,9 +294,9 @@ __attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* c
   }
   Lanes rows[8];
   for (int i = 0; i < 8; ++i) {
-    Shorts8 row;
-    std::memcpy(&row, coefficients + 8 * i, sizeof(row));
-    rows[i] = __builtin_convertvector(row, Lanes);
+    Shorts8 r;
+    std::memcpy(&r, coefficients + 8 * i, sizeof(r));
+    rows[i] = Lanes{r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]};
   }
   Lanes work[8];
   // Columns first. A block whose coefficients all sit in the first row
@@ -311,27 +328,28 @@ __attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* c
   }
 }
 
-void JpegColourConvert(const JpegPlane* const* planes, int count, ImageFrame* frame) {
-  const int32_t width = frame->width;
+void JpegColourConvert(const JpegPlane* const* planes, int count, int32_t width, int32_t first,
+                       int32_t last, std::vector<uint32_t>& pixels) {
   // Room for upsampled rows (two per sample plus vector slack) and for the
   // values behind them (a slot before, slack after).
   const size_t room = static_cast<size_t>(width) * 2 + 4 * kLanes;
   std::vector<uint8_t> scratch[3];
   std::vector<int32_t> values(room);
+  std::vector<uint32_t> row(static_cast<size_t>(width));
   for (int i = 0; i < count; ++i) {
     scratch[i].resize(room);
   }
-  for (int32_t y = 0; y < frame->height; ++y) {
-    uint32_t* out = frame->pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+  for (int32_t y = first; y < last; ++y) {
     const uint8_t* luma = PlaneRow(*planes[0], y, width, scratch[0].data(), values.data() + 1);
     if (count == 1) {
       for (int32_t x = 0; x < width; ++x) {
-        out[x] = luma[x] * 0x010101u;
+        row[static_cast<size_t>(x)] = luma[x] * 0x010101u;
       }
-      continue;
+    } else {
+      const uint8_t* cb = PlaneRow(*planes[1], y, width, scratch[1].data(), values.data() + 1);
+      const uint8_t* cr = PlaneRow(*planes[2], y, width, scratch[2].data(), values.data() + 1);
+      ConvertRow(luma, cb, cr, width, row.data());
     }
-    const uint8_t* cb = PlaneRow(*planes[1], y, width, scratch[1].data(), values.data() + 1);
-    const uint8_t* cr = PlaneRow(*planes[2], y, width, scratch[2].data(), values.data() + 1);
-    ConvertRow(luma, cb, cr, width, out);
+    pixels.insert(pixels.end(), row.begin(), row.end());
   }
 }
