@@ -379,7 +379,8 @@ void ConvertRows(Decoder& d, int32_t rows) {
 
 // Decodes one block's dequantised coefficients in natural order; `last` is
 // the zig-zag index of the last one coded. False on a broken code.
-inline bool DecodeCoefficients(BitReader& reader, Decoder& d, Component& c, int16_t* coefficients,
+// Inlined into its one caller so the reader's state lives in registers.
+__attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader, Decoder& d, Component& c, int16_t* coefficients,
                                int& last) {
   const uint16_t* quant = d.quant[c.quantTable];
   const HuffmanTable& ac = d.ac[c.acTable];

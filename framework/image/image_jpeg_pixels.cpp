@@ -105,16 +105,19 @@ inline void Transpose(Lanes* m) {
   const Lanes lo128 = {0, 1, 2, 3, 8, 9, 10, 11};
   const Lanes hi128 = {4, 5, 6, 7, 12, 13, 14, 15};
   Lanes t[8], u[8];
+#pragma GCC unroll 4
   for (int i = 0; i < 8; i += 2) {
     t[i] = __builtin_shuffle(m[i], m[i + 1], lo32);
     t[i + 1] = __builtin_shuffle(m[i], m[i + 1], hi32);
   }
+#pragma GCC unroll 2
   for (int i = 0; i < 8; i += 4) {
     u[i] = __builtin_shuffle(t[i], t[i + 2], lo64);
     u[i + 1] = __builtin_shuffle(t[i], t[i + 2], hi64);
     u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], lo64);
     u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], hi64);
   }
+#pragma GCC unroll 4
   for (int i = 0; i < 4; ++i) {
     m[i] = __builtin_shuffle(u[i], u[i + 4], lo128);
     m[i + 4] = __builtin_shuffle(u[i], u[i + 4], hi128);
@@ -293,6 +296,7 @@ __attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* c
     return;
   }
   Lanes rows[8];
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     Shorts8 r;
     std::memcpy(&r, coefficients + 8 * i, sizeof(r));
@@ -312,6 +316,7 @@ __attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* c
     }
   } else {
     Transform(rows, work);
+#pragma GCC unroll 8
     for (Lanes& row : work) {
       DescaleClamp(row, kConstBits - kPass1Bits, 0, -kPass1Limit, kPass1Limit);
     }
@@ -319,10 +324,12 @@ __attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* c
   // Then rows: transposed, each lane is one row of the block.
   Transpose(work);
   Transform(work, rows);
+#pragma GCC unroll 8
   for (Lanes& row : rows) {
     DescaleClamp(row, kConstBits + kPass1Bits + 3, 128, 0, 255);
   }
   Transpose(rows);
+#pragma GCC unroll 8
   for (int y = 0; y < 8; ++y) {
     StoreBytes(rows[y], out + y * stride);
   }
