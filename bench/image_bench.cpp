@@ -99,11 +99,14 @@ const Bytes& GifPhoto() {
     }
     Bytes out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* d, int n) {
-      auto* o = static_cast<Bytes*>(g->UserData);
-      o->insert(o->end(), d, d + n);
-      return n;
-    }, &error);
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* d, int n) {
+          auto* o = static_cast<Bytes*>(g->UserData);
+          o->insert(o->end(), d, d + n);
+          return n;
+        },
+        &error);
     ColorMapObject* map = GifMakeMapObject(256, colours.data());
     EGifPutScreenDesc(gif, width, height, 8, 0, map);
     EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
@@ -111,7 +114,8 @@ const Bytes& GifPhoto() {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const uint8_t* p = rgb.data() + (static_cast<size_t>(y) * width + x) * 3;
-        line[x] = static_cast<uint8_t>((p[0] + 25) / 51 * 42 + (p[1] + 21) / 42 * 6 + (p[2] + 25) / 51);
+        line[x] =
+            static_cast<uint8_t>((p[0] + 25) / 51 * 42 + (p[1] + 21) / 42 * 6 + (p[2] + 25) / 51);
       }
       EGifPutLine(gif, line.data(), width);
     }
@@ -149,7 +153,8 @@ const Bytes& TgaPicture() {
   return file;
 }
 
-void OursRead(benchmark::State& state, void (*reader)(ImageSource&, ImageFrame*), const Bytes& file) {
+void OursRead(benchmark::State& state, void (*reader)(ImageSource&, ImageFrame*),
+              const Bytes& file) {
   for (auto _ : state) {
     ImageFrame frame;
     ImageMemorySource source(file);
@@ -161,7 +166,9 @@ void OursRead(benchmark::State& state, void (*reader)(ImageSource&, ImageFrame*)
   }
 }
 
-void JpegOurs(benchmark::State& state) { OursRead(state, ImageJpegRead, JpegPhoto()); }
+void JpegOurs(benchmark::State& state) {
+  OursRead(state, ImageJpegRead, JpegPhoto());
+}
 
 void JpegPeer(benchmark::State& state) {
   const Bytes& file = JpegPhoto();
@@ -176,7 +183,8 @@ void JpegPeer(benchmark::State& state) {
     jpeg_start_decompress(&info);
     Bytes pixels(static_cast<size_t>(info.output_width) * info.output_height * 3);
     while (info.output_scanline < info.output_height) {
-      JSAMPROW row = pixels.data() + static_cast<size_t>(info.output_scanline) * info.output_width * 3;
+      JSAMPROW row =
+          pixels.data() + static_cast<size_t>(info.output_scanline) * info.output_width * 3;
       jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
@@ -185,7 +193,9 @@ void JpegPeer(benchmark::State& state) {
   }
 }
 
-void GifOurs(benchmark::State& state) { OursRead(state, ImageGifRead, GifPhoto()); }
+void GifOurs(benchmark::State& state) {
+  OursRead(state, ImageGifRead, GifPhoto());
+}
 
 // giflib's decode plus the mapping to 32-bit pixels that ours includes.
 void GifPeer(benchmark::State& state) {
@@ -197,13 +207,16 @@ void GifPeer(benchmark::State& state) {
   for (auto _ : state) {
     Input input{&file, 0};
     int error = 0;
-    GifFileType* gif = DGifOpen(&input, [](GifFileType* g, GifByteType* d, int n) {
-      auto* in = static_cast<Input*>(g->UserData);
-      const size_t count = std::min(static_cast<size_t>(n), in->bytes->size() - in->at);
-      std::memcpy(d, in->bytes->data() + in->at, count);
-      in->at += count;
-      return static_cast<int>(count);
-    }, &error);
+    GifFileType* gif = DGifOpen(
+        &input,
+        [](GifFileType* g, GifByteType* d, int n) {
+          auto* in = static_cast<Input*>(g->UserData);
+          const size_t count = std::min(static_cast<size_t>(n), in->bytes->size() - in->at);
+          std::memcpy(d, in->bytes->data() + in->at, count);
+          in->at += count;
+          return static_cast<int>(count);
+        },
+        &error);
     DGifSlurp(gif);
     const SavedImage& image = gif->SavedImages[0];
     const ColorMapObject* map = gif->SColorMap;

@@ -56,7 +56,9 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-void ImageStart() { LogVersion("qmrImage - Version Alpha.0"); }
+void ImageStart() {
+  LogVersion("qmrImage - Version Alpha.0");
+}
 
 void ImageStop() {}
 
@@ -189,7 +191,8 @@ void ImagePlaceholderSet(ImageFrame* frame) {
   ImageFrameReset(frame, kPlaceholderSize, kPlaceholderSize, 24);
   for (int32_t y = 0; y < kPlaceholderSize; ++y) {
     for (int32_t x = 0; x < kPlaceholderSize; ++x) {
-      const bool border = x == 0 || y == 0 || x == kPlaceholderSize - 1 || y == kPlaceholderSize - 1;
+      const bool border =
+          x == 0 || y == 0 || x == kPlaceholderSize - 1 || y == kPlaceholderSize - 1;
       const bool diagonal = x == y || x == kPlaceholderSize - 1 - y;
       frame->pixels[static_cast<size_t>(y * kPlaceholderSize + x)] =
           border || diagonal ? kPlaceholderRed : kPlaceholderWhite;

@@ -25,7 +25,7 @@ struct ImageFrame {
   uint8_t bitsPerPixel = 32;  // the source depth: 1, 2, 4, 8, 16, 24 or 32
   int32_t extra = 0;
   int32_t frameNumber = 1;
-  std::vector<uint32_t> pixels;     // width x height
+  std::vector<uint32_t> pixels;         // width x height
   std::array<uint32_t, 256> palette{};  // same format as the pixels
   ImageFrame* next = nullptr;
   ImageFrame* previous = nullptr;

@@ -162,7 +162,8 @@ int32_t InterlacedRow(int32_t n, int32_t height) {
   static const int32_t kStart[4] = {0, 4, 2, 1};
   static const int32_t kStep[4] = {8, 8, 4, 2};
   for (int pass = 0; pass < 4; ++pass) {
-    const int32_t rows = height > kStart[pass] ? (height - kStart[pass] + kStep[pass] - 1) / kStep[pass] : 0;
+    const int32_t rows =
+        height > kStart[pass] ? (height - kStart[pass] + kStep[pass] - 1) / kStep[pass] : 0;
     if (n < rows) {
       return kStart[pass] + n * kStep[pass];
     }
@@ -198,8 +199,8 @@ bool ReadImageData(ImageSource& source, const GifImage& image, int32_t transpare
   uint32_t colours[256];
   for (uint32_t i = 0; i < 256; ++i) {
     const uint32_t colour = frame->palette[i];
-    colours[i] = transparent < 0 || static_cast<int32_t>(i) == transparent ? colour
-                                                                         : colour | 0xFF000000;
+    colours[i] =
+        transparent < 0 || static_cast<int32_t>(i) == transparent ? colour : colour | 0xFF000000;
   }
   const int32_t columns = std::min(image.width, frame->width);
   for (int32_t n = 0; n < image.height; ++n) {
@@ -413,7 +414,9 @@ std::vector<uint8_t> FrameIndices(const ImageFrame* frame, int32_t entries) {
 
 }  // namespace
 
-void ImageGifStart() { LogVersion("qmrImageGIF - Version Alpha.0"); }
+void ImageGifStart() {
+  LogVersion("qmrImageGIF - Version Alpha.0");
+}
 
 void ImageGifStop() {}
 
@@ -424,7 +427,8 @@ void ImageGifRead(ImageSource& source, ImageFrame* frame) {
 }
 
 void ImageGifWrite(const ImageFrame* frame, ImageByteWriter& out) {
-  const int32_t bits = frame->bitsPerPixel >= 1 && frame->bitsPerPixel <= 8 ? frame->bitsPerPixel : 8;
+  const int32_t bits =
+      frame->bitsPerPixel >= 1 && frame->bitsPerPixel <= 8 ? frame->bitsPerPixel : 8;
   const int32_t entries = 1 << bits;
   out.Text("GIF89a");
   out.U16(static_cast<uint32_t>(frame->width));

@@ -271,7 +271,8 @@ bool ReadQuantTables(const uint8_t* p, int32_t size, Decoder& d) {
       return false;
     }
     for (int k = 0; k < 64; ++k) {
-      d.quant[id][k] = precision == 0 ? p[1 + k] : static_cast<uint16_t>(p[1 + 2 * k] << 8 | p[2 + 2 * k]);
+      d.quant[id][k] =
+          precision == 0 ? p[1 + k] : static_cast<uint16_t>(p[1 + 2 * k] << 8 | p[2 + 2 * k]);
     }
     d.quantDefined[id] = true;
     p += bytes;
@@ -380,8 +381,9 @@ void ConvertRows(Decoder& d, int32_t rows) {
 // Decodes one block's dequantised coefficients in natural order; `last` is
 // the zig-zag index of the last one coded. False on a broken code.
 // Inlined into its one caller so the reader's state lives in registers.
-__attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader, Decoder& d, Component& c, int16_t* coefficients,
-                               int& last) {
+__attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader, Decoder& d,
+                                                              Component& c, int16_t* coefficients,
+                                                              int& last) {
   const uint16_t* quant = d.quant[c.quantTable];
   const HuffmanTable& ac = d.ac[c.acTable];
   reader.Ensure(32);
@@ -609,7 +611,9 @@ bool ReadSegment(Decoder& d, uint8_t marker) {
 
 }  // namespace
 
-void ImageJpegStart() { LogVersion("qmrImageJPG - Version Alpha.0"); }
+void ImageJpegStart() {
+  LogVersion("qmrImageJPG - Version Alpha.0");
+}
 
 void ImageJpegStop() {}
 

@@ -165,8 +165,8 @@ inline uint32_t PixelOf(int32_t l, int32_t cb, int32_t cr) {
 
 __attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t* luma,
                                                                   const uint8_t* cb,
-                                                                  const uint8_t* cr,
-                                                                  int32_t width, uint32_t* out) {
+                                                                  const uint8_t* cr, int32_t width,
+                                                                  uint32_t* out) {
   int32_t x = 0;
   for (; x + kLanes <= width; x += kLanes) {
     Lanes l, b, r;
@@ -255,9 +255,8 @@ void UpsampleBox(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* out)
 const uint8_t* PlaneRow(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* scratch,
                         int32_t* values) {
   const auto rowAt = [&plane](int32_t row) {
-    return plane.samples.data() +
-           static_cast<size_t>(std::clamp(row, 0, plane.height - 1)) *
-               static_cast<size_t>(plane.stride);
+    return plane.samples.data() + static_cast<size_t>(std::clamp(row, 0, plane.height - 1)) *
+                                      static_cast<size_t>(plane.stride);
   };
   const int32_t sampleRow = y / plane.vRatio;
   const bool upper = y % 2 == 0;

@@ -4,13 +4,17 @@
 #include "framework/datafile/datafile.h"
 #include "framework/image/image_internal.h"
 
-int32_t ImageSource::Remaining() { return std::max(0, Size() - Tell()); }
+int32_t ImageSource::Remaining() {
+  return std::max(0, Size() - Tell());
+}
 
 bool ImageSource::ReadExact(void* buffer, int32_t count) {
   return count >= 0 && Read(buffer, count) == count;
 }
 
-bool ImageSource::ReadU8(uint8_t& value) { return ReadExact(&value, 1); }
+bool ImageSource::ReadU8(uint8_t& value) {
+  return ReadExact(&value, 1);
+}
 
 bool ImageSource::ReadU16(uint16_t& value) {
   uint8_t bytes[2];
@@ -57,7 +61,9 @@ bool ImageSource::ReadBlock(std::vector<uint8_t>& bytes, int32_t count) {
   return ReadExact(bytes.data(), count);
 }
 
-bool ImageSource::ReadRest(std::vector<uint8_t>& bytes) { return ReadBlock(bytes, Remaining()); }
+bool ImageSource::ReadRest(std::vector<uint8_t>& bytes) {
+  return ReadBlock(bytes, Remaining());
+}
 
 int32_t ImageMemorySource::Read(void* buffer, int32_t count) {
   const int32_t available = std::max(0, std::min(count, size_ - position_));
@@ -84,9 +90,13 @@ bool ImageDataFileSource::Seek(int32_t position) {
   return position >= 0 && position <= Size() && DataFileSeek(id_, position);
 }
 
-int32_t ImageDataFileSource::Tell() { return DataFileTell(id_); }
+int32_t ImageDataFileSource::Tell() {
+  return DataFileTell(id_);
+}
 
-int32_t ImageDataFileSource::Size() { return DataFileSize(id_); }
+int32_t ImageDataFileSource::Size() {
+  return DataFileSize(id_);
+}
 
 void ImageByteWriter::U16(uint32_t value) {
   U8(value);

@@ -77,7 +77,8 @@ TEST_P(BmpInSdl, WrittenFileOpensInSdlWithTheSamePixels) {
   ASSERT_EQ(argb->h, 19);
   const std::vector<uint32_t> expected = Expected(frame, depth);
   for (int y = 0; y < argb->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(argb->pixels) + y * argb->pitch);
+    const auto* row =
+        reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(argb->pixels) + y * argb->pitch);
     for (int x = 0; x < argb->w; ++x) {
       ASSERT_EQ(row[x] & 0x00FFFFFF, expected[static_cast<size_t>(y * 33 + x)] & 0x00FFFFFF)
           << x << "," << y;
@@ -90,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Depths, BmpInSdl, ::testing::Values(1, 4, 8, 24, 32));
 
 // --- Hand-made files ------------------------------------------------------------
 
-void U16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+void U16(Bytes& b, uint32_t v) {
+  b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
 void U32(Bytes& b, uint32_t v) {
   U16(b, v & 0xFFFF);
   U16(b, v >> 16);
@@ -179,7 +182,8 @@ TEST(BmpReader, RowsStartAtTheDataOffsetWhenItLiesBeyondThePalette) {
   U32(file, 0xFFFFFF);
   U32(file, 0xDEADBEEF);  // a gap before the rows
   file.insert(file.end(), {0xA5, 0, 0, 0});
-  EXPECT_EQ(Read(file), (std::vector<uint32_t>{0xFFFFFF, 0, 0xFFFFFF, 0, 0, 0xFFFFFF, 0, 0xFFFFFF}));
+  EXPECT_EQ(Read(file),
+            (std::vector<uint32_t>{0xFFFFFF, 0, 0xFFFFFF, 0, 0, 0xFFFFFF, 0, 0xFFFFFF}));
 }
 
 TEST(BmpReader, RunLengthCompressionAndOtherMagicGiveThePlaceholder) {

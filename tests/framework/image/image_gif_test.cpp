@@ -11,7 +11,8 @@ Bytes PatternIndices(int32_t width, int32_t height, int colours, uint32_t seed) 
   for (size_t i = 0; i < indices.size(); ++i) {
     state = state * 1664525u + 1013904223u;
     const bool noise = (state >> 28) < 5;
-    indices[i] = static_cast<uint8_t>(noise ? (state >> 16) % colours : (i / 7 + i / width) % colours);
+    indices[i] =
+        static_cast<uint8_t>(noise ? (state >> 16) % colours : (i / 7 + i / width) % colours);
   }
   return indices;
 }
@@ -28,8 +29,8 @@ class GifFromGiflib : public ::testing::TestWithParam<GifCase> {};
 TEST_P(GifFromGiflib, DecodesToGiflibsIndicesAndColours) {
   const GifCase& c = GetParam();
   const int bits = c.settings.localBits > 0 ? c.settings.localBits : c.settings.colourBits;
-  const Bytes file =
-      GifEncodePeer(PatternIndices(c.width, c.height, 1 << bits, 3), c.width, c.height, c.settings, 11);
+  const Bytes file = GifEncodePeer(PatternIndices(c.width, c.height, 1 << bits, 3), c.width,
+                                   c.height, c.settings, 11);
   GifPeerImage peer;
   ASSERT_TRUE(GifDecodePeer(file, peer));
 
@@ -62,17 +63,15 @@ GifSettings Gif(int bits, bool interlaced, int transparent = -1, int localBits =
 
 INSTANTIATE_TEST_SUITE_P(
     Giflib, GifFromGiflib,
-    ::testing::Values(GifCase{"twoColours", 37, 21, Gif(1, false)},
-                      GifCase{"fourColours", 64, 64, Gif(2, false)},
-                      GifCase{"sixteenInterlaced", 33, 17, Gif(4, true)},
-                      GifCase{"full", 300, 200, Gif(8, false)},
-                      GifCase{"fullInterlaced", 301, 203, Gif(8, true)},
-                      GifCase{"transparent", 50, 40, Gif(8, false, 3)},
-                      GifCase{"transparentInterlaced", 50, 41, Gif(5, true, 0)},
-                      GifCase{"localTable", 70, 30, Gif(3, false, -1, 6)},
-                      GifCase{"localTableTransparent", 70, 30, Gif(8, true, 17, 8)},
-                      GifCase{"tallInterlaced", 3, 11, Gif(2, true)},
-                      GifCase{"onePixel", 1, 1, Gif(1, false)}),
+    ::testing::Values(
+        GifCase{"twoColours", 37, 21, Gif(1, false)}, GifCase{"fourColours", 64, 64, Gif(2, false)},
+        GifCase{"sixteenInterlaced", 33, 17, Gif(4, true)},
+        GifCase{"full", 300, 200, Gif(8, false)}, GifCase{"fullInterlaced", 301, 203, Gif(8, true)},
+        GifCase{"transparent", 50, 40, Gif(8, false, 3)},
+        GifCase{"transparentInterlaced", 50, 41, Gif(5, true, 0)},
+        GifCase{"localTable", 70, 30, Gif(3, false, -1, 6)},
+        GifCase{"localTableTransparent", 70, 30, Gif(8, true, 17, 8)},
+        GifCase{"tallInterlaced", 3, 11, Gif(2, true)}, GifCase{"onePixel", 1, 1, Gif(1, false)}),
     [](const ::testing::TestParamInfo<GifCase>& info) { return std::string(info.param.name); });
 
 // A frame whose palette lists distinct colours and whose pixels use them.
@@ -149,14 +148,15 @@ TEST(GifReader, WrongSignatureGivesThePlaceholder) {
 // Builds a GIF by hand around raw LZW data (one sub-block); colour i is red
 // i x 60.
 Bytes HandMadeGif(int32_t width, int32_t height, uint8_t minCodeSize, const Bytes& lzw) {
-  Bytes file = {'G', 'I', 'F', '8', '9', 'a', static_cast<uint8_t>(width), 0,
-                static_cast<uint8_t>(height), 0, 0x81, 0, 0};
+  Bytes file = {
+      'G', 'I',  'F', '8', '9', 'a', static_cast<uint8_t>(width), 0, static_cast<uint8_t>(height),
+      0,   0x81, 0,   0};
   for (int i = 0; i < 4; ++i) {
     file.insert(file.end(), {static_cast<uint8_t>(i * 60), 0, 0});
   }
-  file.insert(file.end(), {0x2C, 0, 0, 0, 0, static_cast<uint8_t>(width), 0,
-                           static_cast<uint8_t>(height), 0, 0, minCodeSize,
-                           static_cast<uint8_t>(lzw.size())});
+  file.insert(file.end(),
+              {0x2C, 0, 0, 0, 0, static_cast<uint8_t>(width), 0, static_cast<uint8_t>(height), 0, 0,
+               minCodeSize, static_cast<uint8_t>(lzw.size())});
   file.insert(file.end(), lzw.begin(), lzw.end());
   file.insert(file.end(), {0, 0x3B});
   return file;
@@ -204,8 +204,7 @@ TEST(GifReader, DataEndingEarlyLeavesTheRestAtIndexZero) {
   ReadFromMemory(ImageGifRead, HandMadeGif(4, 2, 2, PackCodes({4, 2, 3, 5})),
                  ImageFrameNew(image.first));
   ASSERT_EQ(image.first->placeholder, 0);
-  EXPECT_EQ(image.first->pixels,
-            (std::vector<uint32_t>{120u << 16, 180u << 16, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(image.first->pixels, (std::vector<uint32_t>{120u << 16, 180u << 16, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(GifReader, ImageLargerThanTheScreenIsClippedToIt) {

@@ -4,7 +4,9 @@
 
 namespace {
 
-void U16(Bytes& b, uint32_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+void U16(Bytes& b, uint32_t v) {
+  b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
 void U32(Bytes& b, uint32_t v) {
   U16(b, v & 0xFFFF);
   U16(b, v >> 16);

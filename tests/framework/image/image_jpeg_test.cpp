@@ -67,23 +67,18 @@ JpegSettings Grey(int restartRows = 0) {
 
 INSTANTIATE_TEST_SUITE_P(
     Baseline, JpegAgainstPeer,
-    ::testing::Values(JpegCase{"s444", 64, 48, Sampling(1, 1)},
-                      JpegCase{"s422", 64, 48, Sampling(2, 1)},
-                      JpegCase{"s420", 64, 48, Sampling(2, 2)},
-                      JpegCase{"s440", 64, 48, Sampling(1, 2)},
-                      JpegCase{"grey", 64, 48, Grey()},
-                      JpegCase{"s444odd", 17, 9, Sampling(1, 1)},
-                      JpegCase{"s422odd", 17, 9, Sampling(2, 1)},
-                      JpegCase{"s420odd", 17, 9, Sampling(2, 2)},
-                      JpegCase{"greyodd", 17, 9, Grey()},
-                      JpegCase{"onePixel", 1, 1, Sampling(2, 2)},
-                      JpegCase{"s420large", 1023, 767, Sampling(2, 2)},
-                      JpegCase{"s422large", 1023, 767, Sampling(2, 1)},
-                      JpegCase{"restart420", 1023, 767, Sampling(2, 2, 1)},
-                      JpegCase{"restart444", 17, 9, Sampling(1, 1, 1)},
-                      JpegCase{"restartGrey", 333, 97, Grey(2)},
-                      JpegCase{"quality100", 129, 65, Sampling(2, 2, 0, 100)},
-                      JpegCase{"quality10", 129, 65, Sampling(2, 2, 0, 10)}),
+    ::testing::Values(
+        JpegCase{"s444", 64, 48, Sampling(1, 1)}, JpegCase{"s422", 64, 48, Sampling(2, 1)},
+        JpegCase{"s420", 64, 48, Sampling(2, 2)}, JpegCase{"s440", 64, 48, Sampling(1, 2)},
+        JpegCase{"grey", 64, 48, Grey()}, JpegCase{"s444odd", 17, 9, Sampling(1, 1)},
+        JpegCase{"s422odd", 17, 9, Sampling(2, 1)}, JpegCase{"s420odd", 17, 9, Sampling(2, 2)},
+        JpegCase{"greyodd", 17, 9, Grey()}, JpegCase{"onePixel", 1, 1, Sampling(2, 2)},
+        JpegCase{"s420large", 1023, 767, Sampling(2, 2)},
+        JpegCase{"s422large", 1023, 767, Sampling(2, 1)},
+        JpegCase{"restart420", 1023, 767, Sampling(2, 2, 1)},
+        JpegCase{"restart444", 17, 9, Sampling(1, 1, 1)}, JpegCase{"restartGrey", 333, 97, Grey(2)},
+        JpegCase{"quality100", 129, 65, Sampling(2, 2, 0, 100)},
+        JpegCase{"quality10", 129, 65, Sampling(2, 2, 0, 10)}),
     [](const ::testing::TestParamInfo<JpegCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegReader, ProgressiveFileYieldsNoPixels) {
@@ -123,7 +118,8 @@ TEST(JpegReader, TruncatedScanKeepsTheRowsDecodedBeforeTheCut) {
   int32_t w = 0, h = 0;
   const std::vector<uint32_t> peer = JpegDecodePeer(whole, w, h);
   const size_t start = ScanDataStart(whole);
-  const Bytes cut(whole.begin(), whole.begin() + static_cast<long>(start + (whole.size() - start) / 2));
+  const Bytes cut(whole.begin(),
+                  whole.begin() + static_cast<long>(start + (whole.size() - start) / 2));
 
   OwnedImage image;
   ReadFromMemory(ImageJpegRead, cut, ImageFrameNew(image.first));

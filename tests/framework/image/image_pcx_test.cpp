@@ -159,7 +159,7 @@ TEST(PcxReader, OtherLayoutsGiveThePlaceholder) {
 
 TEST(PcxReader, HugeSizeInATinyFileAllocatesNothingLarge) {
   Bytes file = PcxHeader(5, 8, 3, 1, 1, 65535);
-  std::fill(file.begin() + 4, file.begin() + 8, 0);     // xmin, ymin 0
+  std::fill(file.begin() + 4, file.begin() + 8, 0);      // xmin, ymin 0
   std::fill(file.begin() + 8, file.begin() + 12, 0xFF);  // xmax, ymax 65535
   file.resize(140, 0xC1);
   AllocationProbeReset();

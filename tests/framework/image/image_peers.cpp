@@ -40,11 +40,19 @@ void* operator new(size_t size) {
   }
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
 
-void AllocationProbeReset() { gLargestAllocation = 0; }
-size_t AllocationProbeLargest() { return gLargestAllocation.load(); }
+void AllocationProbeReset() {
+  gLargestAllocation = 0;
+}
+size_t AllocationProbeLargest() {
+  return gLargestAllocation.load();
+}
 
 // --- Frames ------------------------------------------------------------------
 
@@ -99,7 +107,9 @@ Bytes Encode(void (*writer)(const ImageFrame*, ImageByteWriter&), const ImageFra
 
 namespace {
 
-[[noreturn]] void JpegFail(j_common_ptr) { throw std::runtime_error("libjpeg error"); }
+[[noreturn]] void JpegFail(j_common_ptr) {
+  throw std::runtime_error("libjpeg error");
+}
 
 }  // namespace
 
@@ -168,8 +178,8 @@ std::vector<uint32_t> JpegDecodePeer(const Bytes& file, int32_t& width, int32_t&
     JSAMPROW rowPointer = row.data();
     jpeg_read_scanlines(&info, &rowPointer, 1);
     for (int32_t x = 0; x < width; ++x) {
-      pixels[y * width + x] = static_cast<uint32_t>(row[3 * x]) << 16 | row[3 * x + 1] << 8 |
-                              row[3 * x + 2];
+      pixels[y * width + x] =
+          static_cast<uint32_t>(row[3 * x]) << 16 | row[3 * x + 1] << 8 | row[3 * x + 2];
     }
   }
   jpeg_finish_decompress(&info);
@@ -232,8 +242,10 @@ Bytes GifEncodePeer(const Bytes& indices, int32_t width, int32_t height, const G
   const int starts[4] = {0, 4, 2, 1};
   const int steps[4] = {8, 8, 4, 2};
   for (int pass = 0; pass < (s.interlaced ? 4 : 1); ++pass) {
-    for (int32_t y = s.interlaced ? starts[pass] : 0; y < height; y += s.interlaced ? steps[pass] : 1) {
-      EGifPutLine(gif, const_cast<GifPixelType*>(indices.data() + static_cast<size_t>(y) * width), width);
+    for (int32_t y = s.interlaced ? starts[pass] : 0; y < height;
+         y += s.interlaced ? steps[pass] : 1) {
+      EGifPutLine(gif, const_cast<GifPixelType*>(indices.data() + static_cast<size_t>(y) * width),
+                  width);
     }
   }
   EGifCloseFile(gif, &error);

@@ -24,8 +24,8 @@ struct OwnedImage {
 
 // A frame of the given size and depth with pixels from a deterministic mix
 // of gradients, edges and noise (seeded), alpha from `alpha`.
-void FillPhotoLike(ImageFrame* frame, int32_t width, int32_t height, int32_t depth,
-                   uint32_t seed, uint32_t alpha = 0);
+void FillPhotoLike(ImageFrame* frame, int32_t width, int32_t height, int32_t depth, uint32_t seed,
+                   uint32_t alpha = 0);
 // Packed RGB bytes (3 per pixel) of the same kind of picture.
 Bytes PhotoLikeRgb(int32_t width, int32_t height, uint32_t seed);
 
@@ -49,10 +49,10 @@ std::vector<uint32_t> JpegDecodePeer(const Bytes& file, int32_t& width, int32_t&
 
 // --- giflib ------------------------------------------------------------------------
 struct GifSettings {
-  int colourBits = 8;        // global table of 2^bits entries
+  int colourBits = 8;  // global table of 2^bits entries
   bool interlaced = false;
-  int transparent = -1;      // index, or -1 for no graphic control extension
-  int localBits = 0;         // local table of 2^bits entries when above 0
+  int transparent = -1;  // index, or -1 for no graphic control extension
+  int localBits = 0;     // local table of 2^bits entries when above 0
 };
 // Writes indices (width x height, top row first) with colour tables made
 // from the seed.
@@ -61,8 +61,8 @@ Bytes GifEncodePeer(const Bytes& indices, int32_t width, int32_t height, const G
 struct GifPeerImage {
   int32_t width = 0;  // logical screen
   int32_t height = 0;
-  Bytes indices;                 // first image, rows top-down, de-interlaced
-  std::vector<uint32_t> colours; // colour table in use, 0x00RRGGBB
+  Bytes indices;                  // first image, rows top-down, de-interlaced
+  std::vector<uint32_t> colours;  // colour table in use, 0x00RRGGBB
   int transparent = -1;
 };
 bool GifDecodePeer(const Bytes& file, GifPeerImage& image);

@@ -42,8 +42,8 @@ Bytes IconFile() {
 
 Bytes AniFile() {
   const Bytes icon = IconFile();
-  Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'C', 'O', 'N', 'L', 'I', 'S', 'T', 0, 0, 0, 0,
-                'f', 'r', 'a', 'm'};
+  Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'C', 'O', 'N',
+                'L', 'I', 'S', 'T', 0, 0, 0, 0, 'f', 'r', 'a', 'm'};
   for (int i = 0; i < 2; ++i) {
     file.insert(file.end(), {'i', 'c', 'o', 'n', static_cast<uint8_t>(icon.size()),
                              static_cast<uint8_t>(icon.size() >> 8), 0, 0});

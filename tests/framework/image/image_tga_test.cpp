@@ -5,9 +5,24 @@
 namespace {
 
 Bytes TgaHeader(uint8_t type, int32_t width, int32_t height, uint8_t depth) {
-  return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(width),
-          static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
-          static_cast<uint8_t>(height >> 8), depth, 40};
+  return {0,
+          0,
+          type,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          0,
+          static_cast<uint8_t>(width),
+          static_cast<uint8_t>(width >> 8),
+          static_cast<uint8_t>(height),
+          static_cast<uint8_t>(height >> 8),
+          depth,
+          40};
 }
 
 class TgaRoundTrip : public ::testing::TestWithParam<int> {};
