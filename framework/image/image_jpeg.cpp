@@ -521,10 +521,15 @@ bool DecodeMcu(BitReader& reader, Decoder& d, Component** scan, int count, int32
 // Decodes the entropy-coded data after a scan header; false when decoding
 // had to stop. Leaves `at` at the marker after the data.
 bool DecodeScan(Decoder& d, Component** scan, int count) {
+  // MCUs per row, and the image rows one row of MCUs covers.
+  int32_t mcusPerRow = d.mcusX;
   int32_t mcus = d.mcusX * d.mcusY;
+  int32_t rowsPerMcuRow = 8 * d.vMax;
   if (count == 1) {
     const JpegPlane& plane = scan[0]->plane;
-    mcus = ((plane.width + 7) / 8) * ((plane.height + 7) / 8);
+    mcusPerRow = (plane.width + 7) / 8;
+    mcus = mcusPerRow * ((plane.height + 7) / 8);
+    rowsPerMcuRow = 8 * plane.vRatio;
   }
   for (int i = 0; i < count; ++i) {
     scan[i]->prediction = 0;
@@ -533,7 +538,6 @@ bool DecodeScan(Decoder& d, Component** scan, int count) {
   // is converted once the next one (its lower neighbours) is decoded, while
   // both are still in the cache.
   const bool convertAsDecoded = count == d.componentCount;
-  const int32_t mcuRows = 8 * d.vMax;
   BitReader reader(d.at, d.end);
   bool ok = true;
   for (int32_t mcu = 0; mcu < mcus && ok; ++mcu) {
@@ -541,8 +545,8 @@ bool DecodeScan(Decoder& d, Component** scan, int count) {
       ok = Restart(reader, scan, count);
     }
     ok = ok && DecodeMcu(reader, d, scan, count, mcu) && !reader.Overrun();
-    if (ok && convertAsDecoded && (mcu + 1) % d.mcusX == 0) {
-      ConvertRows(d, mcu / d.mcusX * mcuRows);
+    if (ok && convertAsDecoded && (mcu + 1) % mcusPerRow == 0) {
+      ConvertRows(d, mcu / mcusPerRow * rowsPerMcuRow);
     }
   }
   reader.NextMarker();

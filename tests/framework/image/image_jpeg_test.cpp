@@ -58,10 +58,18 @@ JpegSettings Sampling(int h, int v, int restartRows = 0, int quality = 90) {
   return s;
 }
 
-JpegSettings Grey(int restartRows = 0) {
+JpegSettings Grey(int restartRows = 0, int sampling = 1) {
   JpegSettings s;
   s.grey = true;
+  s.hSampling = sampling;
+  s.vSampling = sampling;
   s.restartRows = restartRows;
+  return s;
+}
+
+JpegSettings SeparateScans(int h, int v, int restartRows = 0) {
+  JpegSettings s = Sampling(h, v, restartRows);
+  s.separateScans = true;
   return s;
 }
 
@@ -78,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
         JpegCase{"restart420", 1023, 767, Sampling(2, 2, 1)},
         JpegCase{"restart444", 17, 9, Sampling(1, 1, 1)}, JpegCase{"restartGrey", 333, 97, Grey(2)},
         JpegCase{"quality100", 129, 65, Sampling(2, 2, 0, 100)},
-        JpegCase{"quality10", 129, 65, Sampling(2, 2, 0, 10)}),
+        JpegCase{"quality10", 129, 65, Sampling(2, 2, 0, 10)},
+        JpegCase{"greySampled", 45, 37, Grey(0, 2)},
+        JpegCase{"scans420", 45, 37, SeparateScans(2, 2)},
+        JpegCase{"scans422Restart", 45, 37, SeparateScans(2, 1, 1)}),
     [](const ::testing::TestParamInfo<JpegCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegReader, ProgressiveFileYieldsNoPixels) {

@@ -128,9 +128,17 @@ Bytes JpegEncode(const Bytes& samples, int32_t width, int32_t height, const Jpeg
   info.in_color_space = s.grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, s.quality, TRUE);
-  if (!s.grey) {
-    info.comp_info[0].h_samp_factor = s.hSampling;
-    info.comp_info[0].v_samp_factor = s.vSampling;
+  info.comp_info[0].h_samp_factor = s.hSampling;
+  info.comp_info[0].v_samp_factor = s.vSampling;
+  jpeg_scan_info scans[3] = {};
+  if (s.separateScans) {
+    for (int i = 0; i < info.num_components; ++i) {
+      scans[i].comps_in_scan = 1;
+      scans[i].component_index[0] = i;
+      scans[i].Se = 63;
+    }
+    info.scan_info = scans;
+    info.num_scans = info.num_components;
   }
   if (s.restartRows > 0) {
     info.restart_in_rows = s.restartRows;

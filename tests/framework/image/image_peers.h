@@ -42,6 +42,7 @@ struct JpegSettings {
   bool grey = false;
   int restartRows = 0;  // restart interval in MCU rows, 0 for none
   bool progressive = false;
+  bool separateScans = false;  // one baseline scan per component
 };
 Bytes JpegEncode(const Bytes& samples, int32_t width, int32_t height, const JpegSettings& s);
 // Decodes with default settings to 0x00RRGGBB pixels.
