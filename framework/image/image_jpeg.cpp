@@ -171,6 +171,9 @@ bool BuildHuffman(const uint8_t* counts, const uint8_t* values, int total, bool 
   for (int length = 1; length <= 16; ++length) {
     table.valueOffset[length] = k - static_cast<int32_t>(code);
     for (int i = 0; i < counts[length - 1]; ++i, ++k, ++code) {
+      if (code >= (1u << length)) {
+        return false;  // more codes than this length can hold
+      }
       if (length > kFastBits) {
         continue;
       }
@@ -180,9 +183,6 @@ bool BuildHuffman(const uint8_t* counts, const uint8_t* values, int total, bool 
       }
     }
     table.maxCode[length] = counts[length - 1] != 0 ? static_cast<int32_t>(code) - 1 : -1;
-    if (code > (1u << length)) {
-      return false;
-    }
     code <<= 1;
   }
   if (ac) {
@@ -354,7 +354,8 @@ bool ReadFrame(const uint8_t* p, int32_t size, Decoder& d) {
     plane.height = (d.height * c.v + d.vMax - 1) / d.vMax;
     plane.hRatio = d.hMax / c.h;
     plane.vRatio = d.vMax / c.v;
-    plane.samples.assign(static_cast<size_t>(plane.stride) * static_cast<size_t>(plane.rows), 0);
+    // Samples no scan reaches stay mid-grey, as a block of zero coefficients gives.
+    plane.samples.assign(static_cast<size_t>(plane.stride) * static_cast<size_t>(plane.rows), 128);
   }
   d.haveFrame = true;
   // Pixels are appended row by row as they are converted.

@@ -159,6 +159,32 @@ TEST(JpegReader, CorruptEntropyDataStaysInsideTheImage) {
   }
 }
 
+// Offset of the first Huffman table segment's length counts.
+size_t FirstHuffmanCounts(const Bytes& file) {
+  for (size_t i = 2; i + 3 < file.size();) {
+    if (file[i + 1] == 0xC4) {
+      return i + 5;
+    }
+    i += 2 + (static_cast<size_t>(file[i + 2]) << 8 | file[i + 3]);
+  }
+  return file.size();
+}
+
+TEST(JpegReader, HuffmanCountsThatAreNoPrefixCodeStopDecoding) {
+  Bytes file = JpegEncode(PhotoLikeRgb(16, 16, 1), 16, 16, Sampling(1, 1));
+  const size_t counts = FirstHuffmanCounts(file);
+  ASSERT_LT(counts + 16, file.size());
+  file[counts] = 3;  // three codes of one bit
+  OwnedImage image;
+  ReadFromMemory(ImageJpegRead, file, ImageFrameNew(image.first));
+  // The frame was read before the tables, so the size stands; no block was
+  // decoded, so every pixel is the neutral grey of empty blocks.
+  ASSERT_EQ(image.first->pixels.size(), 16u * 16u);
+  for (uint32_t pixel : image.first->pixels) {
+    ASSERT_EQ(pixel, 0x808080u);
+  }
+}
+
 TEST(JpegReader, HugeFrameInATinyFileAllocatesNothingLarge) {
   Bytes file = JpegEncode(PhotoLikeRgb(8, 8, 1), 8, 8, Sampling(1, 1));
   for (size_t i = 2; i + 8 < file.size(); ++i) {
