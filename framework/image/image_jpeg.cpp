@@ -14,13 +14,11 @@ namespace {
 
 constexpr int kFastBits = 10;
 constexpr int kMaxComponents = 3;
-// Natural (row-major) position of the k-th coefficient in zig-zag order;
-// the tail absorbs runs that overshoot the last coefficient of a broken block.
-constexpr uint8_t kZigzag[64 + 16] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33,
-    40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36,
-    29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
-    47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+// Natural (row-major) position of the k-th coefficient in zig-zag order.
+constexpr uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 // With 1-bit codes a block takes at least two bits, so a file of n bytes
 // cannot hold more than 4n blocks; sizes beyond that are not allocated.
 constexpr int64_t kBlocksPerByte = 4;
@@ -225,7 +223,6 @@ inline int16_t Dequantise(int32_t value, uint16_t quant) {
 }
 
 struct Decoder {
-  const uint8_t* begin = nullptr;
   const uint8_t* end = nullptr;
   const uint8_t* at = nullptr;
   uint16_t quant[4][64] = {};  // zig-zag order
@@ -630,9 +627,8 @@ void ImageJpegRead(ImageSource& source, ImageFrame* frame) {
   auto decoder = std::make_unique<Decoder>();
   Decoder& d = *decoder;
   d.frame = frame;
-  d.begin = data.data();
   d.end = data.data() + data.size();
-  d.at = d.begin + 2;
+  d.at = data.data() + 2;
   for (uint8_t marker = NextMarker(d); marker != 0 && marker != kEoi; marker = NextMarker(d)) {
     if (!ReadSegment(d, marker)) {
       break;
