@@ -297,6 +297,12 @@ int ShellRun(int argc, const char* const* argv) {
     std::fprintf(stderr, "%s: %s\n", QMR_APPLICATION_TITLE, PlatformLastErrorText().c_str());
     return 1;
   }
+  const int status = ShellMain();
+  PlatformStop();
+  return status;
+}
+
+int ShellMain() {
   ModulesStart();
   TmainForm& form = MainForm();
   PlatformSetEventHandler([&form](const PlatformEvent& event) { form.DispatchEvent(event); });
@@ -309,6 +315,5 @@ int ShellRun(int argc, const char* const* argv) {
   const int status = form.EndedInFatalError() ? 1 : 0;
   PlatformSetEventHandler({});
   ModulesStop();
-  PlatformStop();
   return status;
 }

@@ -79,6 +79,8 @@ TmainForm& MainForm();
 // window, runs the game and shuts down. Returns the process exit status:
 // 0 after a normal quit, 1 after the fatal-error state or a failed start.
 int ShellRun(int argc, const char* const* argv);
+// The same on a platform layer that is already started with its command line.
+int ShellMain();
 
 // The 420 x 153 splash picture: 24-bit BGR rows, bottom row first.
 std::vector<uint8_t> SplashPicture();

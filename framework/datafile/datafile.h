@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // --- Module lifecycle ---------------------------------------------------
 // Scans the program folder for archives and patch sets once.
@@ -32,6 +33,22 @@ void DataFileCacheFree(const std::string& name);
 
 // --- Library search ---------------------------------------------------------
 bool DataFileSearchPath(const std::string& fileName);
+
+// --- Archive directories (tools) -------------------------------------------
+struct DataFileArchiveEntry {
+  std::string name;  // as stored, case kept
+  int32_t offset = 0;
+  int32_t size = 0;  // cut to the bytes the archive file really holds
+};
+struct DataFileArchiveDirectory {
+  uint16_t version = 0;
+  int32_t declaredCount = 0;
+  bool complete = false;  // every declared entry read, all data inside the file
+  std::vector<DataFileArchiveEntry> entries;
+};
+// Reads a ".qma" directory the way start-up does; false when the file cannot
+// be opened or its header is wrong. A damaged directory keeps what was read.
+bool DataFileArchiveRead(const std::string& path, DataFileArchiveDirectory& directory);
 
 // --- Direct files -----------------------------------------------------------
 int32_t DataFileDirectOpen(const std::string& path);

@@ -21,8 +21,7 @@ TEST(StartupE2E, RunsFromAnotherFolderAndEndsCleanlyOnSigterm) {
   setenv("QMR_MESSAGEBOX", "yes", 1);  // answers the boxes without a person
   TempFolder program;
   TempFolder elsewhere;
-  GameProcess game(GAME_BINARY, program.path(), elsewhere.path(),
-                   {"-startinfo", "-userdatainapp"});
+  GameProcess game(GAME_BINARY, program.path(), elsewhere.path(), {"-startinfo", "-userdatainapp"});
 
   // The header is written into the program folder, not the working folder.
   ASSERT_TRUE(WaitUntil([&] { return program.exists("results.log"); }, std::chrono::seconds(20)))

@@ -18,7 +18,7 @@ TEST(IniText, FindsValuesIgnoringCaseAndBlanks) {
 
 TEST(IniText, BrokenLinesAndDuplicatesReadSafely) {
   std::string text = "[A]\nno equals sign\nkey=first\nkey=second\n[a]\nkey=third\nother=x\n";
-  text += std::string("\0\xff\xfe garbage\n", 13);
+  text += std::string("\0\xff\xfe garbage\n", 12);
   text += "[B\nk=v\n";  // unclosed header still names a section
   EXPECT_EQ(IniTextFind(text, "A", "key"), "first");
   EXPECT_EQ(IniTextFind(text, "A", "no equals sign"), std::nullopt);

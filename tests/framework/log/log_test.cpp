@@ -74,7 +74,7 @@ TEST_F(LogTest, TraceBlocksIndentOnlyWithTheSwitch) {
   LogTraceEnd("Unmatched - ");  // never drives the indent below nothing
   LogMessage("after");
   const auto lines = Lines();
-  const std::vector<std::string> body(lines.begin() + 3, lines.end());
+  const std::vector<std::string> body(lines.begin() + 4, lines.end());
   EXPECT_EQ(body, (std::vector<std::string>{"GameInit - Begin", "  inside", "  Nested - Begin",
                                             "    deeper", "  Nested - End", "GameInit - End",
                                             "Unmatched - End", "after"}));
