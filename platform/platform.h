@@ -112,7 +112,10 @@ enum class PlatformBoxAnswer { Ok, Yes, No };
 // Shows a modal message box. When the environment variable QMR_MESSAGEBOX is
 // set ("yes", "no" or "ok"), or under the headless backend, no box appears:
 // the text goes to standard error as "MessageBox [title]: text" and the
-// scripted or environment answer is returned (information boxes answer Ok).
+// scripted or environment answer is returned (information boxes answer Ok;
+// "no" answers a Yes/No box No, any other value Yes). The headless backend
+// ignores the variable. When no box can be shown the text goes to standard
+// error and a Yes/No box answers No.
 PlatformBoxAnswer PlatformMessageBox(const std::string& title, const std::string& text,
                                      PlatformBoxKind kind);
 // Headless: the answers given to the next Yes/No boxes, in order; when the
@@ -187,8 +190,9 @@ PlatformRect PlatformWindowClientRect(PlatformWindow window);
 // normal window (false). False when the system refuses.
 bool PlatformWindowSetFullscreen(PlatformWindow window, bool on, const PlatformMode& mode);
 bool PlatformWindowFullscreen(PlatformWindow window);
-// Pixels (24-bit BGR rows, bottom-up as a bitmap stores them) shown as the
-// window's content; used for the splash picture.
+// Pixels (24-bit BGR rows, bottom-up and each padded to a multiple of 4
+// bytes, as a bitmap stores them) shown at the window's top left; used for the
+// splash picture. Ignored (with an error text) when too few bytes are given.
 void PlatformWindowSetPicture(PlatformWindow window, int32_t width, int32_t height,
                               const std::vector<uint8_t>& bgrBottomUp);
 // Confines the pointer to the window (true) or releases it (false).
@@ -207,8 +211,11 @@ bool PlatformAppActive();
 bool PlatformAppMinimized();
 void PlatformAppMinimize();
 void PlatformAppRestore();
-// Keeps screen savers and display power-down away while the game is in front.
+// Keeps screen savers and display power-down away while the game is in front
+// (until the program loses the focus).
 void PlatformKeepAwake();
+// How many times PlatformKeepAwake ran since the layer started (tests).
+int PlatformKeepAwakeCount();
 
 // --- Events and the message pump -----------------------------------------
 
@@ -220,7 +227,8 @@ enum class PlatformEventType {
   WindowCloseRequest,  // the user asked to close a window
   QuitRequest,         // SIGTERM/SIGINT or the session ends
   DisplayChanged,      // a monitor's mode or layout changed
-  MouseMessage,        // message, wParam, lParam as the window messages pack them
+  MouseMessage,        // message, wParam, lParam as the window messages pack them;
+                       // wheels too carry the point in client coordinates
   KeyDown,             // key: SDL scancode number
   KeyUp,
 };
@@ -238,9 +246,19 @@ using PlatformEventHandler = std::function<void(const PlatformEvent&)>;
 
 // The one handler the pump delivers to (the shell); an empty function drops events.
 void PlatformSetEventHandler(PlatformEventHandler handler);
-// Delivers every waiting event to the handler and returns.
+// Delivers every waiting event to the handler and returns. PlatformAppActive
+// and PlatformAppMinimized already reflect an event when the handler gets it.
+// Activation, deactivation, minimise and restore are delivered only when they
+// change the window's state. One window has the focus at a time: the
+// activation of another delivers the deactivation of the focused one first,
+// and while the focus moves between the program's windows it stays active.
+// Events for windows that no longer exist are dropped.
 void PlatformPumpMessages();
-// Headless: queues an event for the next pump.
+// Queues an event for the next pump, after the system's own events. The
+// headless backend queues in the same way the events a window manager would
+// send: showing or raising a window activates it, hiding deactivates it,
+// PlatformAppMinimize deactivates and minimises, PlatformAppRestore restores
+// and activates.
 void PlatformHeadlessPostEvent(const PlatformEvent& event);
 
 // --- OpenGL contexts -----------------------------------------------------
