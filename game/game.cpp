@@ -1,9 +1,15 @@
 #include "game/game.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 
 #include "framework/graphics/graphics.h"
+#include "framework/ini/ini.h"
+#include "framework/log/log.h"
+#include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/game_internal.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 
@@ -13,11 +19,72 @@ namespace {
 constexpr uint32_t kMinimumFrameTime = 10;
 
 struct GameState {
+  int primaryMonitor = 0;
+  int32_t primaryDisplayId = -1;
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
 };
 
 GameState game;
+
+struct ModeChoice {
+  int32_t width;
+  int32_t height;
+  int32_t bits;
+  std::string searching;
+  std::string found;
+};
+
+// The mode search of the display start-up, in the order it is tried.
+std::vector<ModeChoice> ModeChoices(const PlatformMode& desktop) {
+  const int32_t w = IniReadInt("Video", "Width", desktop.width);
+  const int32_t h = IniReadInt("Video", "Height", desktop.height);
+  const int32_t desktopBits = desktop.bitsPerPixel == 0 ? 32 : desktop.bitsPerPixel;
+  const int32_t b = IniReadInt("Video", "BPP", desktopBits);
+  const std::string head = "GameInitDisplay - Searching for ";
+  return {
+      {w, h, b, head + std::to_string(w) + "x" + std::to_string(h) + " ini resolution.",
+       "GameInitDisplay - Found INI resolution."},
+      {desktop.width, desktop.height, desktopBits,
+       head + std::to_string(desktop.width) + "x" + std::to_string(desktop.height) +
+           " desktop resolution.",
+       "GameInitDisplay - Found desktop resolution."},
+      {1280, 720, 32, head + "1280x720 design resolution.",
+       "GameInitDisplay - Found designed resolution."},
+      {800, 600, 32, head + "800x600 basic fallback resolution.",
+       "GameInitDisplay - Found basic fallback resolution."},
+  };
+}
+
+// The first mode of the choices the primary monitor has; index -1 when none.
+int32_t FindDisplayMode(const PlatformMode& desktop) {
+  for (const ModeChoice& choice : ModeChoices(desktop)) {
+    LogTrace(choice.searching);
+    const int32_t index =
+        GraphicsMonitorFindModeIndex(game.primaryMonitor, choice.width, choice.height, choice.bits);
+    if (index >= 0) {
+      LogTrace(choice.found);
+      return index;
+    }
+  }
+  return -1;
+}
+
+PlatformMode DesktopMode() {
+  PlatformMode desktop = PlatformMonitorDesktopMode(game.primaryMonitor);
+  if (desktop.width == 0 && desktop.height == 0 && desktop.bitsPerPixel == 0) {
+    LogTrace("GameInitDisplay - Unable to enumerate primary display registry resolution.");
+  }
+  if (desktop.width == 0 || desktop.height == 0) {
+    desktop.width = 1280;
+    desktop.height = 720;
+  }
+  return desktop;
+}
+
+void PumpMessages() {
+  MainForm().MainFormProcessMessages();
+}
 
 }  // namespace
 
@@ -31,22 +98,61 @@ void GameStop() {
   game = GameState{};
 }
 
+int32_t GamePrimaryDisplay() {
+  return game.primaryDisplayId;
+}
+
 // --- Calls from the shell ---------------------------------------------------------
 
 bool GameInitDisplay() {
+  game.primaryMonitor = MainForm().MainGetPrimaryMonitorId();
+  const int32_t index = FindDisplayMode(DesktopMode());
+  if (index < 0) {
+    LogError("GameInitDisplay - Unable to find suitable display mode.");
+    return false;
+  }
+  const GraphicsMode mode = GraphicsMonitorGetMode(game.primaryMonitor, index);
+  game.primaryDisplayId = MainForm().MainThreadDisplayAdd(game.primaryMonitor, "Primary", true);
+  if (game.primaryDisplayId == -1) {
+    LogError("GameInitDisplay - Unable to add \"Primary\" display.");
+    return false;
+  }
+  MainForm().MainThreadDisplayResize(game.primaryDisplayId, mode.width, mode.height);
+  GraphicsDisplaySetMode(game.primaryDisplayId, mode);
+  if (GraphicsIsFullscreen() || IniReadBool("Video", "Fullscreen", true)) {
+    GameSetFullscreen(true);
+  }
   return true;
 }
 
 bool GameInit() {
-  MainForm().MainFormProcessMessages();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  const bool configured = IniReadBool("Controls", "Configured", false);
+  PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
+  GraphicsSetCulling(1);
   game.vsyncWanted = !UtilitiesSwitchPresent("-novsync");
-  MainForm().MainFormProcessMessages();
+  GraphicsSetVSync(game.vsyncWanted);
+  GraphicsSetFlush(true);
+  PumpMessages();
+  GameRegisterStates();
+  StateVariableSetBool(kStateGame, "menu main fade in", true);
+  PumpMessages();
+  PumpMessages();
+  StateSet(configured ? kStateMainMenu : kStateMainInitial);
   return true;
 }
 
 bool GameFrame() {
+  const int32_t current = StateGetCurrent();
+  if (current == kStateQuit || current == kStateFatalError) {
+    return false;
+  }
+  if (GraphicsDisplayChangedTake()) {
+    GameSetFullscreen(GraphicsIsFullscreen());
+  }
   const uint32_t t0 = PlatformTickCount();
+  StateProcess();
   PlatformSleep(static_cast<uint32_t>(std::max(game.sleepTime, 0)));
   if (game.vsyncWanted && !GraphicsVSyncActive()) {
     // Sleeping out the rest of the minimum frame time paces the frame as a
@@ -60,14 +166,36 @@ bool GameFrame() {
 }
 
 bool GameQuit() {
-  return true;
+  const int32_t current = StateGetCurrent();
+  if (current == kStateQuit || current == kStateFatalError) {
+    return true;
+  }
+  if (current != kStateQuitConfirm) {
+    StateSet(kStateQuitConfirm);
+  }
+  return false;
 }
 
-void GameShutdown() {}
+void GameShutdown() {
+  MainForm().MainThreadDisplayClose(game.primaryDisplayId);
+  game.primaryDisplayId = -1;
+}
+
+void GameSetFullscreen(bool on) {
+  GraphicsSetModeSwitch(true);
+  GraphicsDisplaysFreeRC();
+  GraphicsSetFullscreen(on);
+  MainForm().MainThreadDisplaySetFullscreen(on);
+  GraphicsDisplaysRecreateRC();
+  GraphicsSetModeSwitch(false);
+}
 
 void GameMinimize() {
   if (!GraphicsIsFullscreen()) {
     return;
   }
+  GraphicsSetModeSwitch(true);
+  GraphicsMonitorsRestoreDesktop();
+  GraphicsSetModeSwitch(false);
   MainForm().MainThreadMinimize();
 }

@@ -13,3 +13,8 @@ bool GameFrame();        // false: stop the loop
 bool GameQuit();         // true: quit now
 void GameShutdown();
 void GameMinimize();  // the application lost the focus
+
+// --- Display ----------------------------------------------------------------
+// Switches every display between full screen and windowed, rebuilding the
+// rendering contexts around the switch.
+void GameSetFullscreen(bool on);

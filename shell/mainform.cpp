@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
+#include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "platform/product.h"
@@ -15,6 +17,8 @@ constexpr int32_t kSplashWidth = 420;
 constexpr int32_t kSplashHeight = 153;
 constexpr uint32_t kTimerInterval = 1000;
 constexpr uint32_t kKeepAwakeInterval = 10000;
+// The game's fatal-error application state.
+constexpr int32_t kFatalErrorState = 2;
 
 // The libraries the game cannot draw without.
 constexpr const char* kOpenGLLibraries[] = {"libGL.so.1", "libGLU.so.1"};
@@ -127,16 +131,29 @@ bool TmainForm::StartupChecks() {
   if (closed_ || !GameInitDisplay()) {
     return false;
   }
-  MainFormProcessMessages();
+  WaitForDisplayWindows();
   if (closed_ || !GameInit()) {
     return false;
   }
   running_ = true;
   MainFormProcessMessages();
-  closeRequested_ = closeRequested_ || closed_;
   quit_ = false;
   MainMouseConstrain(true);
   return true;
+}
+
+// Every render window must have been activated before the game draws into
+// it. There is no time limit; closing the program ends the wait.
+void TmainForm::WaitForDisplayWindows() {
+  const auto allActivated = [this] {
+    return std::all_of(displayWindows_.begin(), displayWindows_.end(),
+                       [](const DisplayWindow& pair) { return pair.form->Activated(); });
+  };
+  MainFormProcessMessages();
+  while (!closed_ && !allActivated()) {
+    PlatformSleep(0);
+    MainFormProcessMessages();
+  }
 }
 
 void TmainForm::RunFrameLoop() {
@@ -163,6 +180,7 @@ void TmainForm::RunFrameLoop() {
 
 void TmainForm::Shutdown() {
   GameShutdown();
+  fatalError_ = StateGetCurrent() == kFatalErrorState;
   if (fatalError_) {
     PlatformMessageBox(title_,
                        "A fatal error has occurred.  Please consult the file " + LogGetFileName() +
@@ -177,6 +195,8 @@ void TmainForm::MainAppPause() {
   if (!running_ || paused_) {
     return;
   }
+  stateWasPaused_ = StateIsPaused();
+  StatePause();
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
   paused_ = true;
@@ -185,6 +205,10 @@ void TmainForm::MainAppPause() {
 void TmainForm::MainAppResume() {
   if (!running_ || !paused_) {
     return;
+  }
+  // A clock the game had paused itself stays paused.
+  if (!stateWasPaused_) {
+    StateResume();
   }
   MainDisplayShowMouse(false);
   MainMouseConstrain(true);
@@ -202,9 +226,20 @@ void TmainForm::MainKeepAwake() {
   }
 }
 
-void TmainForm::MainMouseConstrain(bool) {}
+void TmainForm::MainMouseConstrain(bool on) {
+  for (const DisplayWindow& pair : displayWindows_) {
+    PlatformWindowConfinePointer(pair.form->Handle(), false);
+  }
+  if (on && GraphicsIsFullscreen() && constrainPointer_ && !displayWindows_.empty()) {
+    PlatformWindowConfinePointer(displayWindows_.front().form->Handle(), true);
+  }
+}
 
-void TmainForm::MainDisplayShowMouse(bool) {}
+void TmainForm::MainDisplayShowMouse(bool show) {
+  for (const DisplayWindow& pair : displayWindows_) {
+    PlatformWindowShowCursor(pair.form->Handle(), show || windowsPointer_);
+  }
+}
 
 // --- Application hooks -----------------------------------------------------------------
 
@@ -244,9 +279,17 @@ int TmainForm::MainGetPrimaryMonitorId() const {
   return 0;
 }
 
-void TmainForm::MainDisplayGetDimensions(int32_t, int32_t& width, int32_t& height) const {
+void TmainForm::MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const {
   width = 1;
   height = 1;
+  for (const DisplayWindow& pair : displayWindows_) {
+    if (pair.displayId == displayId) {
+      const PlatformRect client = PlatformWindowClientRect(pair.form->Handle());
+      width = std::max(client.width, 1);
+      height = std::max(client.height, 1);
+      return;
+    }
+  }
 }
 
 void TmainForm::MainInterfaceDrawRegions() {
@@ -258,8 +301,71 @@ void TmainForm::MainFormProcessMessages() {
   PlatformPumpMessages();
 }
 
+// --- Display windows for the game ---------------------------------------------------------
+
+int32_t TmainForm::MainThreadDisplayAdd(int monitor, const std::string& name, bool createContext) {
+  DisplayWindow& pair = displayWindows_.emplace_back();
+  pair.form = std::make_unique<TrenderForm>(title_, MainGetPrimaryMonitorId(), windowsPointer_);
+  TrenderForm& form = *pair.form;
+  form.RenderFormSetMonitor(monitor);
+  if (GraphicsIsFullscreen()) {
+    form.RenderFormSetFullscreen();
+  }
+  const int32_t id = GraphicsDisplayAdd(form.Handle(), name, form.Monitor());
+  pair.displayId = id;
+  form.RenderFormSetDisplayId(id);
+  if (id != -1 && createContext) {
+    GraphicsDisplayCreateRC(id);
+  }
+  return id;
+}
+
+void TmainForm::MainThreadDisplayClose(int32_t displayId) {
+  GraphicsDisplayClose(displayId);
+  std::erase_if(displayWindows_,
+                [displayId](const DisplayWindow& pair) { return pair.displayId == displayId; });
+}
+
+void TmainForm::MainThreadDisplayResize(int32_t displayId, int32_t width, int32_t height) {
+  for (const DisplayWindow& pair : displayWindows_) {
+    if (pair.displayId == displayId) {
+      pair.form->RenderFormSetResolution(false, width, height);
+    }
+  }
+}
+
+void TmainForm::MainThreadDisplaySetFullscreen(bool on) {
+  for (const DisplayWindow& pair : displayWindows_) {
+    if (on) {
+      pair.form->RenderFormSetFullscreen();
+    } else {
+      pair.form->RenderFormSetWindowed();
+    }
+    GraphicsDisplaySetWindow(pair.displayId, pair.form->Handle());
+  }
+  MainMouseConstrain(on);
+}
+
 void TmainForm::MainThreadMinimize() {
   PlatformAppMinimize();
+}
+
+TrenderForm* TmainForm::FindRenderForm(PlatformWindow window) const {
+  for (const DisplayWindow& pair : displayWindows_) {
+    if (pair.form->Handle() == window) {
+      return pair.form.get();
+    }
+  }
+  return nullptr;
+}
+
+// A render window whose display is gone closes; its pair leaves the list with
+// it so that nothing refers to the closed window.
+void TmainForm::RenderFormCloseRequest(TrenderForm& form) {
+  if (form.RenderFormCloseQuery()) {
+    std::erase_if(displayWindows_,
+                  [&form](const DisplayWindow& pair) { return pair.form.get() == &form; });
+  }
 }
 
 // --- Process ---------------------------------------------------------------------------------
@@ -269,6 +375,8 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
     case PlatformEventType::WindowActivated:
       if (event.window == splash_) {
         FormActivate();
+      } else if (TrenderForm* form = FindRenderForm(event.window)) {
+        form->RenderFormActivate();
       }
       break;
     case PlatformEventType::WindowDeactivated:
@@ -283,6 +391,12 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
       MainOnDisplayChange();
       break;
     case PlatformEventType::WindowCloseRequest:
+      if (TrenderForm* form = FindRenderForm(event.window)) {
+        RenderFormCloseRequest(*form);
+      } else {
+        MainFormClose();
+      }
+      break;
     case PlatformEventType::QuitRequest:
       MainFormClose();
       break;

@@ -6,6 +6,7 @@
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
+#include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 
@@ -20,7 +21,8 @@ struct Module {
 // before the log has started, goes nowhere.
 constexpr Module modules[] = {
     {DataFileStart, DataFileStop}, {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
-    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {GameStart, GameStop},
+    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {StateStart, StateStop},
+    {GameStart, GameStop},
 };
 
 }  // namespace

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "shell/renderform.h"
 
 class TmainForm {
  public:
@@ -35,6 +38,12 @@ class TmainForm {
   void MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const;
   void MainInterfaceDrawRegions();
   void MainFormProcessMessages();
+
+  // --- Display windows for the game -------------------------------------------------
+  int32_t MainThreadDisplayAdd(int monitor, const std::string& name, bool createContext);
+  void MainThreadDisplayClose(int32_t displayId);
+  void MainThreadDisplayResize(int32_t displayId, int32_t width, int32_t height);
+  void MainThreadDisplaySetFullscreen(bool on);
   void MainThreadMinimize();
 
   // --- Process -------------------------------------------------------------------
@@ -51,8 +60,17 @@ class TmainForm {
  private:
   bool StartupChecks();
   void RunFrameLoop();
+  void WaitForDisplayWindows();
   void Shutdown();
   void CloseSplash();
+  TrenderForm* FindRenderForm(PlatformWindow window) const;
+  void RenderFormCloseRequest(TrenderForm& form);
+
+  // One display window: the display id and the render window it draws into.
+  struct DisplayWindow {
+    int32_t displayId = -1;
+    std::unique_ptr<TrenderForm> form;
+  };
 
   PlatformWindow splash_ = 0;
   std::string title_;
@@ -70,6 +88,7 @@ class TmainForm {
   uint32_t lastKeepAwake_ = 0;
   bool constrainPointer_ = true;
   bool windowsPointer_ = false;
+  std::vector<DisplayWindow> displayWindows_;
 };
 
 // The one main form of the process.

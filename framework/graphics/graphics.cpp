@@ -1,29 +1,46 @@
-#include "framework/graphics/graphics.h"
+// The module's state, its start and stop, the acceleration test and the
+// flags the shell and the game read between frames.
+#include <GL/gl.h>
 
+#include "framework/graphics/graphics_internal.h"
 #include "framework/log/log.h"
+#include "framework/utilities/utilities.h"
 
 namespace {
 
-struct GraphicsState {
-  bool fullscreen = false;
-  bool modeSwitch = false;
-  bool displayChanged = false;
-  bool vsyncActive = false;
-};
-
-GraphicsState state;
+GraphicsModule state;
 
 }  // namespace
+
+GraphicsModule& GraphicsData() {
+  return state;
+}
+
+std::string GraphicsQuoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 // --- Module lifecycle ---------------------------------------------------------
 
 void GraphicsStart() {
   LogVersion("qmrGraphics - Version Alpha.0");
-  state = GraphicsState{};
+  state = GraphicsModule{};
+  state.flushAfterFrame = UtilitiesSwitchPresent("-flush");
+  state.finishAfterFrame = UtilitiesSwitchPresent("-finish");
+  glGetError();  // an error left by whoever ran before is not ours
+  GraphicsMonitorsEnumerate();
+  // The client-array entry points (vertex, texture-coordinate, colour and
+  // index arrays, draw arrays and elements) are OpenGL 1.1 and linked directly.
 }
 
 void GraphicsStop() {
-  state = GraphicsState{};
+  if (state.fullscreen) {
+    GraphicsMonitorsRestoreDesktop();
+  }
+  while (!state.displays.empty()) {
+    GraphicsDisplayClose(state.displays.front().id);
+  }
+  state = GraphicsModule{};
 }
 
 // --- Acceleration -------------------------------------------------------------
@@ -52,10 +69,4 @@ bool GraphicsDisplayChangedTake() {
   const bool changed = state.displayChanged;
   state.displayChanged = false;
   return changed;
-}
-
-// --- Vertical sync ---------------------------------------------------------------
-
-bool GraphicsVSyncActive() {
-  return state.vsyncActive;
 }

@@ -1,5 +1,8 @@
 #include "tests/support/testsupport.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,4 +82,16 @@ std::vector<std::string> SplitLines(const std::string& text) {
   if (!line.empty())
     lines.push_back(line);
   return lines;
+}
+
+void KeepOpenGLDriversLoaded() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) {
+        const std::string path = info->dlpi_name != nullptr ? info->dlpi_name : "";
+        if (path.ends_with("_dri.so")) {
+          dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        }
+        return 0;
+      },
+      nullptr);
 }

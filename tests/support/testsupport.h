@@ -38,3 +38,9 @@ class HeadlessPlatform {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& contents);
 std::vector<std::string> SplitLines(const std::string& text);  // on CR LF or LF
+
+// Keeps the OpenGL drivers that are loaded now in memory until the process
+// ends. Mesa's software drivers keep allocations in their globals that are
+// only unreachable once the driver is unloaded when the X connection closes,
+// which the leak checker would report as leaks of the test.
+void KeepOpenGLDriversLoaded();

@@ -1,0 +1,166 @@
+// The display table and the OpenGL contexts of its displays.
+#include <GL/gl.h>
+
+#include "framework/graphics/graphics_internal.h"
+#include "framework/log/log.h"
+
+namespace {
+
+// Logs a failed step of making a display's context, with the platform's reason.
+bool CreateFailed(const std::string& step, const GraphicsDisplay& display) {
+  LogError("GraphicsDisplayCreateRC - " + step + " display " + GraphicsQuoted(display.name) + ": " +
+           LogWindowsErrorText());
+  return false;
+}
+
+// The state every new context starts drawing with.
+void SetUpContext() {
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_TEXTURE_2D);
+  GraphicsSetCulling(kGraphicsCullingOff);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  // The swap interval belongs to the context: the new one gets the old setting.
+  GraphicsSetVSync(GraphicsData().vsyncActive);
+}
+
+}  // namespace
+
+int32_t GraphicsDisplayIndex(int32_t id) {
+  const auto& displays = GraphicsData().displays;
+  for (size_t i = 0; i < displays.size(); ++i) {
+    if (displays[i].id == id) {
+      return static_cast<int32_t>(i);
+    }
+  }
+  return -1;
+}
+
+GraphicsDisplay* GraphicsDisplayFind(int32_t id) {
+  const int32_t index = GraphicsDisplayIndex(id);
+  return index < 0 ? nullptr : &GraphicsData().displays[index];
+}
+
+// --- Displays -------------------------------------------------------------------
+
+int32_t GraphicsDisplayAdd(PlatformWindow window, const std::string& name, int32_t monitor) {
+  GraphicsModule& data = GraphicsData();
+  GraphicsDisplay display;
+  display.id = data.nextId++;
+  display.window = window;
+  display.monitor = monitor;
+  display.name = name;
+  data.displays.push_back(display);
+  return display.id;
+}
+
+void GraphicsDisplayClose(int32_t id) {
+  const int32_t index = GraphicsDisplayIndex(id);
+  if (index < 0) {
+    return;
+  }
+  if (!GraphicsDisplayFreeRC(index)) {
+    LogError("GraphicsDisplayClose - Rendering context release failed on display index " +
+             GraphicsQuoted(std::to_string(index)) + ".");
+  }
+  auto& displays = GraphicsData().displays;
+  displays.erase(displays.begin() + index);
+}
+
+bool GraphicsDisplayExists(int32_t id) {
+  return GraphicsDisplayIndex(id) >= 0;
+}
+
+void GraphicsDisplaySetWindow(int32_t id, PlatformWindow window) {
+  if (GraphicsDisplay* display = GraphicsDisplayFind(id)) {
+    display->window = window;
+  }
+}
+
+bool GraphicsDisplayMakeCurrent(int32_t id) {
+  const GraphicsDisplay* display = GraphicsDisplayFind(id);
+  // Without a context of its own the display has nothing to make current
+  // (asking the platform anyway would only detach whatever context is current).
+  return display != nullptr && display->renderingContext != 0 &&
+         PlatformGLMakeCurrent(display->deviceContext, display->renderingContext);
+}
+
+int32_t GraphicsDisplayGetMonitor(int32_t id) {
+  const GraphicsDisplay* display = GraphicsDisplayFind(id);
+  return display != nullptr ? display->monitor : -1;
+}
+
+// --- Rendering contexts -----------------------------------------------------------
+
+bool GraphicsDisplayCreateRC(int32_t id) {
+  const int32_t index = GraphicsDisplayIndex(id);
+  if (index < 0) {
+    LogError("GraphicsDisplayCreateRC - Can't get display " + std::to_string(id) + ".");
+    return false;
+  }
+  GraphicsDisplay& display = GraphicsData().displays[index];
+  if (display.renderingContext != 0) {
+    // A second context would leave the first one behind for good.
+    GraphicsDisplayFreeRC(index);
+  }
+  PlatformClearError();
+  if (!PlatformWindowExists(display.window)) {
+    return CreateFailed("Can't create a GL device context for", display);
+  }
+  display.deviceContext = display.window;
+  // The platform picks the buffers (double buffer, RGBA 8-8-8, depth 16,
+  // stencil 1) as it makes the context.
+  display.renderingContext = PlatformGLCreateContext(display.deviceContext);
+  if (display.renderingContext == 0) {
+    return CreateFailed("Cant't create a GL rendering context for", display);
+  }
+  if (!GraphicsDisplayMakeCurrent(id)) {
+    return CreateFailed("Cant't activate the GL rendering context for", display);
+  }
+  SetUpContext();
+  return true;
+}
+
+bool GraphicsDisplayFreeRC(int32_t index) {
+  auto& displays = GraphicsData().displays;
+  if (index < 0 || index >= static_cast<int32_t>(displays.size())) {
+    LogError("GraphicsDisplayFreeRC - Invalid display Index " +
+             GraphicsQuoted(std::to_string(index)) + ".");
+    return false;
+  }
+  GraphicsDisplay& display = displays[index];
+  bool released = true;
+  if (display.renderingContext != 0) {
+    PlatformClearError();
+    if (!PlatformGLMakeCurrent(display.deviceContext, 0)) {
+      LogError("GraphicsDisplayFreeRC - Release of display " + GraphicsQuoted(display.name) +
+               " DC and RC failed: " + LogWindowsErrorText());
+      released = false;
+    }
+    PlatformGLDeleteContext(display.renderingContext);
+    display.renderingContext = 0;
+  }
+  // The device context is the window itself, which stays with the shell.
+  display.deviceContext = 0;
+  return released;
+}
+
+void GraphicsDisplaysFreeRC() {
+  const auto count = static_cast<int32_t>(GraphicsData().displays.size());
+  for (int32_t index = 0; index < count; ++index) {
+    if (!GraphicsDisplayFreeRC(index)) {
+      LogError("GraphicsDisplaysFreeRC - Rendering context release failed on display index " +
+               GraphicsQuoted(std::to_string(index)) + ".");
+    }
+  }
+}
+
+void GraphicsDisplaysRecreateRC() {
+  for (const GraphicsDisplay& display : GraphicsData().displays) {
+    if (GraphicsDisplayCreateRC(display.id)) {
+      GraphicsViewportFitWindow(display.window);
+    }
+  }
+}
