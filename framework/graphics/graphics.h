@@ -43,9 +43,11 @@ void GraphicsStop();
 bool GraphicsAccelerationTest(PlatformWindow window);
 
 // --- Displays --------------------------------------------------------------
-// Appends a display for a window on a monitor (no context, no mode); its id.
+// Appends a display for a window on a monitor (no context, no mode) and
+// registers it with the model module; its id.
 int32_t GraphicsDisplayAdd(PlatformWindow window, const std::string& name, int32_t monitor);
-// Frees the display's contexts and removes it; unknown ids are ignored.
+// Removes the display's models, frees its contexts and removes it; unknown
+// ids are ignored.
 void GraphicsDisplayClose(int32_t id);
 bool GraphicsDisplayExists(int32_t id);
 // Replaces the window after the shell re-created it.

@@ -3,6 +3,7 @@
 
 #include "framework/graphics/graphics_internal.h"
 #include "framework/log/log.h"
+#include "framework/model/model.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ int32_t GraphicsDisplayAdd(PlatformWindow window, const std::string& name, int32
   display.monitor = monitor;
   display.name = name;
   data.displays.push_back(display);
+  ModelDisplayAdd(display.id);
   return display.id;
 }
 
@@ -61,6 +63,8 @@ void GraphicsDisplayClose(int32_t id) {
   if (index < 0) {
     return;
   }
+  // The models' OpenGL objects go while the display's context still exists.
+  ModelDisplayRemove(id);
   if (!GraphicsDisplayFreeRC(index)) {
     LogError("GraphicsDisplayClose - Rendering context release failed on display index " +
              GraphicsQuoted(std::to_string(index)) + ".");
