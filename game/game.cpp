@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "framework/audio/audio.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
@@ -177,17 +178,20 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  AudioCloseAll();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }
 
 void GameSetFullscreen(bool on) {
+  AudioPauseAll();
   GraphicsSetModeSwitch(true);
   GraphicsDisplaysFreeRC();
   GraphicsSetFullscreen(on);
   MainForm().MainThreadDisplaySetFullscreen(on);
   GraphicsDisplaysRecreateRC();
   GraphicsSetModeSwitch(false);
+  AudioResumeAll();
 }
 
 void GameMinimize() {

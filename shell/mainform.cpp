@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
@@ -196,6 +197,7 @@ void TmainForm::MainAppPause() {
     return;
   }
   stateWasPaused_ = StateIsPaused();
+  AudioPausePlaying();
   StatePause();
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
@@ -208,6 +210,7 @@ void TmainForm::MainAppResume() {
   }
   // A clock the game had paused itself stays paused.
   if (!stateWasPaused_) {
+    AudioResumePaused();
     StateResume();
   }
   MainDisplayShowMouse(false);

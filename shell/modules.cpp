@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
@@ -21,8 +22,8 @@ struct Module {
 // before the log has started, goes nowhere.
 constexpr Module modules[] = {
     {DataFileStart, DataFileStop}, {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
-    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {StateStart, StateStop},
-    {GameStart, GameStop},
+    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {AudioStart, AudioShutdown},
+    {StateStart, StateStop},       {GameStart, GameStop},
 };
 
 }  // namespace
