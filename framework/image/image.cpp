@@ -1,0 +1,230 @@
+#include "framework/image/image.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "framework/datafile/datafile.h"
+#include "framework/image/image_internal.h"
+#include "framework/log/log.h"
+
+namespace {
+
+constexpr int32_t kPlaceholderSize = 16;
+constexpr uint32_t kPlaceholderWhite = 0x00FFFFFF;
+constexpr uint32_t kPlaceholderRed = 0x00FF0000;
+// Writers hand the direct-file layer their bytes in pieces of this size.
+constexpr size_t kWriteChunk = 1 << 16;
+
+std::string UpperExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  const size_t separator = name.find_last_of("\\/");
+  if (dot == std::string::npos || (separator != std::string::npos && separator > dot)) {
+    return "";
+  }
+  std::string extension = name.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return extension;
+}
+
+bool IsOneOf(const std::string& text, std::initializer_list<const char*> list) {
+  return std::any_of(list.begin(), list.end(), [&](const char* item) { return text == item; });
+}
+
+bool FrameComplete(const ImageFrame* frame) {
+  return frame->width >= 0 && frame->height >= 0 &&
+         frame->pixels.size() ==
+             static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height);
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const int32_t id = DataFileDirectCreate(path);
+  if (id == 0) {
+    return false;
+  }
+  bool ok = true;
+  for (size_t offset = 0; ok && offset < bytes.size(); offset += kWriteChunk) {
+    const size_t count = std::min(kWriteChunk, bytes.size() - offset);
+    ok = DataFileDirectWrite(id, bytes.data() + offset, static_cast<int32_t>(count));
+  }
+  DataFileDirectClose(id);
+  return ok;
+}
+
+}  // namespace
+
+void ImageStart() {
+  LogVersion("qmrImage - Version Alpha.0");
+}
+
+void ImageStop() {}
+
+// --- Loading and saving -------------------------------------------------------
+
+void ImageLoad(const std::string& name, ImageFrame*& image, int32_t firstIcon, int32_t lastIcon) {
+  const std::string extension = UpperExtension(name);
+  if (!IsOneOf(extension, {".ANI", ".BMP", ".CUR", ".ICO", ".GIF", ".JPG", ".PCX", ".TGA"})) {
+    return;  // ".AVI", ".BBM", ".IFF", ".LBM" and the rest have no reader
+  }
+  if (image == nullptr) {
+    ImageFrameNew(image);
+  }
+  const int32_t id = DataFileOpen(name);
+  if (id == 0) {
+    return;
+  }
+  ImageDataFileSource source(id);
+  if (extension == ".ANI") {
+    ImageAniRead(source, image, image);
+  } else if (extension == ".BMP") {
+    ImageBmpRead(source, image);
+  } else if (extension == ".CUR" || extension == ".ICO") {
+    ImageIconRead(source, image, image, firstIcon, lastIcon);
+  } else if (extension == ".GIF") {
+    ImageGifRead(source, image);
+  } else if (extension == ".JPG") {
+    ImageJpegRead(source, image);
+  } else if (extension == ".PCX") {
+    ImagePcxRead(source, image);
+  } else {
+    ImageTgaRead(source, image);
+  }
+  DataFileClose(id);
+}
+
+bool ImageSave(const std::string& path, const ImageFrame* image) {
+  const std::string extension = UpperExtension(path);
+  if (extension == ".AVI") {
+    return true;
+  }
+  if (image == nullptr || !FrameComplete(image)) {
+    return false;  // a frame without its pixels has nothing to write
+  }
+  ImageByteWriter out;
+  if (extension == ".BMP") {
+    ImageBmpWrite(image, out);
+  } else if (extension == ".CUR" || extension == ".ICO") {
+    for (const ImageFrame* frame = image; frame != nullptr; frame = frame->next) {
+      if (!FrameComplete(frame)) {
+        return false;
+      }
+    }
+    ImageIconWrite(image, extension == ".CUR", out);
+  } else if (extension == ".GIF") {
+    ImageGifWrite(image, out);
+  } else if (extension == ".TGA") {
+    ImageTgaWrite(image, out);
+  } else {
+    return false;
+  }
+  return WriteFile(path, out.bytes);
+}
+
+bool ImageSupported(const std::string& fileName) {
+  return IsOneOf(UpperExtension(fileName),
+                 {".ANI", ".AVI", ".BMP", ".CUR", ".GIF", ".ICO", ".JPG", ".PCX", ".TGA"});
+}
+
+// --- Frames -------------------------------------------------------------------
+
+ImageFrame* ImageFrameNew(ImageFrame*& image) {
+  auto* frame = new ImageFrame;
+  if (image == nullptr) {
+    image = frame;
+    return frame;
+  }
+  ImageFrame* last = image;
+  while (last->next != nullptr) {
+    last = last->next;
+  }
+  last->next = frame;
+  frame->previous = last;
+  return frame;
+}
+
+void ImageFree(ImageFrame*& image) {
+  while (image != nullptr) {
+    ImageFrame* next = image->next;
+    delete image;
+    image = next;
+  }
+}
+
+void ImageCopy(ImageFrame* destination, const ImageFrame* source) {
+  destination->name = source->name;
+  destination->text = source->text;
+  destination->loaded = source->loaded;
+  destination->placeholder = source->placeholder;
+  destination->width = source->width;
+  destination->height = source->height;
+  destination->bitsPerPixel = source->bitsPerPixel;
+  destination->extra = source->extra;
+  destination->pixels = source->pixels;
+  destination->palette = source->palette;
+}
+
+ImageFrame* ImageFrameNext(ImageFrame*& image, ImageFrame* frame) {
+  if (frame == nullptr) {
+    return ImageFrameNew(image);
+  }
+  if (frame->next == nullptr) {
+    // Linked straight after the last frame: readers of many frames stay linear.
+    frame->next = new ImageFrame;
+    frame->next->previous = frame;
+  }
+  return frame->next;
+}
+
+void ImageFrameReset(ImageFrame* frame, int32_t width, int32_t height, int32_t bitsPerPixel) {
+  frame->loaded = 0;
+  frame->placeholder = 0;
+  frame->width = width;
+  frame->height = height;
+  frame->bitsPerPixel = static_cast<uint8_t>(bitsPerPixel);
+  frame->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+}
+
+void ImagePlaceholderSet(ImageFrame* frame) {
+  ImageFrameReset(frame, kPlaceholderSize, kPlaceholderSize, 24);
+  for (int32_t y = 0; y < kPlaceholderSize; ++y) {
+    for (int32_t x = 0; x < kPlaceholderSize; ++x) {
+      const bool border =
+          x == 0 || y == 0 || x == kPlaceholderSize - 1 || y == kPlaceholderSize - 1;
+      const bool diagonal = x == y || x == kPlaceholderSize - 1 - y;
+      frame->pixels[static_cast<size_t>(y * kPlaceholderSize + x)] =
+          border || diagonal ? kPlaceholderRed : kPlaceholderWhite;
+    }
+  }
+  frame->loaded = 1;
+  frame->placeholder = 1;
+}
+
+// --- Palette ------------------------------------------------------------------
+
+int32_t ImagePaletteNearestIn(const ImageFrame* frame, int32_t entries, uint32_t colour) {
+  int32_t best = 0;
+  int32_t bestDistance = 768;
+  for (int32_t i = 0; i < entries; ++i) {
+    const uint32_t entry = frame->palette[static_cast<size_t>(i)];
+    int32_t distance = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      distance += std::abs(static_cast<int32_t>((entry >> shift) & 0xFF) -
+                           static_cast<int32_t>((colour >> shift) & 0xFF));
+    }
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = i;
+    }
+  }
+  return best;
+}
+
+int32_t ImagePaletteNearest(const ImageFrame* frame, uint32_t colour) {
+  if (frame->bitsPerPixel > 8) {
+    return 0;
+  }
+  return ImagePaletteNearestIn(frame, 1 << frame->bitsPerPixel, colour);
+}

@@ -1,0 +1,361 @@
+// Inverse DCT, upsampling and colour conversion for the JPEG decoder.
+//
+// The inverse DCT is the separable integer form of the Loeffler-Ligtenberg-
+// Moschytz 8-point transform: 12 multiplications per row, constants scaled by
+// 2^13, two extra bits of precision kept between the column and row passes.
+// Chroma planes are upsampled with the triangle filter (3/4 of the nearer
+// sample, 1/4 of the farther), which is what common decoders do by default.
+#include <algorithm>
+#include <cstring>
+
+#include "framework/image/image_jpeg_internal.h"
+
+namespace {
+
+constexpr int kConstBits = 13;
+constexpr int kPass1Bits = 2;
+constexpr int32_t kFix0298631336 = 2446;
+constexpr int32_t kFix0390180644 = 3196;
+constexpr int32_t kFix0541196100 = 4433;
+constexpr int32_t kFix0765366865 = 6270;
+constexpr int32_t kFix0899976223 = 7373;
+constexpr int32_t kFix1175875602 = 9633;
+constexpr int32_t kFix1501321110 = 12299;
+constexpr int32_t kFix1847759065 = 15137;
+constexpr int32_t kFix1961570560 = 16069;
+constexpr int32_t kFix2053119869 = 16819;
+constexpr int32_t kFix2562915447 = 20995;
+constexpr int32_t kFix3072711026 = 25172;
+// Values between the passes stay within this bound for real images; holding
+// them there keeps every product of the second pass inside 32 bits whatever
+// a broken file contains (the coefficients are held to 12 bits by the caller).
+constexpr int32_t kPass1Limit = 8192;
+
+// Eight 32-bit lanes: the transform runs on all eight columns (then rows) of
+// a block at once.
+typedef int32_t Lanes __attribute__((vector_size(32)));
+typedef int16_t Shorts8 __attribute__((vector_size(16)));
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint8_t Bytes32 __attribute__((vector_size(32)));
+
+// Rounds away `bits` fraction bits, adds the offset and holds the result
+// within [low, high]. Vectors go by reference: passing them by value would
+// depend on the instruction set.
+inline void DescaleClamp(Lanes& x, int bits, int32_t offset, int32_t low, int32_t high) {
+  x = ((x + (1 << (bits - 1))) >> bits) + offset;
+  x = x < low ? Lanes{} + low : x;
+  x = x > high ? Lanes{} + high : x;
+}
+
+// One 8-point transform of v[0..7] (each lane an independent line) into the
+// eight results before descaling.
+inline void Transform(const Lanes* v, Lanes* out) {
+  // Even part.
+  Lanes z2 = v[2];
+  Lanes z3 = v[6];
+  Lanes z1 = (z2 + z3) * kFix0541196100;
+  const Lanes even2 = z1 - z3 * kFix1847759065;
+  const Lanes even3 = z1 + z2 * kFix0765366865;
+  const Lanes even0 = (v[0] + v[4]) << kConstBits;
+  const Lanes even1 = (v[0] - v[4]) << kConstBits;
+  const Lanes sum10 = even0 + even3;
+  const Lanes sum13 = even0 - even3;
+  const Lanes sum11 = even1 + even2;
+  const Lanes sum12 = even1 - even2;
+
+  // Odd part.
+  Lanes odd0 = v[7];
+  Lanes odd1 = v[5];
+  Lanes odd2 = v[3];
+  Lanes odd3 = v[1];
+  z1 = odd0 + odd3;
+  z2 = odd1 + odd2;
+  z3 = odd0 + odd2;
+  Lanes z4 = odd1 + odd3;
+  const Lanes z5 = (z3 + z4) * kFix1175875602;
+  odd0 *= kFix0298631336;
+  odd1 *= kFix2053119869;
+  odd2 *= kFix3072711026;
+  odd3 *= kFix1501321110;
+  z1 *= -kFix0899976223;
+  z2 *= -kFix2562915447;
+  z3 = z3 * -kFix1961570560 + z5;
+  z4 = z4 * -kFix0390180644 + z5;
+  odd0 += z1 + z3;
+  odd1 += z2 + z4;
+  odd2 += z2 + z3;
+  odd3 += z1 + z4;
+
+  out[0] = sum10 + odd3;
+  out[7] = sum10 - odd3;
+  out[1] = sum11 + odd2;
+  out[6] = sum11 - odd2;
+  out[2] = sum12 + odd1;
+  out[5] = sum12 - odd1;
+  out[3] = sum13 + odd0;
+  out[4] = sum13 - odd0;
+}
+
+// Rows become columns.
+inline void Transpose(Lanes* m) {
+  const Lanes lo32 = {0, 8, 1, 9, 4, 12, 5, 13};
+  const Lanes hi32 = {2, 10, 3, 11, 6, 14, 7, 15};
+  const Lanes lo64 = {0, 1, 8, 9, 4, 5, 12, 13};
+  const Lanes hi64 = {2, 3, 10, 11, 6, 7, 14, 15};
+  const Lanes lo128 = {0, 1, 2, 3, 8, 9, 10, 11};
+  const Lanes hi128 = {4, 5, 6, 7, 12, 13, 14, 15};
+  Lanes t[8], u[8];
+#pragma GCC unroll 4
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = __builtin_shuffle(m[i], m[i + 1], lo32);
+    t[i + 1] = __builtin_shuffle(m[i], m[i + 1], hi32);
+  }
+#pragma GCC unroll 2
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = __builtin_shuffle(t[i], t[i + 2], lo64);
+    u[i + 1] = __builtin_shuffle(t[i], t[i + 2], hi64);
+    u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], lo64);
+    u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], hi64);
+  }
+#pragma GCC unroll 4
+  for (int i = 0; i < 4; ++i) {
+    m[i] = __builtin_shuffle(u[i], u[i + 4], lo128);
+    m[i + 4] = __builtin_shuffle(u[i], u[i + 4], hi128);
+  }
+}
+
+// Fixed-point (16 fraction bits) factors of the JFIF YCbCr to RGB conversion.
+constexpr int kColourBits = 16;
+constexpr int32_t kCrRed = 91881;     // 1.40200
+constexpr int32_t kCbBlue = 116130;   // 1.77200
+constexpr int32_t kCbGreen = -22554;  // -0.34414
+constexpr int32_t kCrGreen = -46802;  // -0.71414
+constexpr int32_t kColourHalf = 1 << (kColourBits - 1);
+constexpr int kLanes = 8;
+
+// Loads and stores written so that the compiler turns them into single
+// widening and narrowing instructions where the processor has them.
+inline void LoadBytes(const uint8_t* p, Lanes& out) {
+  Bytes16 bytes{};
+  std::memcpy(&bytes, p, 8);
+  out = Lanes{bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]};
+}
+
+inline void StoreBytes(const Lanes& values, uint8_t* p) {
+  const Bytes32 low = {0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28,
+                       0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28};
+  const Bytes32 packed = __builtin_shuffle(reinterpret_cast<const Bytes32&>(values), low);
+  std::memcpy(p, &packed, 8);
+}
+
+inline void ClampByte(Lanes& x) {
+  x = x < 0 ? Lanes{} : x;
+  x = x > 255 ? Lanes{} + 255 : x;
+}
+
+inline uint32_t PixelOf(int32_t l, int32_t cb, int32_t cr) {
+  const int32_t red = l + ((kCrRed * (cr - 128) + kColourHalf) >> kColourBits);
+  const int32_t green =
+      l + ((kCbGreen * (cb - 128) + kCrGreen * (cr - 128) + kColourHalf) >> kColourBits);
+  const int32_t blue = l + ((kCbBlue * (cb - 128) + kColourHalf) >> kColourBits);
+  return static_cast<uint32_t>(std::clamp(red, 0, 255)) << 16 |
+         static_cast<uint32_t>(std::clamp(green, 0, 255)) << 8 |
+         static_cast<uint32_t>(std::clamp(blue, 0, 255));
+}
+
+__attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t* luma,
+                                                                  const uint8_t* cb,
+                                                                  const uint8_t* cr, int32_t width,
+                                                                  uint32_t* out) {
+  int32_t x = 0;
+  for (; x + kLanes <= width; x += kLanes) {
+    Lanes l, b, r;
+    LoadBytes(luma + x, l);
+    LoadBytes(cb + x, b);
+    LoadBytes(cr + x, r);
+    b -= 128;
+    r -= 128;
+    Lanes red = l + ((r * kCrRed + kColourHalf) >> kColourBits);
+    Lanes green = l + ((b * kCbGreen + r * kCrGreen + kColourHalf) >> kColourBits);
+    Lanes blue = l + ((b * kCbBlue + kColourHalf) >> kColourBits);
+    ClampByte(red);
+    ClampByte(green);
+    ClampByte(blue);
+    const Lanes pixels = red << 16 | green << 8 | blue;
+    std::memcpy(out + x, &pixels, sizeof(pixels));
+  }
+  for (; x < width; ++x) {
+    out[x] = PixelOf(luma[x], cb[x], cr[x]);
+  }
+}
+
+// Twice across: each output pair leans 3/4 on its own value and 1/4 on the
+// neighbour, (3 v + left + low) >> shift and (3 v + right + high) >> shift.
+// `values` has one repeated value before and after its `width` entries, so
+// the outer pixels repeat the edge; the output takes 16 bytes of slack.
+__attribute__((target_clones("avx2", "default"))) void Widen(const int32_t* values, int32_t width,
+                                                             int32_t low, int32_t high, int shift,
+                                                             uint8_t* out) {
+  const Lanes evenFirst = {0, 8, 1, 9, 2, 10, 3, 11};
+  const Lanes evenSecond = {4, 12, 5, 13, 6, 14, 7, 15};
+  for (int32_t x = 0; x < width; x += kLanes) {
+    Lanes left, middle, right;
+    std::memcpy(&left, values + x - 1, sizeof(Lanes));
+    std::memcpy(&middle, values + x, sizeof(Lanes));
+    std::memcpy(&right, values + x + 1, sizeof(Lanes));
+    const Lanes near = middle * 3;
+    const Lanes even = (near + left + low) >> shift;
+    const Lanes odd = (near + right + high) >> shift;
+    StoreBytes(__builtin_shuffle(even, odd, evenFirst), out + 2 * x);
+    StoreBytes(__builtin_shuffle(even, odd, evenSecond), out + 2 * x + kLanes);
+  }
+}
+
+// A plane row's values in `values` (one slot before, slack after), edges
+// repeated, optionally mixed 3:1 with a second row.
+__attribute__((target_clones("avx2", "default"))) void LoadValues(const uint8_t* nearRow,
+                                                                  const uint8_t* farRow,
+                                                                  int32_t width, int32_t* values) {
+  int32_t x = 0;
+  for (; x + kLanes <= width; x += kLanes) {
+    Lanes near, far;
+    LoadBytes(nearRow + x, near);
+    if (farRow != nullptr) {
+      LoadBytes(farRow + x, far);
+      near = near * 3 + far;
+    }
+    std::memcpy(values + x, &near, sizeof(near));
+  }
+  for (; x < width; ++x) {
+    values[x] = farRow == nullptr ? nearRow[x] : nearRow[x] * 3 + farRow[x];
+  }
+  values[-1] = values[0];
+  values[width] = values[width - 1];
+}
+
+void UpsampleDown(const uint8_t* nearRow, const uint8_t* farRow, int32_t width, int bias,
+                  uint8_t* out) {
+  for (int32_t x = 0; x < width; ++x) {
+    out[x] = static_cast<uint8_t>((nearRow[x] * 3 + farRow[x] + bias) >> 2);
+  }
+}
+
+// Any other whole ratio: each sample covers a block of pixels.
+void UpsampleBox(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* out) {
+  const uint8_t* row =
+      plane.samples.data() + static_cast<size_t>(std::min(y / plane.vRatio, plane.height - 1)) *
+                                 static_cast<size_t>(plane.stride);
+  for (int32_t x = 0; x < width; ++x) {
+    out[x] = row[std::min(x / plane.hRatio, plane.width - 1)];
+  }
+}
+
+// The plane's samples for image row y, one per pixel. `values` has a slot
+// before it and slack after.
+const uint8_t* PlaneRow(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* scratch,
+                        int32_t* values) {
+  const auto rowAt = [&plane](int32_t row) {
+    return plane.samples.data() + static_cast<size_t>(std::clamp(row, 0, plane.height - 1)) *
+                                      static_cast<size_t>(plane.stride);
+  };
+  const int32_t sampleRow = y / plane.vRatio;
+  const bool upper = y % 2 == 0;
+  const int32_t farRow = upper ? sampleRow - 1 : sampleRow + 1;
+  if (plane.hRatio == 1 && plane.vRatio == 1) {
+    return rowAt(y);
+  }
+  if (plane.hRatio == 2 && plane.vRatio == 1) {
+    LoadValues(rowAt(y), nullptr, plane.width, values);
+    Widen(values, plane.width, 1, 2, 2, scratch);
+  } else if (plane.hRatio == 2 && plane.vRatio == 2) {
+    LoadValues(rowAt(sampleRow), rowAt(farRow), plane.width, values);
+    Widen(values, plane.width, 8, 7, 4, scratch);
+  } else if (plane.hRatio == 1 && plane.vRatio == 2) {
+    UpsampleDown(rowAt(sampleRow), rowAt(farRow), plane.width, upper ? 1 : 2, scratch);
+  } else {
+    UpsampleBox(plane, y, width, scratch);
+  }
+  return scratch;
+}
+
+}  // namespace
+
+// Built twice: with AVX2 where the processor has it (eight 32-bit products
+// per instruction), and for any x86-64.
+__attribute__((target_clones("avx2", "default"))) void JpegIdct(const int16_t* coefficients,
+                                                                bool dcOnly, uint8_t* out,
+                                                                int32_t stride) {
+  if (dcOnly) {
+    const int32_t dc = coefficients[0] * (1 << kPass1Bits);
+    const int32_t value = ((dc + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)) + 128;
+    const auto sample = static_cast<uint8_t>(std::clamp(value, 0, 255));
+    for (int y = 0; y < 8; ++y) {
+      std::memset(out + y * stride, sample, 8);
+    }
+    return;
+  }
+  Lanes rows[8];
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) {
+    Shorts8 r;
+    std::memcpy(&r, coefficients + 8 * i, sizeof(r));
+    rows[i] = Lanes{r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7]};
+  }
+  Lanes work[8];
+  // Columns first. A block whose coefficients all sit in the first row
+  // has eight flat columns.
+  const Lanes rest = rows[1] | rows[2] | rows[3] | rows[4] | rows[5] | rows[6] | rows[7];
+  bool flat = true;
+  for (int i = 0; i < 8; ++i) {
+    flat = flat && rest[i] == 0;
+  }
+  if (flat) {
+    for (Lanes& row : work) {
+      row = rows[0] << kPass1Bits;
+    }
+  } else {
+    Transform(rows, work);
+#pragma GCC unroll 8
+    for (Lanes& row : work) {
+      DescaleClamp(row, kConstBits - kPass1Bits, 0, -kPass1Limit, kPass1Limit);
+    }
+  }
+  // Then rows: transposed, each lane is one row of the block.
+  Transpose(work);
+  Transform(work, rows);
+#pragma GCC unroll 8
+  for (Lanes& row : rows) {
+    DescaleClamp(row, kConstBits + kPass1Bits + 3, 128, 0, 255);
+  }
+  Transpose(rows);
+#pragma GCC unroll 8
+  for (int y = 0; y < 8; ++y) {
+    StoreBytes(rows[y], out + y * stride);
+  }
+}
+
+void JpegColourConvert(const JpegPlane* const* planes, int count, int32_t width, int32_t first,
+                       int32_t last, std::vector<uint32_t>& pixels) {
+  // Room for upsampled rows (two per sample plus vector slack) and for the
+  // values behind them (a slot before, slack after).
+  const size_t room = static_cast<size_t>(width) * 2 + 4 * kLanes;
+  std::vector<uint8_t> scratch[3];
+  std::vector<int32_t> values(room);
+  std::vector<uint32_t> row(static_cast<size_t>(width));
+  for (int i = 0; i < count; ++i) {
+    scratch[i].resize(room);
+  }
+  for (int32_t y = first; y < last; ++y) {
+    const uint8_t* luma = PlaneRow(*planes[0], y, width, scratch[0].data(), values.data() + 1);
+    if (count == 1) {
+      for (int32_t x = 0; x < width; ++x) {
+        row[static_cast<size_t>(x)] = luma[x] * 0x010101u;
+      }
+    } else {
+      const uint8_t* cb = PlaneRow(*planes[1], y, width, scratch[1].data(), values.data() + 1);
+      const uint8_t* cr = PlaneRow(*planes[2], y, width, scratch[2].data(), values.data() + 1);
+      ConvertRow(luma, cb, cr, width, row.data());
+    }
+    pixels.insert(pixels.end(), row.begin(), row.end());
+  }
+}
