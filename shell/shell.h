@@ -51,6 +51,8 @@ class TmainForm {
   void DispatchEvent(const PlatformEvent& event);
   // True once the splash window has been closed: the process ends.
   bool Closed() const { return closed_; }
+  // A close request waits for the loop.
+  bool CloseRequested() const { return closeRequested_; }
   // Runs the timer: calls Timer1Timer once its second has passed.
   void RunTimer();
   // Whether the game ended in its fatal-error state.
