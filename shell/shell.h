@@ -36,6 +36,8 @@ class TmainForm {
   // --- Queries and helpers for the game -----------------------------------------
   int MainGetPrimaryMonitorId() const;
   void MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const;
+  // The render window of a display; 0 when no display window has the id.
+  PlatformWindow MainDisplayGetWindow(int32_t displayId) const;
   void MainInterfaceDrawRegions();
   void MainFormProcessMessages();
 
