@@ -62,6 +62,8 @@ class TmainForm {
   PlatformWindow SplashWindow() const { return splash_; }
 
  private:
+  friend class TmainFormTestAccess;  // tests drive the loop's steps one by one
+
   bool StartupChecks();
   void RunFrameLoop();
   void WaitForDisplayWindows();
