@@ -126,6 +126,7 @@ bool GameInitDisplay() {
   return true;
 }
 
+// Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   const bool configured = IniReadBool("Controls", "Configured", false);
@@ -138,7 +139,6 @@ bool GameInit() {
   PumpMessages();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
-  PumpMessages();
   PumpMessages();
   StateSet(configured ? kStateMainMenu : kStateMainInitial);
   return true;
