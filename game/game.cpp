@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "framework/audio/audio.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
@@ -125,6 +126,7 @@ bool GameInitDisplay() {
   return true;
 }
 
+// Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   const bool configured = IniReadBool("Controls", "Configured", false);
@@ -137,7 +139,6 @@ bool GameInit() {
   PumpMessages();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
-  PumpMessages();
   PumpMessages();
   StateSet(configured ? kStateMainMenu : kStateMainInitial);
   return true;
@@ -177,17 +178,20 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  AudioCloseAll();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }
 
 void GameSetFullscreen(bool on) {
+  AudioPauseAll();
   GraphicsSetModeSwitch(true);
   GraphicsDisplaysFreeRC();
   GraphicsSetFullscreen(on);
   MainForm().MainThreadDisplaySetFullscreen(on);
   GraphicsDisplaysRecreateRC();
   GraphicsSetModeSwitch(false);
+  AudioResumeAll();
 }
 
 void GameMinimize() {

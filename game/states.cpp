@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/audio/audio.h"
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
 #include "framework/state/state.h"
@@ -46,8 +47,10 @@ void InterfaceEnter(int32_t state) {
   StateSet(kStateFatalError);
 }
 
-// The frame of a state: the primary display cleared and shown.
-void RenderPrimary() {
+// The frame of a state: streams refilled, the primary display cleared and
+// shown.
+void ProcessFrame() {
+  AudioUpdate();
   GraphicsRenderBegin(GamePrimaryDisplay());
   GraphicsRenderEnd(GamePrimaryDisplay());
 }
@@ -66,7 +69,7 @@ void RegisterProcess(int32_t state) {
       StateSetProcess(state, [] { StateSet(kStateMainMenu); });
       break;
     default:
-      StateSetProcess(state, RenderPrimary);
+      StateSetProcess(state, ProcessFrame);
       break;
   }
 }
@@ -82,5 +85,7 @@ void GameRegisterStates() {
     }
     RegisterProcess(state);
   }
+  // Leaving the pause overlay lets the sounds it paused play on.
+  StateSetExit(kStatePaused, [](int32_t) { AudioResumeAll(); });
   StateSetSaveName(kStateGame, "Game");
 }

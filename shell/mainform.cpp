@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
@@ -196,6 +197,7 @@ void TmainForm::MainAppPause() {
     return;
   }
   stateWasPaused_ = StateIsPaused();
+  AudioPausePlaying();
   StatePause();
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
@@ -208,6 +210,7 @@ void TmainForm::MainAppResume() {
   }
   // A clock the game had paused itself stays paused.
   if (!stateWasPaused_) {
+    AudioResumePaused();
     StateResume();
   }
   MainDisplayShowMouse(false);
@@ -280,16 +283,18 @@ int TmainForm::MainGetPrimaryMonitorId() const {
 }
 
 void TmainForm::MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const {
-  width = 1;
-  height = 1;
+  const PlatformRect client = PlatformWindowClientRect(MainDisplayGetWindow(displayId));
+  width = std::max(client.width, 1);
+  height = std::max(client.height, 1);
+}
+
+PlatformWindow TmainForm::MainDisplayGetWindow(int32_t displayId) const {
   for (const DisplayWindow& pair : displayWindows_) {
     if (pair.displayId == displayId) {
-      const PlatformRect client = PlatformWindowClientRect(pair.form->Handle());
-      width = std::max(client.width, 1);
-      height = std::max(client.height, 1);
-      return;
+      return pair.form->Handle();
     }
   }
+  return 0;
 }
 
 void TmainForm::MainInterfaceDrawRegions() {

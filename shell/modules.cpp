@@ -2,8 +2,10 @@
 
 #include <iterator>
 
+#include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
+#include "framework/image/image.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
 #include "framework/state/state.h"
@@ -20,8 +22,16 @@ struct Module {
 // Start order; the data-file module comes first, so its version line, logged
 // before the log has started, goes nowhere.
 constexpr Module modules[] = {
-    {DataFileStart, DataFileStop}, {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
-    {IniStart, IniStop},           {GraphicsStart, GraphicsStop}, {StateStart, StateStop},
+    {DataFileStart, DataFileStop},
+    {LogStart, LogStop},
+    {UtilitiesStart, UtilitiesStop},
+    {ImageJpegStart, ImageJpegStop},
+    {ImageGifStart, ImageGifStop},
+    {ImageStart, ImageStop},
+    {IniStart, IniStop},
+    {GraphicsStart, GraphicsStop},
+    {AudioStart, AudioShutdown},
+    {StateStart, StateStop},
     {GameStart, GameStop},
 };
 

@@ -36,6 +36,8 @@ class TmainForm {
   // --- Queries and helpers for the game -----------------------------------------
   int MainGetPrimaryMonitorId() const;
   void MainDisplayGetDimensions(int32_t displayId, int32_t& width, int32_t& height) const;
+  // The render window of a display; 0 when no display window has the id.
+  PlatformWindow MainDisplayGetWindow(int32_t displayId) const;
   void MainInterfaceDrawRegions();
   void MainFormProcessMessages();
 
@@ -51,6 +53,8 @@ class TmainForm {
   void DispatchEvent(const PlatformEvent& event);
   // True once the splash window has been closed: the process ends.
   bool Closed() const { return closed_; }
+  // A close request waits for the loop.
+  bool CloseRequested() const { return closeRequested_; }
   // Runs the timer: calls Timer1Timer once its second has passed.
   void RunTimer();
   // Whether the game ended in its fatal-error state.
@@ -58,6 +62,8 @@ class TmainForm {
   PlatformWindow SplashWindow() const { return splash_; }
 
  private:
+  friend class TmainFormTestAccess;  // tests drive the loop's steps one by one
+
   bool StartupChecks();
   void RunFrameLoop();
   void WaitForDisplayWindows();

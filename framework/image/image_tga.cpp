@@ -161,7 +161,7 @@ void ImageTgaWrite(const ImageFrame* frame, ImageByteWriter& out) {
   out.U8(0);
   out.U8(kTypeRunLength);
   for (int i = 0; i < 9; ++i) {
-    out.U8(0);  // colour map specification and origin
+    out.U8(0);  // colour map fields and origin
   }
   out.U16(static_cast<uint32_t>(frame->width));
   out.U16(static_cast<uint32_t>(frame->height));
