@@ -149,21 +149,6 @@ TEST_F(ModelRecordsTest, VerticesMoveScaleAndComeBackFromTheirSavedCopy) {
   ModelClose(model);
 }
 
-TEST_F(ModelRecordsTest, PositionRotationAndColourAccumulateOrReplace) {
-  Model* model = ModelNew(kDisplay, kModelImmediate);
-  ModelSetPosition(model, 1.0f, 2.0f, 3.0f);
-  ModelMove(model, 1.0f, -1.0f, 0.5f);
-  EXPECT_EQ(ModelGetPosition(model), (ModelVertex{2.0f, 1.0f, 3.5f}));
-  ModelRotate(model, 30.0f);
-  ModelRotate(model, 15.0f);
-  EXPECT_EQ(model->rotation, 45.0f);
-  ModelSetColor(model, 1, 2, 3, 4);
-  EXPECT_EQ(model->color, (ModelColor{1, 2, 3, 4}));
-  ModelSetName(model, "Tree");
-  EXPECT_EQ(model->name, "Tree");
-  ModelClose(model);
-}
-
 // --- Reference counts ---------------------------------------------------------------------------
 
 TEST_F(ModelRecordsTest, ModelsOfOneImageShareItsTextureUntilTheLastCloses) {
@@ -277,18 +262,6 @@ TEST_F(ModelRecordsTest, ATiledTextureRecordsItsTilesAndAlwaysClamps) {
   EXPECT_EQ(texture->tileWidth, 64);
   EXPECT_EQ(texture->tiles[1].x1, 62);
   EXPECT_EQ(texture->tiles[1].x2, 99);
-}
-
-TEST_F(ModelRecordsTest, AnUntiledTextureIsOneTileOfTheImageSize) {
-  const ImageFrame image = MakeImage(100, 30, Gradient);
-  const ModelTexture* texture = ModelTextureExtract(kDisplay, &image, false, true, false);
-  ASSERT_EQ(texture->tiles.size(), 1u);
-  EXPECT_TRUE(texture->repeat);
-  EXPECT_EQ(texture->tiles[0].x2, 99);
-  EXPECT_EQ(texture->tiles[0].y2, 29);
-  EXPECT_EQ(texture->tiles[0].textureWidth, 100);
-  EXPECT_EQ(texture->tileHeight, 30);
-  EXPECT_EQ(ModelTextureSize(nullptr), (ModelSize{}));
 }
 
 TEST_F(ModelRecordsTest, GetReturnsTheTextureOfThatNameBeforeLoadingAnything) {
