@@ -8,6 +8,7 @@
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
+#include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game_internal.h"
@@ -186,10 +187,13 @@ void GameShutdown() {
 void GameSetFullscreen(bool on) {
   AudioPauseAll();
   GraphicsSetModeSwitch(true);
+  ModelAssetsFree();
   GraphicsDisplaysFreeRC();
   GraphicsSetFullscreen(on);
   MainForm().MainThreadDisplaySetFullscreen(on);
   GraphicsDisplaysRecreateRC();
+  ModelDisplayImageRender();
+  ModelAssetsRecompile();
   GraphicsSetModeSwitch(false);
   AudioResumeAll();
 }
