@@ -37,6 +37,7 @@ typedef int32_t Lanes __attribute__((vector_size(32)));
 typedef int16_t Shorts8 __attribute__((vector_size(16)));
 typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 typedef uint8_t Bytes32 __attribute__((vector_size(32)));
+typedef uint16_t Words16 __attribute__((vector_size(32)));
 
 // Rounds away `bits` fraction bits, adds the offset and holds the result
 // within [low, high]. Vectors go by reference: passing them by value would
@@ -132,6 +133,7 @@ constexpr int32_t kCbGreen = -22554;  // -0.34414
 constexpr int32_t kCrGreen = -46802;  // -0.71414
 constexpr int32_t kColourHalf = 1 << (kColourBits - 1);
 constexpr int kLanes = 8;
+constexpr int kShortLanes = 16;
 
 // Loads and stores written so that the compiler turns them into single
 // widening and narrowing instructions where the processor has them.
@@ -192,22 +194,23 @@ __attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t*
 // Twice across: each output pair leans 3/4 on its own value and 1/4 on the
 // neighbour, (3 v + left + low) >> shift and (3 v + right + high) >> shift.
 // `values` has one repeated value before and after its `width` entries, so
-// the outer pixels repeat the edge; the output takes 16 bytes of slack.
-__attribute__((target_clones("avx2", "default"))) void Widen(const int32_t* values, int32_t width,
-                                                             int32_t low, int32_t high, int shift,
+// the outer pixels repeat the edge; the output takes 32 bytes of slack.
+// Values stay below 2^12, so sixteen 16-bit lanes do the work at once.
+__attribute__((target_clones("avx2", "default"))) void Widen(const uint16_t* values, int32_t width,
+                                                             uint16_t low, uint16_t high, int shift,
                                                              uint8_t* out) {
-  const Lanes evenFirst = {0, 8, 1, 9, 2, 10, 3, 11};
-  const Lanes evenSecond = {4, 12, 5, 13, 6, 14, 7, 15};
-  for (int32_t x = 0; x < width; x += kLanes) {
-    Lanes left, middle, right;
-    std::memcpy(&left, values + x - 1, sizeof(Lanes));
-    std::memcpy(&middle, values + x, sizeof(Lanes));
-    std::memcpy(&right, values + x + 1, sizeof(Lanes));
-    const Lanes near = middle * 3;
-    const Lanes even = (near + left + low) >> shift;
-    const Lanes odd = (near + right + high) >> shift;
-    StoreBytes(__builtin_shuffle(even, odd, evenFirst), out + 2 * x);
-    StoreBytes(__builtin_shuffle(even, odd, evenSecond), out + 2 * x + kLanes);
+  for (int32_t x = 0; x < width; x += kShortLanes) {
+    Words16 left, middle, right;
+    std::memcpy(&left, values + x - 1, sizeof(Words16));
+    std::memcpy(&middle, values + x, sizeof(Words16));
+    std::memcpy(&right, values + x + 1, sizeof(Words16));
+    const Words16 near = middle * 3;
+    const Words16 even = (near + left + low) >> shift;
+    const Words16 odd = (near + right + high) >> shift;
+    // Both results fit in a byte: the odd one in the high byte of each lane
+    // lands right after the even one in memory.
+    const Words16 pairs = even | odd << 8;
+    std::memcpy(out + 2 * x, &pairs, sizeof(pairs));
   }
 }
 
@@ -215,19 +218,20 @@ __attribute__((target_clones("avx2", "default"))) void Widen(const int32_t* valu
 // repeated, optionally mixed 3:1 with a second row.
 __attribute__((target_clones("avx2", "default"))) void LoadValues(const uint8_t* nearRow,
                                                                   const uint8_t* farRow,
-                                                                  int32_t width, int32_t* values) {
+                                                                  int32_t width, uint16_t* values) {
   int32_t x = 0;
-  for (; x + kLanes <= width; x += kLanes) {
-    Lanes near, far;
-    LoadBytes(nearRow + x, near);
+  for (; x + kShortLanes <= width; x += kShortLanes) {
+    Bytes16 nearBytes, farBytes;
+    std::memcpy(&nearBytes, nearRow + x, sizeof(nearBytes));
+    Words16 near = __builtin_convertvector(nearBytes, Words16);
     if (farRow != nullptr) {
-      LoadBytes(farRow + x, far);
-      near = near * 3 + far;
+      std::memcpy(&farBytes, farRow + x, sizeof(farBytes));
+      near = near * 3 + __builtin_convertvector(farBytes, Words16);
     }
     std::memcpy(values + x, &near, sizeof(near));
   }
   for (; x < width; ++x) {
-    values[x] = farRow == nullptr ? nearRow[x] : nearRow[x] * 3 + farRow[x];
+    values[x] = static_cast<uint16_t>(farRow == nullptr ? nearRow[x] : nearRow[x] * 3 + farRow[x]);
   }
   values[-1] = values[0];
   values[width] = values[width - 1];
@@ -253,7 +257,7 @@ void UpsampleBox(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* out)
 // The plane's samples for image row y, one per pixel. `values` has a slot
 // before it and slack after.
 const uint8_t* PlaneRow(const JpegPlane& plane, int32_t y, int32_t width, uint8_t* scratch,
-                        int32_t* values) {
+                        uint16_t* values) {
   const auto rowAt = [&plane](int32_t row) {
     return plane.samples.data() + static_cast<size_t>(std::clamp(row, 0, plane.height - 1)) *
                                       static_cast<size_t>(plane.stride);
@@ -338,9 +342,9 @@ void JpegColourConvert(const JpegPlane* const* planes, int count, int32_t width,
                        int32_t last, std::vector<uint32_t>& pixels) {
   // Room for upsampled rows (two per sample plus vector slack) and for the
   // values behind them (a slot before, slack after).
-  const size_t room = static_cast<size_t>(width) * 2 + 4 * kLanes;
+  const size_t room = static_cast<size_t>(width) * 2 + 4 * kShortLanes;
   std::vector<uint8_t> scratch[3];
-  std::vector<int32_t> values(room);
+  std::vector<uint16_t> values(room);
   std::vector<uint32_t> row(static_cast<size_t>(width));
   for (int i = 0; i < count; ++i) {
     scratch[i].resize(room);
