@@ -27,6 +27,9 @@ constexpr int64_t kBlockAllowance = 1024;
 // broken data there keeps the inverse DCT inside 32-bit arithmetic.
 constexpr int32_t kCoefficientLimit = 2047;
 constexpr int32_t kPredictionLimit = 32767;
+// Run of a fast end-of-block entry: past the last coefficient from any position.
+constexpr int32_t kEndRun = 64;
+constexpr int32_t kFastRunMask = 0x7F;
 
 enum Marker : uint8_t {
   kSof0 = 0xC0,
@@ -44,8 +47,9 @@ enum Marker : uint8_t {
 struct HuffmanTable {
   bool defined = false;
   uint16_t fast[1 << kFastBits];  // code length << 8 | symbol; 0 for longer codes
-  // AC only: run << 8 | bits used, value << 16, when code and value fit in
-  // the fast bits; 0 otherwise.
+  // AC only: value << 16 | run << 8 | bits used, when code and value fit in
+  // the fast bits; an end-of-block code has kEndRun as its run, so that it
+  // runs past the block; 0 otherwise.
   int32_t fastAc[1 << kFastBits];
   int32_t maxCode[17];
   int32_t valueOffset[17];
@@ -188,6 +192,10 @@ bool BuildHuffman(const uint8_t* counts, const uint8_t* values, int total, bool 
       const int length = table.fast[bits] >> 8;
       const int run = (table.fast[bits] & 0xFF) >> 4;
       const int size = table.fast[bits] & 0x0F;
+      if (length != 0 && (table.fast[bits] & 0xFF) == 0) {
+        table.fastAc[bits] = kEndRun << 8 | length;
+        continue;
+      }
       if (length == 0 || size == 0 || length + size > kFastBits) {
         continue;
       }
@@ -218,14 +226,21 @@ inline int DecodeSymbol(BitReader& reader, const HuffmanTable& table) {
 }
 
 // The value has at most 11 bits, so the product fits in 32 bits.
-inline int16_t Dequantise(int32_t value, uint16_t quant) {
-  return static_cast<int16_t>(std::clamp(value * quant, -kCoefficientLimit - 1, kCoefficientLimit));
+inline int16_t Dequantise(int32_t value, uint32_t quant) {
+  return static_cast<int16_t>(
+      std::clamp(value * static_cast<int32_t>(quant), -kCoefficientLimit - 1, kCoefficientLimit));
+}
+
+// Where the k-th coefficient in zig-zag order goes and its quantiser, in one
+// word so that the decoding loop loads one value per coefficient.
+inline void Place(int16_t* coefficients, uint32_t slot, int32_t value) {
+  coefficients[slot & 0xFF] = Dequantise(value, slot >> 8);
 }
 
 struct Decoder {
   const uint8_t* end = nullptr;
   const uint8_t* at = nullptr;
-  uint16_t quant[4][64] = {};  // zig-zag order
+  uint32_t slots[4][64] = {};  // by zig-zag index: quantiser << 8 | natural position
   bool quantDefined[4] = {};
   HuffmanTable dc[4];
   HuffmanTable ac[4];
@@ -268,8 +283,8 @@ bool ReadQuantTables(const uint8_t* p, int32_t size, Decoder& d) {
       return false;
     }
     for (int k = 0; k < 64; ++k) {
-      d.quant[id][k] =
-          precision == 0 ? p[1 + k] : static_cast<uint16_t>(p[1 + 2 * k] << 8 | p[2 + 2 * k]);
+      const uint32_t quant = precision == 0 ? p[1 + k] : p[1 + 2 * k] << 8 | p[2 + 2 * k];
+      d.slots[id][k] = quant << 8 | kZigzag[k];
     }
     d.quantDefined[id] = true;
     p += bytes;
@@ -382,8 +397,8 @@ void ConvertRows(Decoder& d, int32_t rows) {
 __attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader, Decoder& d,
                                                               Component& c, int16_t* coefficients,
                                                               int& last) {
-  const uint16_t* quant = d.quant[c.quantTable];
-  const HuffmanTable& ac = d.ac[c.acTable];
+  const uint32_t* slots = d.slots[c.quantTable];
+  const int32_t* fastAc = d.ac[c.acTable].fastAc;
   reader.Ensure(32);
   const int dcSize = DecodeSymbol(reader, d.dc[c.dcTable]);
   if (dcSize < 0 || dcSize > 11) {
@@ -391,21 +406,24 @@ __attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader,
   }
   const int32_t difference = dcSize == 0 ? 0 : Extend(reader.Get(dcSize), dcSize);
   c.prediction = std::clamp(c.prediction + difference, -kPredictionLimit, kPredictionLimit);
-  coefficients[0] = Dequantise(c.prediction, quant[0]);
+  Place(coefficients, slots[0], c.prediction);
   for (int k = 1; k < 64;) {
     reader.Ensure(32);
-    const int32_t fast = ac.fastAc[reader.Peek(kFastBits)];
+    const int32_t fast = fastAc[reader.Peek(kFastBits)];
     if (fast != 0) {
       reader.Consume(fast & 0xFF);
-      k += (fast >> 8) & 0x0F;
+      k += (fast >> 8) & kFastRunMask;
       if (k > 63) {
+        if (((fast >> 8) & kFastRunMask) == kEndRun) {
+          break;
+        }
         return false;
       }
-      coefficients[kZigzag[k]] = Dequantise(fast >> 16, quant[k]);
+      Place(coefficients, slots[k], fast >> 16);
       last = k++;
       continue;
     }
-    const int symbol = DecodeSymbol(reader, ac);
+    const int symbol = DecodeSymbol(reader, d.ac[c.acTable]);
     if (symbol < 0) {
       return false;
     }
@@ -425,7 +443,7 @@ __attribute__((always_inline)) inline bool DecodeCoefficients(BitReader& reader,
     if (k > 63) {
       return false;
     }
-    coefficients[kZigzag[k]] = Dequantise(Extend(reader.Get(size), size), quant[k]);
+    Place(coefficients, slots[k], Extend(reader.Get(size), size));
     last = k++;
   }
   return true;
