@@ -20,6 +20,9 @@ struct JpegPlane {
 
 // Dequantised coefficients in natural order to 8 x 8 samples.
 void JpegIdct(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
+// The builds JpegIdct picks from: for any x86-64, and for processors with AVX2.
+void JpegIdctPortable(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
+void JpegIdctAvx2(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride);
 // Upsamples the planes (one grey plane, or Y, Cb and Cr) for image rows
 // first..last-1 and appends their pixels.
 void JpegColourConvert(const JpegPlane* const* planes, int count, int32_t width, int32_t first,

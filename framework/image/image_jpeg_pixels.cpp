@@ -394,8 +394,10 @@ void FillFlat(const int16_t* coefficients, uint8_t* out, int32_t stride) {
   }
 }
 
+}  // namespace
+
 // Any x86-64: eight 32-bit lanes (two registers each) per line of the block.
-void IdctPortable(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride) {
+void JpegIdctPortable(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride) {
   if (dcOnly) {
     FillFlat(coefficients, out, stride);
     return;
@@ -441,8 +443,8 @@ void IdctPortable(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_
 }
 
 // With AVX2: sixteen 16-bit products per instruction.
-__attribute__((target("avx2"))) void IdctAvx2(const int16_t* coefficients, bool dcOnly,
-                                              uint8_t* out, int32_t stride) {
+__attribute__((target("avx2"))) void JpegIdctAvx2(const int16_t* coefficients, bool dcOnly,
+                                                  uint8_t* out, int32_t stride) {
   if (dcOnly) {
     FillFlat(coefficients, out, stride);
     return;
@@ -471,14 +473,12 @@ __attribute__((target("avx2"))) void IdctAvx2(const int16_t* coefficients, bool 
   }
 }
 
-}  // namespace
-
 // Picks the inverse DCT for the processor once, when the program is loaded.
 // The loader calls this before the sanitiser runtimes are set up, so it is
 // built without their checks.
 extern "C" __attribute__((no_sanitize("address", "undefined"))) IdctFunction* ResolveJpegIdct() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? IdctAvx2 : IdctPortable;
+  return __builtin_cpu_supports("avx2") ? JpegIdctAvx2 : JpegIdctPortable;
 }
 
 void JpegIdct(const int16_t* coefficients, bool dcOnly, uint8_t* out, int32_t stride)

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <random>
 
+#include "framework/image/image_jpeg_internal.h"
 #include "tests/framework/image/image_peers.h"
 
 namespace {
@@ -197,6 +200,38 @@ TEST(JpegReader, HugeFrameInATinyFileAllocatesNothingLarge) {
   ReadFromMemory(ImageJpegRead, file, ImageFrameNew(image.first));
   EXPECT_TRUE(image.first->pixels.empty());
   EXPECT_LT(AllocationProbeLargest(), 1u << 20);
+}
+
+// The inverse DCT is built twice and the processor picks one; both must give
+// the same samples, including for coefficients at the limits a broken file
+// reaches, where the values between the passes are held.
+TEST(JpegIdct, BothBuildsGiveTheSameSamples) {
+  if (!__builtin_cpu_supports("avx2")) {
+    GTEST_SKIP() << "no AVX2 on this processor";
+  }
+  std::mt19937 random(11);
+  constexpr int32_t kStride = 12;
+  for (int block = 0; block < 4000; ++block) {
+    alignas(32) int16_t coefficients[64] = {};
+    // Few low frequencies, dense blocks, and blocks at the extremes.
+    const int kind = block % 4;
+    const int count = kind == 0 ? 3 : 64;
+    const int limit = kind == 1 ? 64 : 2048;
+    for (int i = 0; i < count; ++i) {
+      const int at = kind == 0 ? static_cast<int>(random() % 20) : i;
+      int value = static_cast<int>(random() % (2 * limit)) - limit;
+      if (kind == 3) {
+        value = random() % 2 == 0 ? -2048 : 2047;
+      }
+      coefficients[at] = static_cast<int16_t>(value);
+    }
+    uint8_t portable[8 * kStride], avx2[8 * kStride];
+    std::memset(portable, 7, sizeof(portable));
+    std::memset(avx2, 7, sizeof(avx2));
+    JpegIdctPortable(coefficients, false, portable, kStride);
+    JpegIdctAvx2(coefficients, false, avx2, kStride);
+    ASSERT_EQ(std::memcmp(portable, avx2, sizeof(portable)), 0) << "block " << block;
+  }
 }
 
 }  // namespace
