@@ -167,10 +167,10 @@ inline uint32_t PixelOf(int32_t l, int32_t cb, int32_t cr) {
          static_cast<uint32_t>(std::clamp(blue, 0, 255));
 }
 
-__attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t* luma,
-                                                                  const uint8_t* cb,
-                                                                  const uint8_t* cr, int32_t width,
-                                                                  uint32_t* out) {
+// Any x86-64: eight pixels at a time in 32-bit lanes.
+__attribute__((target("default"))) void ConvertRow(const uint8_t* luma, const uint8_t* cb,
+                                                   const uint8_t* cr, int32_t width,
+                                                   uint32_t* out) {
   int32_t x = 0;
   for (; x + kLanes <= width; x += kLanes) {
     Lanes l, b, r;
@@ -187,6 +187,72 @@ __attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t*
     ClampByte(blue);
     const Lanes pixels = red << 16 | green << 8 | blue;
     std::memcpy(out + x, &pixels, sizeof(pixels));
+  }
+  for (; x < width; ++x) {
+    out[x] = PixelOf(luma[x], cb[x], cr[x]);
+  }
+}
+
+// The 16-bit forms of the factors: 1.402 = 1 + 26345 / 2^16,
+// 1.772 = 2 - 14942 / 2^16, and -0.71414 = 18734 / 2^16 - 1, so that each
+// product fits a 16-bit multiplication.
+constexpr int16_t kCrRedPart = 26345;
+constexpr int16_t kCbBluePart = -14942;
+constexpr int16_t kCrGreenPart = 18734;
+
+// (c * part + 2^15) >> 16 for 16-bit c: the high half of (2 c) * part, then
+// halved with rounding, gives the same floor as the 32-bit product does.
+__attribute__((target("avx2"))) inline __m256i ScaledPart(__m256i doubled, int16_t part) {
+  const __m256i high = _mm256_mulhi_epi16(doubled, _mm256_set1_epi16(part));
+  return _mm256_srai_epi16(_mm256_add_epi16(high, _mm256_set1_epi16(1)), 1);
+}
+
+// The green term, (-22554 cb - 46802 cr + 2^15) >> 16 + cr, from pairs of
+// 16-bit values with one multiply-add per pair.
+__attribute__((target("avx2"))) inline __m256i GreenPart(__m256i b, __m256i r) {
+  const __m256i factors = _mm256_set1_epi32(static_cast<int32_t>(
+      static_cast<uint32_t>(kCbGreen & 0xFFFF) | static_cast<uint32_t>(kCrGreenPart) << 16));
+  const __m256i half = _mm256_set1_epi32(kColourHalf);
+  const __m256i low = _mm256_srai_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(b, r), factors), half), 16);
+  const __m256i high = _mm256_srai_epi32(
+      _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(b, r), factors), half), 16);
+  return _mm256_packs_epi32(low, high);
+}
+
+__attribute__((target("avx2"))) inline __m256i LoadWords(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+__attribute__((target("avx2"))) inline __m256i ClampWords(__m256i v) {
+  return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+}
+
+// With AVX2: sixteen pixels at a time in 16-bit lanes, the same results.
+__attribute__((target("avx2"))) void ConvertRow(const uint8_t* luma, const uint8_t* cb,
+                                                const uint8_t* cr, int32_t width, uint32_t* out) {
+  const __m256i centre = _mm256_set1_epi16(128);
+  int32_t x = 0;
+  for (; x + kShortLanes <= width; x += kShortLanes) {
+    const __m256i l = LoadWords(luma + x);
+    const __m256i b = _mm256_sub_epi16(LoadWords(cb + x), centre);
+    const __m256i r = _mm256_sub_epi16(LoadWords(cr + x), centre);
+    const __m256i red =
+        _mm256_add_epi16(_mm256_add_epi16(l, r), ScaledPart(_mm256_add_epi16(r, r), kCrRedPart));
+    const __m256i twiceB = _mm256_add_epi16(b, b);
+    const __m256i blue =
+        _mm256_add_epi16(_mm256_add_epi16(l, twiceB), ScaledPart(twiceB, kCbBluePart));
+    const __m256i green = _mm256_add_epi16(_mm256_sub_epi16(l, r), GreenPart(b, r));
+    // Blue and green share a 16-bit lane, red has the next: one pixel.
+    const __m256i blueGreen =
+        _mm256_or_si256(ClampWords(blue), _mm256_slli_epi16(ClampWords(green), 8));
+    const __m256i redZero = ClampWords(red);
+    const __m256i first = _mm256_unpacklo_epi16(blueGreen, redZero);   // pixels 0-3, 8-11
+    const __m256i second = _mm256_unpackhi_epi16(blueGreen, redZero);  // pixels 4-7, 12-15
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        _mm256_permute2x128_si256(first, second, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8),
+                        _mm256_permute2x128_si256(first, second, 0x31));
   }
   for (; x < width; ++x) {
     out[x] = PixelOf(luma[x], cb[x], cr[x]);
