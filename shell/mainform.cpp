@@ -89,7 +89,10 @@ void TmainForm::MainFormClose() {
   CloseSplash();
 }
 
+// The splash window is the main window: closing it ends the program, and the
+// render windows go with it.
 void TmainForm::CloseSplash() {
+  displayWindows_.clear();
   if (splash_ != 0) {
     PlatformWindowDestroy(splash_);
     splash_ = 0;
