@@ -10,7 +10,6 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -19,71 +18,14 @@
 
 #include "framework/image/image.h"
 #include "framework/image/image_internal.h"
+#include "tests/framework/image/image_peers.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-uint32_t Hash(uint32_t x) {
-  x ^= x >> 16;
-  x *= 0x7FEB352Du;
-  x ^= x >> 15;
-  x *= 0x846CA68Bu;
-  x ^= x >> 16;
-  return x;
-}
-
-// A photograph stand-in: soft gradients, a few hard-edged shapes, texture
-// and sensor-like noise.
-Bytes PhotoRgb(int width, int height) {
-  Bytes rgb(static_cast<size_t>(width) * height * 3);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const double u = static_cast<double>(x) / width;
-      const double v = static_cast<double>(y) / height;
-      const uint32_t noise = Hash(static_cast<uint32_t>(y * 7919 + x));
-      const bool shape = std::fmod(u * 5 + v * 3, 1.0) < 0.15 && v > 0.4;
-      const double texture = 18 * std::sin(x * 0.31) * std::sin(y * 0.23);
-      for (int c = 0; c < 3; ++c) {
-        double value = 60 + 120 * v + 50 * std::sin(u * (3 + c) + v * 2) + texture;
-        value += shape ? 70 - 50 * c : 0;
-        value += static_cast<int>((noise >> (8 * c)) & 15) - 8;
-        rgb[(static_cast<size_t>(y) * width + x) * 3 + c] =
-            static_cast<uint8_t>(std::clamp(value, 0.0, 255.0));
-      }
-    }
-  }
-  return rgb;
-}
-
-Bytes JpegFile(const Bytes& rgb, int width, int height) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 90, TRUE);  // 4:2:0 by default
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<JSAMPLE*>(rgb.data() + info.next_scanline * width * 3);
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  Bytes file(buffer, buffer + size);
-  jpeg_destroy_compress(&info);
-  std::free(buffer);
-  return file;
-}
+constexpr uint32_t kSeed = 7;
 
 const Bytes& JpegPhoto() {
-  static const Bytes file = JpegFile(PhotoRgb(1920, 1080), 1920, 1080);
+  static const Bytes file = JpegEncode(PhotoLikeRgb(1920, 1080, kSeed), 1920, 1080, {});
   return file;
 }
 
@@ -91,37 +33,14 @@ const Bytes& JpegPhoto() {
 const Bytes& GifPhoto() {
   static const Bytes file = [] {
     const int width = 1024, height = 768;
-    const Bytes rgb = PhotoRgb(width, height);
-    std::vector<GifColorType> colours(256);
-    for (int i = 0; i < 252; ++i) {
-      colours[i] = {static_cast<GifByteType>(i / 42 * 51), static_cast<GifByteType>(i / 6 % 7 * 42),
-                    static_cast<GifByteType>(i % 6 * 51)};
+    const Bytes rgb = PhotoLikeRgb(width, height, kSeed);
+    Bytes indices(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < indices.size(); ++i) {
+      const uint8_t* p = &rgb[i * 3];
+      indices[i] =
+          static_cast<uint8_t>((p[0] + 25) / 51 * 42 + (p[1] + 21) / 42 * 6 + (p[2] + 25) / 51);
     }
-    Bytes out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(
-        &out,
-        [](GifFileType* g, const GifByteType* d, int n) {
-          auto* o = static_cast<Bytes*>(g->UserData);
-          o->insert(o->end(), d, d + n);
-          return n;
-        },
-        &error);
-    ColorMapObject* map = GifMakeMapObject(256, colours.data());
-    EGifPutScreenDesc(gif, width, height, 8, 0, map);
-    EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
-    Bytes line(width);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const uint8_t* p = rgb.data() + (static_cast<size_t>(y) * width + x) * 3;
-        line[x] =
-            static_cast<uint8_t>((p[0] + 25) / 51 * 42 + (p[1] + 21) / 42 * 6 + (p[2] + 25) / 51);
-      }
-      EGifPutLine(gif, line.data(), width);
-    }
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(map);
-    return out;
+    return GifEncodePeer(indices, width, height, {}, kSeed);
   }();
   return file;
 }
@@ -141,7 +60,7 @@ const Bytes& TgaPicture() {
         if (y > 360 && y < 720) {
           pixel = 0xFF000000u | static_cast<uint32_t>(x * 255 / 1920) << 16 | (y & 0xFF);
         } else if (y >= 720) {
-          pixel = 0x80000000u | (Hash(static_cast<uint32_t>(y * 1920 + x)) & 0x00FFFFFF);
+          pixel = 0x80000000u | (NoiseHash(static_cast<uint32_t>(y * 1920 + x)) & 0x00FFFFFF);
         }
         frame.pixels[static_cast<size_t>(y) * 1920 + x] = pixel;
       }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/framework/image/image_peers.h"
+#include "tests/support/allocation_probe.h"
 #include "tests/support/testsupport.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "framework/image/image_jpeg_internal.h"
 #include "tests/framework/image/image_peers.h"
+#include "tests/support/allocation_probe.h"
 
 namespace {
 

@@ -7,51 +7,18 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <stdexcept>
 
-namespace {
-
-uint32_t Hash(uint32_t x) {
+uint32_t NoiseHash(uint32_t x) {
   x ^= x >> 16;
   x *= 0x7FEB352Du;
   x ^= x >> 15;
   x *= 0x846CA68Bu;
   x ^= x >> 16;
   return x;
-}
-
-std::atomic<size_t> gLargestAllocation{0};
-
-}  // namespace
-
-// Every allocation of the test program passes here so that tests can see the
-// largest single request a reader made.
-void* operator new(size_t size) {
-  size_t seen = gLargestAllocation.load();
-  while (size > seen && !gLargestAllocation.compare_exchange_weak(seen, size)) {
-  }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) {
-    return p;
-  }
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-  std::free(p);
-}
-
-void AllocationProbeReset() {
-  gLargestAllocation = 0;
-}
-size_t AllocationProbeLargest() {
-  return gLargestAllocation.load();
 }
 
 // --- Frames ------------------------------------------------------------------
@@ -62,7 +29,7 @@ Bytes PhotoLikeRgb(int32_t width, int32_t height, uint32_t seed) {
   const double fy = 6.2831853 / std::max(height, 1);
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t x = 0; x < width; ++x) {
-      const uint32_t noise = Hash(seed ^ static_cast<uint32_t>(y * 65537 + x));
+      const uint32_t noise = NoiseHash(seed ^ static_cast<uint32_t>(y * 65537 + x));
       const bool disc = (x - width / 3) * (x - width / 3) + (y - height / 2) * (y - height / 2) <
                         (width * width) / 25;
       for (int c = 0; c < 3; ++c) {
@@ -221,7 +188,7 @@ int GifReadFromBytes(GifFileType* gif, GifByteType* data, int count) {
 ColorMapObject* MakeColourMap(int bits, uint32_t seed) {
   std::vector<GifColorType> colours(static_cast<size_t>(1) << bits);
   for (size_t i = 0; i < colours.size(); ++i) {
-    const uint32_t h = Hash(seed * 977 + static_cast<uint32_t>(i));
+    const uint32_t h = NoiseHash(seed * 977 + static_cast<uint32_t>(i));
     colours[i] = {static_cast<GifByteType>(h), static_cast<GifByteType>(h >> 8),
                   static_cast<GifByteType>(h >> 16)};
   }

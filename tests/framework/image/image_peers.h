@@ -1,6 +1,6 @@
 // Test helpers around the image modules: synthetic pictures, reading a buffer
 // through a reader from memory, the peer libraries (libjpeg-turbo, giflib)
-// that make and check files, and a probe of the largest allocation.
+// that make and check files.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,8 @@
 using Bytes = std::vector<uint8_t>;
 
 // --- Frames ------------------------------------------------------------------
+// Well-mixed bits of a number: deterministic noise for synthetic pictures.
+uint32_t NoiseHash(uint32_t x);
 // An owned image that frees its frames.
 struct OwnedImage {
   OwnedImage() = default;
@@ -67,7 +69,3 @@ struct GifPeerImage {
   int transparent = -1;
 };
 bool GifDecodePeer(const Bytes& file, GifPeerImage& image);
-
-// --- Allocation probe ---------------------------------------------------------------
-void AllocationProbeReset();
-size_t AllocationProbeLargest();  // largest single request since the reset

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "tests/framework/image/image_peers.h"
+#include "tests/support/allocation_probe.h"
 
 namespace {
 

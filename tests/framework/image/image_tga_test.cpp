@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/framework/image/image_peers.h"
+#include "tests/support/allocation_probe.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "tests/framework/state/allocation_probe.h"
 #include "tests/framework/state/state_fixture.h"
+#include "tests/support/allocation_probe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/framework/state/allocation_probe.h"
+#include "tests/support/allocation_probe.h"
 
 #include <cstdlib>
 #include <new>
