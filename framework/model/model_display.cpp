@@ -2,6 +2,8 @@
 // the stand-alone image drawn on a display while nothing else can be.
 #include <GL/gl.h>
 
+#include <utility>
+
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
 #include "framework/model/model_internal.h"
@@ -43,10 +45,12 @@ void RecompileDisplay(ModelDisplay& display) {
     return;
   }
   // A font that cannot be reread deletes itself and with it the last model
-  // holding its texture: every texture is held until all are rebuilt.
+  // holding its texture. Every texture stays in place until all are rebuilt
+  // (without touching reference counts: a texture nobody holds yet must
+  // survive); those released meanwhile are deleted afterwards.
   std::vector<ModelTexture*> textures;
   for (ModelTexture& texture : display.textures) {
-    ModelTextureAddRef(&texture);
+    texture.rebuilding = true;
     textures.push_back(&texture);
   }
   for (ModelTexture* texture : textures) {
@@ -57,7 +61,10 @@ void RecompileDisplay(ModelDisplay& display) {
     }
   }
   for (ModelTexture* texture : textures) {
-    ModelTextureRelease(texture);
+    texture->rebuilding = false;
+    if (std::exchange(texture->releasedWhileRebuilding, false) && texture->references <= 0) {
+      ModelTextureDelete(texture);
+    }
   }
   for (Model& model : display.models) {
     if (model.type == kModelCompilable) {

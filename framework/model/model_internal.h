@@ -36,6 +36,10 @@ struct ModelTexture {
   int32_t tileRows = 0;
   int32_t tileColumns = 0;
   int32_t references = 0;
+  // While a context rebuild works on the texture, a release to no references
+  // only marks it; the rebuild deletes it when it is done with it.
+  bool rebuilding = false;
+  bool releasedWhileRebuilding = false;
   ModelRebuildProc rebuild;
   std::list<ModelTexture>::iterator self;  // its place in the display's list
 };

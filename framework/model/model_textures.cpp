@@ -269,7 +269,11 @@ void ModelTextureRelease(ModelTexture*& texture) {
     return;
   }
   if (--texture->references <= 0) {
-    ModelTextureDelete(texture);
+    if (texture->rebuilding) {
+      texture->releasedWhileRebuilding = true;
+    } else {
+      ModelTextureDelete(texture);
+    }
   }
   texture = nullptr;
 }

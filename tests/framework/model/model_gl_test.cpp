@@ -431,6 +431,26 @@ struct GlyphPage {
   Model* quad = nullptr;
 };
 
+// A compiled square of the given size at the origin showing the top-left
+// size x size pixels of one tile whose texture is textureSize wide and high.
+Model* MakeQuad(int32_t display, ModelTexture* texture, int32_t tile, float size,
+                float textureSize) {
+  Model* quad = ModelNew(display, kModelCompilable);
+  const float corners[4][2] = {{0, 0}, {0, size}, {size, size}, {size, 0}};
+  for (int32_t i = 0; i < 4; ++i) {
+    ModelVertexSet(quad, i, corners[i][0], corners[i][1], -5.0f);
+    ModelTexCoordSet(quad, i, corners[i][0] / textureSize, corners[i][1] / textureSize);
+  }
+  ModelTriangle triangle;
+  triangle.textures = {{texture, tile}};
+  triangle.vertices = triangle.texCoords = {0, 1, 2};
+  ModelTriangleSet(quad, 0, triangle);
+  triangle.vertices = triangle.texCoords = {0, 2, 3};
+  ModelTriangleSet(quad, 1, triangle);
+  ModelCompile(quad);
+  return quad;
+}
+
 GlyphPage MakeGlyphPage(int32_t display, uint32_t colour) {
   GlyphPage page;
   page.texture = ModelTextureNew(display, "Bin\\Fonts\\Cubes.fot", 32);
@@ -439,20 +459,36 @@ GlyphPage MakeGlyphPage(int32_t display, uint32_t colour) {
   ModelTextureSetTileSize(page.texture, 64, 64);
   const int32_t tile = ModelTextureTileAdd(page.texture);
   ModelTextureTileUpload(page.texture, tile, std::vector<uint32_t>(64 * 64, colour), 64, 64);
-  page.quad = ModelNew(display, kModelCompilable);
-  const float corners[4][2] = {{0, 0}, {0, 16}, {16, 16}, {16, 0}};
-  for (int32_t i = 0; i < 4; ++i) {
-    ModelVertexSet(page.quad, i, corners[i][0], corners[i][1], -5.0f);
-    ModelTexCoordSet(page.quad, i, corners[i][0] / 64, corners[i][1] / 64);
-  }
-  ModelTriangle triangle;
-  triangle.textures = {{page.texture, tile}};
-  triangle.vertices = triangle.texCoords = {0, 1, 2};
-  ModelTriangleSet(page.quad, 0, triangle);
-  triangle.vertices = triangle.texCoords = {0, 2, 3};
-  ModelTriangleSet(page.quad, 1, triangle);
-  ModelCompile(page.quad);
+  page.quad = MakeQuad(display, page.texture, tile, 16, 64);
   return page;
+}
+
+TEST_F(ModelGlTest, TexturesNoModelHoldsYetSurviveAContextRebuildAndDrawAfterwards) {
+  const ImageFrame image = MakeImage(64, 64, Speckle);
+  WriteTga(folder_, "Bin/Loose.tga", image);
+  ModelTexture* loaded = ModelTextureGet(display_, "Bin\\Loose.tga", false, false, false);
+  ModelTexture* glyphs = ModelTextureNew(display_, "Bin\\Fonts\\Cubes.fot", 32);
+  ModelTextureTileAdd(glyphs);
+  ModelSetFontRebuild([](ModelTexture* texture) {
+    return ModelTextureTileUpload(texture, 0, std::vector<uint32_t>(64 * 64, 0xFF00FF00u), 64, 64);
+  });
+  ASSERT_NE(loaded, nullptr);
+
+  RebuildContext();
+  RebuildContext();
+  ASSERT_EQ(ModelTextureFind(display_, "Bin\\Loose.tga"), loaded);
+  ASSERT_EQ(ModelTextureFind(display_, "Bin\\Fonts\\Cubes.fot"), glyphs);
+  EXPECT_EQ(loaded->references, 0);
+  Model* picture = MakeQuad(display_, loaded, 0, 64, 64);
+  Model* glyph = MakeQuad(display_, glyphs, 0, 16, 64);
+  ModelSetPosition(glyph, 100.0f, 0.0f, 0.0f);
+  ModelRender(picture);
+  ModelRender(glyph);
+  EXPECT_EQ(ReadRect(0, 0, 64, 64), ImageRgb(image));
+  EXPECT_EQ(ReadPixel(108, 8), 0x00FF00u);
+  ModelClose(picture);
+  ModelClose(glyph);
+  EXPECT_EQ(ModelTextureFind(display_, "Bin\\Loose.tga"), nullptr);
 }
 
 TEST_F(ModelGlTest, FontTexturesAreRebuiltByTheFontModule) {
