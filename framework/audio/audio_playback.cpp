@@ -13,31 +13,38 @@ namespace {
 // OpenAL keeps refusing.
 constexpr int kResumeAttempts = 10;
 
+constexpr const char* kUpdateStateError =
+    "AudioUpdate - Failed to determine emitter state.  RC Error = ";
+
 // True when tick count `a` lies before `b`, across the 32-bit wrap.
 bool TickEarlier(uint32_t a, uint32_t b) {
   return static_cast<int32_t>(a - b) < 0;
 }
 
-// The sound whose emitter a sound of index `index` may take: the last one in
-// table order that counts less important, or as important and started
-// earlier than the previous candidate. -1 when none qualifies.
+// The sound whose emitter a sound of index `index` may take: of the sounds
+// that count at most as important as it, the least important one, and of
+// those equally important the one started earliest (the last in table order
+// when they started together). -1 when none qualifies.
 int32_t StealCandidate(int32_t index) {
   Module& audio = Audio();
   const int32_t rating = AudioGetRating(index, true);
   int32_t candidate = -1;
-  bool timeRecorded = false;
-  uint32_t recordedTime = 0;
+  int32_t candidateRating = 0;
+  uint32_t candidateStart = 0;
   for (int32_t i = 0; i < static_cast<int32_t>(audio.sounds.size()); i++) {
     if (i == index || audio.sounds[i].emitter < 0) {
       continue;
     }
     const int32_t other = AudioGetRating(i, false);
     const uint32_t started = audio.emitters[audio.sounds[i].emitter].startTime;
-    if (other > rating ||
-        (other == rating && (!timeRecorded || TickEarlier(started, recordedTime)))) {
+    if (other < rating) {
+      continue;
+    }
+    if (candidate < 0 || other > candidateRating ||
+        (other == candidateRating && !TickEarlier(candidateStart, started))) {
       candidate = i;
-      recordedTime = started;
-      timeRecorded = true;
+      candidateRating = other;
+      candidateStart = started;
     }
   }
   return candidate;
@@ -123,9 +130,16 @@ void ResumeSource(ALuint source, const std::string& name) {
   }
 }
 
-// Refills and requeues the buffers the emitter's source has finished.
+// Refills and requeues the buffers the emitter's source has finished. A
+// source that ran out of buffers while its stream still had data (the frame
+// loop stalled for longer than the queue lasts) has been stopped by OpenAL:
+// it is refilled and played on. Nothing is decoded for a paused source, nor
+// for one that was stopped or has played its stream out.
 void RefillEmitter(const Emitter& emitter) {
   Module& audio = Audio();
+  if (SourceStatus(emitter.source, kUpdateStateError) == kAudioStatusPaused) {
+    return;
+  }
   ALint processed = 0;
   alGetSourcei(emitter.source, AL_BUFFERS_PROCESSED, &processed);
   ALenum error = alGetError();
@@ -134,6 +148,9 @@ void RefillEmitter(const Emitter& emitter) {
              std::to_string(error));
     return;
   }
+  // AudioStop detaches every buffer, so a stopped source that still holds
+  // processed buffers of a stream that has not ended ran dry.
+  bool requeued = false;
   for (ALint i = 0; i < processed; i++) {
     ALuint buffer = 0;
     alSourceUnqueueBuffers(emitter.source, 1, &buffer);
@@ -144,8 +161,13 @@ void RefillEmitter(const Emitter& emitter) {
     }
     if (!audio.sounds[emitter.sound].ended && FillBuffer(emitter.sound, buffer)) {
       alSourceQueueBuffers(emitter.source, 1, &buffer);
-      CheckError("AudioUpdate - Error requeueing buffer.  ");
+      requeued |= CheckError("AudioUpdate - Error requeueing buffer.  ");
     }
+  }
+  // Checked after requeueing: a source may also run dry while it is refilled.
+  if (requeued && SourceStatus(emitter.source, kUpdateStateError) == kAudioStatusStopped) {
+    alSourcePlay(emitter.source);
+    CheckError("AudioUpdate - Failed to play emitter.  RC Error = ");
   }
 }
 

@@ -3,6 +3,7 @@
 // stored in the file are never trusted beyond the bytes the file really has.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "framework/audio/audio.h"
@@ -53,9 +54,32 @@ bool PlayableFormat(const FormatHead& head) {
          head.rate <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
 }
 
+// True when the four bytes at `position` can be a chunk id: printable
+// characters, as every registered and private RIFF id is.
+bool ChunkIdAt(int32_t file, int64_t position) {
+  char id[4];
+  if (!DataFileSeek(file, static_cast<int32_t>(position)) || !DataFileReadExact(file, id, 4)) {
+    return false;
+  }
+  return std::all_of(std::begin(id), std::end(id), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// Where the chunk after one of `size` bytes starting at `body` begins, in a
+// file of `fileSize` bytes. RIFF pads an odd-sized chunk with one byte, but
+// some writers leave the pad out: the padded position is taken only when a
+// chunk id starts there.
+int64_t NextChunk(int32_t file, int64_t body, int64_t size, int64_t fileSize) {
+  const int64_t next = body + size;
+  if (size % 2 == 1 && next + 5 <= fileSize && ChunkIdAt(file, next + 1)) {
+    return next + 1;
+  }
+  return next;
+}
+
 // Walks the chunks from the file's current position to the "data" chunk and
 // leaves the file at its first sample. `size` is the chunk's size cut to the
-// bytes that follow in the file and to whole samples.
+// bytes that follow in the file and to whole samples. A chunk reaching past
+// the end of the file ends the walk: nothing after it can be found.
 bool FindDataChunk(int32_t file, const std::string& fileName, const std::string& lead,
                    int32_t& size) {
   const int64_t fileSize = DataFileSize(file);
@@ -76,9 +100,10 @@ bool FindDataChunk(int32_t file, const std::string& fileName, const std::string&
       size = static_cast<int32_t>(std::clamp<int64_t>(fileSize - here, 0, declared) & ~1);
       return true;
     }
-    const int64_t next = here + declared;
-    if (next > fileSize || !DataFileSeek(file, static_cast<int32_t>(next))) {
+    if (here + declared > fileSize ||
+        !DataFileSeek(file, static_cast<int32_t>(NextChunk(file, here, declared, fileSize)))) {
       LogError(lead + "Unable to seek past chunk " + Quoted(id) + " in " + Quoted(fileName) + ".");
+      return false;
     }
   }
 }
@@ -123,12 +148,16 @@ bool AudioWavSeekData(int32_t index) {
   WavStream& stream = audio.wavs[sound.wav];
   stream.position = 0;
   stream.size = 0;
-  sound.ended = false;
+  bool found = false;
   if (!DataFileSeek(sound.file, kRiffHeaderBytes)) {
     LogError("AudioWavSeekData - Unable to skip riff header in " + Quoted(sound.fileName) + ".");
-    return false;
+  } else {
+    found = FindDataChunk(sound.file, sound.fileName, "AudioWavSeekData - ", stream.size);
   }
-  return FindDataChunk(sound.file, sound.fileName, "AudioWavSeekData - ", stream.size);
+  // A file without playable data has ended: no fill walks it again (and logs
+  // again) before the next rewind.
+  sound.ended = !found;
+  return found;
 }
 
 bool AudioWavBufferData(int32_t index, ALuint buffer) {

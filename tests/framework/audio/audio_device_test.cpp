@@ -49,14 +49,20 @@ class StealTest : public AudioTest {
   static void SetUpTestSuite() { ConfigureOpenAL(); }
   void SetUp() override { Start(); }
 
-  // Opens a two-second tone of its own frequency and plays it 100 ms after
-  // the sound played before.
-  int32_t Play(double frequency, int32_t rating) {
+  // Opens a two-second tone of its own frequency.
+  int32_t Open(double frequency, int32_t rating) {
     const std::string name = std::to_string(static_cast<int>(frequency)) + ".wav";
     Write(name, WavFile(Tone(frequency, kRate, 2 * kRate, 0.2), kRate));
-    const int32_t id = AudioOpen(name, kAudioKindSound, 0, rating);
+    return AudioOpen(name, kAudioKindSound, 0, rating);
+  }
+  // Plays a sound 100 ms after the sound played before.
+  static void PlayLater(int32_t id) {
     PlatformClockAdvance(100);
     AudioPlay(id);
+  }
+  int32_t Play(double frequency, int32_t rating) {
+    const int32_t id = Open(frequency, rating);
+    PlayLater(id);
     return id;
   }
   void ExpectStatuses(const std::vector<int32_t>& ids, const std::vector<int32_t>& statuses) {
@@ -69,16 +75,32 @@ class StealTest : public AudioTest {
 constexpr int32_t kPlaying = kAudioStatusPlaying;
 constexpr int32_t kStopped = kAudioStatusStopped;
 
-TEST_F(StealTest, AMoreImportantSoundTakesTheEmitterOfTheLastLessImportantOne) {
+TEST_F(StealTest, AMoreImportantSoundTakesTheEmitterOfTheLeastImportantOne) {
   const int32_t top = Play(300, 0);
   const int32_t low = Play(500, 5);
   const int32_t middle = Play(700, 2);
   const int32_t important = Play(900, 1);
-  ExpectStatuses({top, low, middle, important}, {kPlaying, kPlaying, kStopped, kPlaying});
+  ExpectStatuses({top, low, middle, important}, {kPlaying, kStopped, kPlaying, kPlaying});
   const std::vector<float> out = Render(20000);
   EXPECT_NEAR(ToneLevel(out, 900), 0.2, 0.01);
+  EXPECT_NEAR(ToneLevel(out, 700), 0.2, 0.01);
+  EXPECT_LT(ToneLevel(out, 500), 0.01);
+}
+
+TEST_F(StealTest, TheEarlierStartDecidesOnlyBetweenEqualRatings) {
+  // Ratings 5, 1, 1 in table order; both sounds of rating 1 started before
+  // the one of rating 5, which still goes first.
+  const int32_t low = Open(500, 5);
+  const int32_t first = Open(300, 1);
+  const int32_t second = Open(700, 1);
+  for (int32_t id : {first, second, low}) {
+    PlayLater(id);
+  }
+  const int32_t newest = Play(900, 1);
+  ExpectStatuses({low, first, second, newest}, {kStopped, kPlaying, kPlaying, kPlaying});
+  const std::vector<float> out = Render(20000);
+  EXPECT_LT(ToneLevel(out, 500), 0.01);
   EXPECT_NEAR(ToneLevel(out, 300), 0.2, 0.01);
-  EXPECT_LT(ToneLevel(out, 700), 0.01);
 }
 
 TEST_F(StealTest, SoundsAtLeastAsImportantKeepTheirEmitters) {

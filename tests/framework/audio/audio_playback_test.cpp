@@ -38,6 +38,28 @@ TEST_F(PlaybackTest, ASoundStreamsAllItsSamplesAndStopsAtItsEnd) {
   EXPECT_EQ(AudioGetStatus(id_), kAudioStatusStopped);
 }
 
+TEST_F(PlaybackTest, AStreamThatRanDryInAStallPlaysOnAndAPausedOneStaysPaused) {
+  Write("other.wav", WavFile(Tone(660, kRate, 50000, 0.25), kRate));
+  const int32_t paused = AudioOpen("other.wav", kAudioKindMusic, 0, 1);
+  AudioPlay(id_);
+  AudioPlay(paused);
+  Render(1000);
+  AudioPause(paused);
+  // Three seconds without AudioUpdate: the four queued buffers (81920
+  // samples) run out and OpenAL stops the source.
+  std::vector<float> stall(3 * kRate);
+  AudioLoopbackRender(stall.data(), 3 * kRate);
+  EXPECT_LT(MaxDifference(Slice(stall, 0, 80920), Part(1000, 81920)), kExact);
+  EXPECT_EQ(Rms(stall, 80920, stall.size()), 0.0);
+  // The next update goes on where the queue ended, and the sound ends as
+  // usual; the paused sound is neither heard nor restarted.
+  const std::vector<float> out = Render(30000);
+  EXPECT_LT(MaxDifference(Slice(out, 0, 18080), Part(81920, 100000)), kExact);
+  EXPECT_EQ(Rms(out, 18080, out.size()), 0.0);
+  EXPECT_EQ(AudioGetStatus(id_), kAudioStatusStopped);
+  EXPECT_EQ(AudioGetStatus(paused), kAudioStatusPaused);
+}
+
 TEST_F(AudioTest, AShortSoundPlaysOnceAndAgainInFullWhenReplayed) {
   const std::vector<int16_t> tone = Tone(440, kRate, 3000, 0.5);
   Write("short.wav", WavFile(tone, kRate));
