@@ -99,6 +99,12 @@ std::string UpperExtension(const std::string& fileName);
 // OpenAL error logs `errorLead` + the error text.
 int32_t SourceStatus(ALuint source, const std::string& errorLead);
 
+// Refills and requeues the buffers the emitter's source has finished, and
+// plays a source that ran dry while its stream still had data; paused and
+// stopped sources are left alone. Whatever asks whether a sound plays, or
+// pauses it, calls this first: a sound that ran dry is still meant to play.
+void AudioRefillEmitter(const Emitter& emitter);
+
 // Logs `lead` + the error text when OpenAL reports an error; true when none.
 bool CheckError(const std::string& lead);
 

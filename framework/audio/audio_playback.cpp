@@ -130,12 +130,14 @@ void ResumeSource(ALuint source, const std::string& name) {
   }
 }
 
-// Refills and requeues the buffers the emitter's source has finished. A
-// source that ran out of buffers while its stream still had data (the frame
+}  // namespace
+
+// A source that ran out of buffers while its stream still had data (the frame
 // loop stalled for longer than the queue lasts) has been stopped by OpenAL:
 // it is refilled and played on. Nothing is decoded for a paused source, nor
 // for one that was stopped or has played its stream out.
-void RefillEmitter(const Emitter& emitter) {
+
+void AudioRefillEmitter(const Emitter& emitter) {
   Module& audio = Audio();
   if (SourceStatus(emitter.source, kUpdateStateError) == kAudioStatusPaused) {
     return;
@@ -170,6 +172,8 @@ void RefillEmitter(const Emitter& emitter) {
     CheckError("AudioUpdate - Failed to play emitter.  RC Error = ");
   }
 }
+
+namespace {
 
 // The emitter of a known sound of an available module, -1 otherwise.
 int32_t EmitterOf(int32_t id) {
@@ -233,6 +237,7 @@ void AudioPause(int32_t id) {
     return;
   }
   TraceScope trace("AudioPause - ");
+  AudioRefillEmitter(Audio().emitters[emitter]);
   alSourcePause(Audio().emitters[emitter].source);
   CheckError("AudioPause - Failed to pause emitter.  RC Error = ");
 }
@@ -256,6 +261,7 @@ void AudioPauseAll() {
   }
   TraceScope trace("AudioPauseAll - ");
   for (const Emitter& emitter : Audio().emitters) {
+    AudioRefillEmitter(emitter);
     if (SourceStatus(emitter.source,
                      "AudioPauseAll - Failed to determine emitter state.  RC Error = ") ==
         kAudioStatusPlaying) {
@@ -306,6 +312,6 @@ void AudioUpdate() {
   }
   TraceScope trace("AudioUpdate - ");
   for (const Emitter& emitter : Audio().emitters) {
-    RefillEmitter(emitter);
+    AudioRefillEmitter(emitter);
   }
 }

@@ -194,6 +194,7 @@ int32_t AudioGetStatus(int32_t id) {
   if (index < 0 || audio.sounds[index].emitter < 0) {
     return kAudioStatusStopped;
   }
+  AudioRefillEmitter(audio.emitters[audio.sounds[index].emitter]);
   return SourceStatus(audio.emitters[audio.sounds[index].emitter].source,
                       "AudioGetStatus - Failed to get emitter state.  RC Error = ");
 }

@@ -51,8 +51,13 @@ TEST_F(PlaybackTest, AStreamThatRanDryInAStallPlaysOnAndAPausedOneStaysPaused) {
   AudioLoopbackRender(stall.data(), 3 * kRate);
   EXPECT_LT(MaxDifference(Slice(stall, 0, 80920), Part(1000, 81920)), kExact);
   EXPECT_EQ(Rms(stall, 80920, stall.size()), 0.0);
-  // The next update goes on where the queue ended, and the sound ends as
-  // usual; the paused sound is neither heard nor restarted.
+  // It still counts as playing, so the shell's pause holds it (and the paused
+  // sound) through the next updates; the resume goes on where the queue
+  // ended, and the sound ends as usual. The other sound is never restarted.
+  AudioPausePlaying();
+  EXPECT_EQ(AudioGetStatus(id_), kAudioStatusPaused);
+  EXPECT_EQ(Rms(Render(5000), 0, 5000), 0.0);
+  AudioResumePaused();
   const std::vector<float> out = Render(30000);
   EXPECT_LT(MaxDifference(Slice(out, 0, 18080), Part(81920, 100000)), kExact);
   EXPECT_EQ(Rms(out, 18080, out.size()), 0.0);
