@@ -1,7 +1,7 @@
 #include "framework/image/image.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <string>
 
 #include "framework/datafile/datafile.h"
 #include "framework/image/image_internal.h"
@@ -12,6 +12,8 @@ namespace {
 constexpr int32_t kPlaceholderSize = 16;
 constexpr uint32_t kPlaceholderWhite = 0x00FFFFFF;
 constexpr uint32_t kPlaceholderRed = 0x00FF0000;
+// Icon directories store sizes in a byte, 0 meaning 256.
+constexpr int32_t kIconMaxSize = 256;
 // Writers hand the direct-file layer their bytes in pieces of this size.
 constexpr size_t kWriteChunk = 1 << 16;
 
@@ -111,6 +113,12 @@ bool ImageSave(const std::string& path, const ImageFrame* image) {
       if (!FrameComplete(frame)) {
         return false;
       }
+      if (frame->width > kIconMaxSize || frame->height > kIconMaxSize) {
+        LogError("ImageSave - Unable to write icon \"" + path + "\": a frame of " +
+                 std::to_string(frame->width) + " x " + std::to_string(frame->height) +
+                 " pixels exceeds 256 x 256.");
+        return false;
+      }
     }
     ImageIconWrite(image, extension == ".CUR", out);
   } else if (extension == ".GIF") {
@@ -200,31 +208,4 @@ void ImagePlaceholderSet(ImageFrame* frame) {
   }
   frame->loaded = 1;
   frame->placeholder = 1;
-}
-
-// --- Palette ------------------------------------------------------------------
-
-int32_t ImagePaletteNearestIn(const ImageFrame* frame, int32_t entries, uint32_t colour) {
-  int32_t best = 0;
-  int32_t bestDistance = 768;
-  for (int32_t i = 0; i < entries; ++i) {
-    const uint32_t entry = frame->palette[static_cast<size_t>(i)];
-    int32_t distance = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-      distance += std::abs(static_cast<int32_t>((entry >> shift) & 0xFF) -
-                           static_cast<int32_t>((colour >> shift) & 0xFF));
-    }
-    if (distance < bestDistance) {
-      bestDistance = distance;
-      best = i;
-    }
-  }
-  return best;
-}
-
-int32_t ImagePaletteNearest(const ImageFrame* frame, uint32_t colour) {
-  if (frame->bitsPerPixel > 8) {
-    return 0;
-  }
-  return ImagePaletteNearestIn(frame, 1 << frame->bitsPerPixel, colour);
 }

@@ -81,18 +81,15 @@ void DecodeRow(const uint8_t* row, const ImageDib& dib, const Channel* channels,
   }
 }
 
-uint32_t EncodeIndex(const ImageFrame* frame, uint32_t colour) {
-  return static_cast<uint32_t>(ImagePaletteNearest(frame, colour));
-}
-
-void EncodeRow(const ImageFrame* frame, const uint32_t* pixels, int32_t depth,
+// Encodes one row; `indices` are the row's palette indices at depths up to 8.
+void EncodeRow(const uint32_t* pixels, const uint8_t* indices, int32_t width, int32_t depth,
                std::vector<uint8_t>& row) {
   std::fill(row.begin(), row.end(), 0);
-  for (int32_t x = 0; x < frame->width; ++x) {
+  for (int32_t x = 0; x < width; ++x) {
     const uint32_t c = pixels[x];
     switch (depth) {
       case 16: {
-        const uint32_t v = ((c >> 19) & 0x1F) << 10 | ((c >> 11) & 0x1F) << 5 | ((c >> 3) & 0x1F);
+        const uint32_t v = ImagePackFiveFiveFive(c);
         row[2 * x] = static_cast<uint8_t>(v);
         row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
         break;
@@ -109,7 +106,7 @@ void EncodeRow(const ImageFrame* frame, const uint32_t* pixels, int32_t depth,
         break;
       default: {
         const int32_t bit = x * depth;
-        row[bit / 8] |= static_cast<uint8_t>(EncodeIndex(frame, c) << (8 - depth - bit % 8));
+        row[bit / 8] |= static_cast<uint8_t>(indices[x] << (8 - depth - bit % 8));
       }
     }
   }
@@ -189,24 +186,33 @@ bool ImageDibReadPixels(ImageSource& source, const ImageDib& dib, ImageFrame* fr
   return true;
 }
 
-int32_t ImageDibWriteDepth(const ImageFrame* frame) {
-  return ValidDepth(frame->bitsPerPixel) ? frame->bitsPerPixel : 24;
+int32_t ImageDibWriteDepth(const ImageFrame* frame, bool icon) {
+  const int32_t depth = frame->bitsPerPixel;
+  if (depth == 2) {
+    return 4;  // few readers take 2-bit bitmaps
+  }
+  if (!ValidDepth(depth) || (icon && depth == 16)) {
+    return 24;  // nor 16-bit icons
+  }
+  return depth;
 }
 
-void ImageDibWritePalette(const ImageFrame* frame, int32_t depth, ImageByteWriter& out) {
-  if (depth > 8) {
-    return;
+void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, ImageByteWriter& out) {
+  std::vector<uint8_t> indices;
+  if (depth <= 8) {
+    // A frame of fewer bits than the bitmap (2 in 4) leaves the rest of the
+    // table black and unused.
+    const std::vector<uint32_t> palette = ImageWriterPalette(frame, 1 << frame->bitsPerPixel);
+    for (size_t i = 0; i < (size_t{1} << depth); ++i) {
+      out.U32(i < palette.size() ? palette[i] & 0x00FFFFFF : 0);
+    }
+    indices = ImagePaletteIndices(frame->pixels, palette);
   }
-  for (int32_t i = 0; i < (1 << depth); ++i) {
-    out.U32(frame->palette[static_cast<size_t>(i)] & 0x00FFFFFF);
-  }
-}
-
-void ImageDibWritePixels(const ImageFrame* frame, int32_t depth, ImageByteWriter& out) {
   std::vector<uint8_t> row(ImageDibRowBytes(frame->width, depth));
   for (int32_t y = frame->height - 1; y >= 0; --y) {
     const size_t start = static_cast<size_t>(y) * static_cast<size_t>(frame->width);
-    EncodeRow(frame, frame->pixels.data() + start, depth, row);
+    EncodeRow(frame->pixels.data() + start, indices.empty() ? nullptr : indices.data() + start,
+              frame->width, depth, row);
     out.Bytes(row.data(), row.size());
   }
 }
@@ -249,7 +255,7 @@ void ImageBmpRead(ImageSource& source, ImageFrame* frame) {
 }
 
 void ImageBmpWrite(const ImageFrame* frame, ImageByteWriter& out) {
-  const int32_t depth = ImageDibWriteDepth(frame);
+  const int32_t depth = ImageDibWriteDepth(frame, false);
   const uint32_t paletteBytes = depth <= 8 ? 4u << depth : 0;
   const uint32_t dataOffset = kFileHeaderSize + kInfoHeaderSize + paletteBytes;
   const uint64_t imageBytes = ImageDibRowBytes(frame->width, depth) * frame->height;
@@ -268,6 +274,5 @@ void ImageBmpWrite(const ImageFrame* frame, ImageByteWriter& out) {
   out.U32(kPixelsPerMetre);
   out.U32(0);
   out.U32(0);
-  ImageDibWritePalette(frame, depth, out);
-  ImageDibWritePixels(frame, depth, out);
+  ImageDibWriteColours(frame, depth, out);
 }

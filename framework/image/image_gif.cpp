@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 
 #include "framework/image/image_internal.h"
 #include "framework/log/log.h"
@@ -395,23 +394,6 @@ void EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize, ImageByteWr
   writer.Finish();
 }
 
-// Palette indices of the frame's colours. Frames above 8 bits have no depth
-// to limit the palette, so their colours go to the nearest of all 256.
-std::vector<uint8_t> FrameIndices(const ImageFrame* frame, int32_t entries) {
-  std::vector<uint8_t> indices(frame->pixels.size());
-  std::unordered_map<uint32_t, uint8_t> known;
-  for (size_t i = 0; i < indices.size(); ++i) {
-    const uint32_t colour = frame->pixels[i] & 0x00FFFFFF;
-    auto found = known.find(colour);
-    if (found == known.end()) {
-      const auto index = static_cast<uint8_t>(ImagePaletteNearestIn(frame, entries, colour));
-      found = known.emplace(colour, index).first;
-    }
-    indices[i] = found->second;
-  }
-  return indices;
-}
-
 }  // namespace
 
 void ImageGifStart() {
@@ -436,8 +418,11 @@ void ImageGifWrite(const ImageFrame* frame, ImageByteWriter& out) {
   out.U8(kTableFlag | static_cast<uint32_t>(bits - 1) << 4 | static_cast<uint32_t>(bits - 1));
   out.U8(0);  // background colour
   out.U8(0);  // aspect ratio
-  for (int32_t i = 0; i < entries; ++i) {
-    const uint32_t colour = frame->palette[static_cast<size_t>(i)];
+  // Frames above 8 bits have no depth to limit the palette: their colours go
+  // to the nearest of all 256 entries.
+  const std::vector<uint32_t> palette = ImageWriterPalette(frame, entries);
+  for (size_t i = 0; i < static_cast<size_t>(entries); ++i) {
+    const uint32_t colour = i < palette.size() ? palette[i] : 0;
     out.U8(colour >> 16);
     out.U8(colour >> 8);
     out.U8(colour);
@@ -450,6 +435,6 @@ void ImageGifWrite(const ImageFrame* frame, ImageByteWriter& out) {
   out.U8(0);  // no local table, not interlaced
   const int minCodeSize = std::max(2, bits);
   out.U8(static_cast<uint32_t>(minCodeSize));
-  EncodeLzw(FrameIndices(frame, entries), minCodeSize, out);
+  EncodeLzw(ImagePaletteIndices(frame->pixels, palette), minCodeSize, out);
   out.U8(kTrailer);
 }

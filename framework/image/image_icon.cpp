@@ -178,8 +178,7 @@ void WriteIconImage(const ImageFrame* frame, int32_t depth, ImageByteWriter& out
   for (int i = 0; i < 4; ++i) {
     out.U32(0);
   }
-  ImageDibWritePalette(frame, depth, out);
-  ImageDibWritePixels(frame, depth, out);
+  ImageDibWriteColours(frame, depth, out);
   WriteMask(frame, out);
 }
 
@@ -266,7 +265,7 @@ void ImageIconWrite(const ImageFrame* image, bool cursor, ImageByteWriter& out) 
       kDirectoryHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(frames.size());
   std::vector<ImageByteWriter> images(frames.size());
   for (size_t i = 0; i < frames.size(); ++i) {
-    const int32_t depth = ImageDibWriteDepth(frames[i]);
+    const int32_t depth = ImageDibWriteDepth(frames[i], true);
     WriteIconImage(frames[i], depth, images[i]);
     const auto bytes = static_cast<uint32_t>(images[i].bytes.size());
     WriteDirectoryEntry(frames[i], depth, cursor, bytes, offset, out);

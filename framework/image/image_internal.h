@@ -78,8 +78,26 @@ class ImageByteWriter {
 void ImageFrameReset(ImageFrame* frame, int32_t width, int32_t height, int32_t bitsPerPixel);
 // The frame after `frame` in the image, appended when there is none.
 ImageFrame* ImageFrameNext(ImageFrame*& image, ImageFrame* frame);
-// Nearest palette entry over the first `entries` entries.
-int32_t ImagePaletteNearestIn(const ImageFrame* frame, int32_t entries, uint32_t colour);
+// 16-bit pixels of 5-5-5 (red, green, blue from the top; the top bit is not
+// colour) to 8-bit channels, each scaled by 255 / 31, and back.
+inline uint32_t ImageExpandFiveFiveFive(uint32_t value) {
+  const auto channel = [value](int shift) { return ((value >> shift) & 0x1F) * 255 / 31; };
+  return channel(10) << 16 | channel(5) << 8 | channel(0);
+}
+inline uint32_t ImagePackFiveFiveFive(uint32_t colour) {
+  return ((colour >> 19) & 0x1F) << 10 | ((colour >> 11) & 0x1F) << 5 | ((colour >> 3) & 0x1F);
+}
+
+// --- Palettes ---------------------------------------------------------------------
+// Nearest of the first `entries` palette entries.
+int32_t ImagePaletteNearestIn(const uint32_t* palette, int32_t entries, uint32_t colour);
+// The colours a writer stores the frame with, at most `entries`: the first
+// `entries` of its palette, or, when those are all 0 (a frame never given a
+// palette), the frame's own colours, reduced by median cut when they do not fit.
+std::vector<uint32_t> ImageWriterPalette(const ImageFrame* frame, int32_t entries);
+// Index of each pixel's nearest palette colour.
+std::vector<uint8_t> ImagePaletteIndices(const std::vector<uint32_t>& pixels,
+                                         const std::vector<uint32_t>& palette);
 
 // --- Device-independent bitmaps (BMP files and icon images) ---------------------
 struct ImageDib {
@@ -101,12 +119,11 @@ uint64_t ImageDibRowBytes(int32_t width, int32_t depth);
 bool ImageDibReadPalette(ImageSource& source, const ImageDib& dib, ImageFrame* frame);
 // Resets the frame to the bitmap's size and reads its rows from the position.
 bool ImageDibReadPixels(ImageSource& source, const ImageDib& dib, ImageFrame* frame);
-// The depth a bitmap writer stores the frame at: its own when a bitmap can
-// hold it, else 24.
-int32_t ImageDibWriteDepth(const ImageFrame* frame);
-// Writes rows bottom-up at the frame's depth (1 to 8 through the palette).
-void ImageDibWritePixels(const ImageFrame* frame, int32_t depth, ImageByteWriter& out);
-void ImageDibWritePalette(const ImageFrame* frame, int32_t depth, ImageByteWriter& out);
+// The depth a bitmap writer stores the frame at: its own where readers take
+// it, 4 for 2-bit frames, 24 for 16-bit icons and for depths a bitmap lacks.
+int32_t ImageDibWriteDepth(const ImageFrame* frame, bool icon);
+// Writes the palette (depths up to 8) and then the rows bottom-up at `depth`.
+void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, ImageByteWriter& out);
 
 // --- Readers: fill the frame (or, for icons, frames from it on) ------------------
 void ImageTgaRead(ImageSource& source, ImageFrame* frame);

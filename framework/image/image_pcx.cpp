@@ -11,6 +11,7 @@ constexpr int32_t kHeaderSize = 128;
 constexpr int32_t kPaletteTrailerSize = 769;  // marker 12 and 256 RGB entries
 constexpr uint8_t kPaletteMarker = 12;
 constexpr uint8_t kRunFlag = 192;
+constexpr uint32_t kWhite = 0x00FFFFFF;
 // A run of two bytes yields at most 63 bytes of scan line.
 constexpr size_t kMaxRunPerByte = 32;
 
@@ -94,7 +95,7 @@ void ConvertLine(const std::vector<uint8_t>& line, const PcxHeader& header, Imag
     } else if (header.bitsPerPlane == 8) {
       out[x] = frame->palette[line[at]];
     } else {
-      out[x] = (line[at / 8] >> (7 - at % 8)) & 1 ? 0x00FFFFFF : 0;
+      out[x] = (line[at / 8] >> (7 - at % 8)) & 1 ? kWhite : 0;
     }
   }
 }
@@ -125,6 +126,9 @@ void ImagePcxRead(ImageSource& source, ImageFrame* frame) {
   ImageFrameReset(frame, header.width, header.height, header.bitsPerPlane * header.planes);
   if (paletted) {
     LoadPalette(rest, header, frame);
+  } else if (oneBit) {
+    frame->palette.fill(0);
+    frame->palette[1] = kWhite;  // bit 1 is white, as the pixels have it
   }
   RunDecoder decoder{rest.data(), rest.data() + rest.size()};
   std::vector<uint8_t> line(static_cast<size_t>(lineBytes));

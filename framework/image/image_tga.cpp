@@ -1,6 +1,7 @@
 // Truevision TGA: true-colour types 2 (uncompressed) and 10 (run-length).
 // Content files carry no image ID and no colour map and are stored top row
 // first, which is what the writer produces; the reader relies on that.
+// 16-bit pixels are 5-5-5 in the file and 8-bit channels in the frame.
 #include <algorithm>
 #include <cstring>
 
@@ -11,7 +12,8 @@ namespace {
 constexpr int32_t kHeaderSize = 18;
 constexpr uint8_t kTypeTrueColour = 2;
 constexpr uint8_t kTypeRunLength = 10;
-constexpr uint8_t kDescriptorTopLeft8Alpha = 40;
+constexpr uint8_t kDescriptorTopLeft = 0x20;
+constexpr uint8_t kDescriptorAlphaBits32 = 8;  // 32-bit pixels carry 8 alpha bits
 constexpr int32_t kMaxPacket = 128;
 
 // Packs `bytes` little-endian bytes into the low bytes of a 32-bit pixel.
@@ -74,6 +76,16 @@ void DecodeRunLength(const std::vector<uint8_t>& data, int32_t bytes, ImageFrame
       produced += count;
     }
   }
+}
+
+// The values the writer stores: 8-bit channels packed at 16 bits, alpha
+// dropped at 24.
+std::vector<uint32_t> StoredValues(const std::vector<uint32_t>& pixels, int32_t depth) {
+  std::vector<uint32_t> values(pixels);
+  for (uint32_t& value : values) {
+    value = depth == 16 ? ImagePackFiveFiveFive(value) : depth == 24 ? value & 0x00FFFFFF : value;
+  }
+  return values;
 }
 
 // A run-length stream of n bytes yields at most 128 pixels per packet byte.
@@ -148,6 +160,11 @@ void ImageTgaRead(ImageSource& source, ImageFrame* frame) {
     ImageFrameReset(frame, width, height, depth);
     DecodeRunLength(data, bytes, frame);
   }
+  if (depth == 16) {
+    // Users of the frame expect 8-bit channels, as the BMP reader gives them.
+    std::transform(frame->pixels.begin(), frame->pixels.end(), frame->pixels.begin(),
+                   ImageExpandFiveFiveFive);
+  }
   frame->loaded = 1;
 }
 
@@ -166,8 +183,10 @@ void ImageTgaWrite(const ImageFrame* frame, ImageByteWriter& out) {
   out.U16(static_cast<uint32_t>(frame->width));
   out.U16(static_cast<uint32_t>(frame->height));
   out.U8(static_cast<uint32_t>(depth));
-  out.U8(kDescriptorTopLeft8Alpha);
-  const std::vector<uint32_t>& pixels = frame->pixels;
+  // Alpha bits are declared for 32 bits only: readers take the top bit of a
+  // 16-bit pixel declared with alpha as transparency.
+  out.U8(kDescriptorTopLeft | (depth == 32 ? kDescriptorAlphaBits32 : 0));
+  const std::vector<uint32_t> pixels = StoredValues(frame->pixels, depth);
   size_t i = 0;
   while (i < pixels.size()) {
     if (i + 1 < pixels.size() && pixels[i + 1] == pixels[i]) {

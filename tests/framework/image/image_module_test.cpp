@@ -227,6 +227,28 @@ TEST_F(ImageModuleTest, FrameWithoutItsPixelsIsNotSaved) {
   EXPECT_FALSE(folder_.exists("empty.bmp"));
 }
 
+TEST_F(ImageModuleTest, IconsLargerThan256PixelsAreRefusedWithALogLine) {
+  for (const auto& [width, height] : {std::pair{257, 16}, std::pair{16, 300}}) {
+    OwnedImage image;
+    FillPhotoLike(ImageFrameNew(image.first), 16, 16, 24, 1);
+    FillPhotoLike(ImageFrameNew(image.first), width, height, 24, 2);
+    EXPECT_FALSE(ImageSave(folder_.path() + "big.ico", image.first));
+    EXPECT_FALSE(folder_.exists("big.ico"));
+    const std::string line = "Error: ImageSave - Unable to write icon \"" + folder_.path() +
+                             "big.ico\": a frame of " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels exceeds 256 x 256.";
+    const std::vector<std::string> lines = SplitLines(folder_.read("results.log"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+  }
+  OwnedImage largest;
+  FillPhotoLike(ImageFrameNew(largest.first), 256, 256, 32, 3, 0xFF);
+  ASSERT_TRUE(ImageSave(folder_.path() + "largest.ico", largest.first));
+  OwnedImage back;
+  ImageLoad("largest.ico", back.first);
+  EXPECT_EQ(back.first->width, 256);
+  EXPECT_EQ(back.first->pixels, largest.first->pixels);
+}
+
 TEST_F(ImageModuleTest, ScreenshotSizedBmpRoundTripsThroughFiles) {
   OwnedImage source;
   FillPhotoLike(ImageFrameNew(source.first), 640, 360, 24, 5);

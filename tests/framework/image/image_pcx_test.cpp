@@ -130,6 +130,9 @@ TEST(PcxReader, OneBitPlaneIsWhiteOrBlack) {
   EXPECT_EQ(frame.bitsPerPixel, 1);
   EXPECT_EQ(frame.pixels, (std::vector<uint32_t>{w, 0, w, 0, 0, w, 0, w, w, w,  //
                                                  w, w, w, w, w, w, w, w, w, w}));
+  // The palette holds both colours, so that writers and searches find them.
+  EXPECT_EQ(frame.palette[0], 0u);
+  EXPECT_EQ(frame.palette[1], w);
 }
 
 TEST(PcxReader, RunsMayCarryOverIntoTheNextScanLine) {

@@ -36,8 +36,10 @@ TEST_P(TgaRoundTrip, WrittenFileReadsBackTheSamePixelsInTheSameOrder) {
   // Flat stretches and long runs so that both packet kinds and the 128 limit occur.
   std::fill(frame->pixels.begin() + 100, frame->pixels.begin() + 400, 0x00123456u);
   if (depth == 16) {
+    // Colours that 5-5-5 holds: 8-bit channels widened from 5 bits.
+    const auto five = [](uint32_t c) { return (c >> 3) * 255 / 31; };
     for (uint32_t& p : frame->pixels) {
-      p &= 0xFFFF;  // 16-bit pixels are raw 16-bit values
+      p = five((p >> 16) & 0xFF) << 16 | five((p >> 8) & 0xFF) << 8 | five(p & 0xFF);
     }
   }
   if (depth == 24) {
