@@ -172,6 +172,7 @@ struct PlatformWindowParams {
   bool draggableBody = false;                   // dragging anywhere in the window moves it
 };
 
+// 0 when the system cannot make the window; PlatformLastErrorText says why.
 PlatformWindow PlatformWindowCreate(const PlatformWindowParams& params);
 void PlatformWindowDestroy(PlatformWindow window);
 bool PlatformWindowExists(PlatformWindow window);
@@ -202,6 +203,9 @@ bool PlatformWindowPointerConfined(PlatformWindow window);
 void PlatformWindowShowCursor(PlatformWindow window, bool show);
 bool PlatformWindowCursorShown(PlatformWindow window);
 void PlatformWindowRaise(PlatformWindow window);
+// Headless: OpenGL windows made from now on fail with this reason, as on a
+// system without OpenGL visuals; an empty reason makes them work again.
+void PlatformHeadlessFailOpenGLWindows(const std::string& reason);
 
 // --- Application ---------------------------------------------------------
 
@@ -254,6 +258,10 @@ void PlatformSetEventHandler(PlatformEventHandler handler);
 // and while the focus moves between the program's windows it stays active.
 // Events for windows that no longer exist are dropped.
 void PlatformPumpMessages();
+// Sleeps until an event waits for the pump, or at most `timeoutMs`; returns
+// at once when one already waits. The headless backend, which has no system
+// events, lets the whole time pass (on the manual clock by advancing it).
+void PlatformWaitEvents(uint32_t timeoutMs);
 // Queues an event for the next pump, after the system's own events. The
 // headless backend queues in the same way the events a window manager would
 // send: showing or raising a window activates it, hiding deactivates it,

@@ -30,6 +30,7 @@ class PlatformBackendImpl {
   virtual void SetMonitors(const std::vector<PlatformMonitor>& monitors) = 0;
 
   // Windows; the front has recorded the new flag before each call.
+  // False (with the reason as the error text) when the window cannot be made.
   virtual bool WindowCreate(PlatformWindow window, const PlatformWindowParams& params) = 0;
   virtual void WindowDestroy(PlatformWindow window) = 0;
   virtual void WindowSetVisible(PlatformWindow window, bool visible) = 0;
@@ -47,11 +48,16 @@ class PlatformBackendImpl {
   virtual void WindowRaise(PlatformWindow window) = 0;
   virtual void WindowMinimize(PlatformWindow window) = 0;
   virtual void WindowRestore(PlatformWindow window) = 0;
+  // Headless only: the reason OpenGL windows fail with; empty: they succeed.
+  virtual void FailOpenGLWindows(const std::string& reason) = 0;
 
   // Application.
   virtual void KeepAwake() = 0;
   // Appends the system's waiting events, translated.
   virtual void PollEvents(std::vector<PlatformEvent>& events) = 0;
+  // Sleeps until a system event waits (leaving it for PollEvents) or the time
+  // has passed.
+  virtual void WaitEvents(uint32_t timeoutMs) = 0;
 
   // OpenGL; the window exists.
   virtual PlatformGLContext GLCreateContext(PlatformWindow window) = 0;

@@ -444,6 +444,12 @@ void PlatformWindowRaise(PlatformWindow window) {
   }
 }
 
+void PlatformHeadlessFailOpenGLWindows(const std::string& reason) {
+  if (front.backend) {
+    front.backend->FailOpenGLWindows(reason);
+  }
+}
+
 // --- Application ---
 
 bool PlatformAppActive() {
@@ -515,6 +521,12 @@ void PlatformPumpMessages() {
       return;  // the handler stopped the layer
     }
     Deliver(event);
+  }
+}
+
+void PlatformWaitEvents(uint32_t timeoutMs) {
+  if (front.backend && front.queued.empty()) {
+    front.backend->WaitEvents(timeoutMs);
   }
 }
 

@@ -57,6 +57,10 @@ class HeadlessBackend final : public PlatformBackendImpl {
   void SetMonitors(const std::vector<PlatformMonitor>& monitors) override { monitors_ = monitors; }
 
   bool WindowCreate(PlatformWindow window, const PlatformWindowParams& params) override {
+    if (params.opengl && !openglWindowFailure_.empty()) {
+      PlatformSetErrorText(openglWindowFailure_);
+      return false;
+    }
     PlatformRect rect{params.x, params.y, params.width, params.height};
     if (params.centred && !monitors_.empty()) {
       const bool known = params.monitor >= 0 && params.monitor < MonitorCount();
@@ -109,9 +113,12 @@ class HeadlessBackend final : public PlatformBackendImpl {
     Queue(PlatformEventType::WindowRestored, window);
     Queue(PlatformEventType::WindowActivated, window);
   }
+  void FailOpenGLWindows(const std::string& reason) override { openglWindowFailure_ = reason; }
 
   void KeepAwake() override {}
   void PollEvents(std::vector<PlatformEvent>&) override {}
+  // No system event ever comes, so the whole time passes.
+  void WaitEvents(uint32_t timeoutMs) override { PlatformSleep(timeoutMs); }
 
   PlatformGLContext GLCreateContext(PlatformWindow) override { return NoOpenGL(0); }
   void GLDeleteContext(PlatformGLContext) override {}
@@ -131,6 +138,7 @@ class HeadlessBackend final : public PlatformBackendImpl {
 
   std::vector<PlatformMonitor> monitors_{DefaultMonitor()};
   std::map<PlatformWindow, HeadlessWindow> windows_;
+  std::string openglWindowFailure_;
 };
 
 int HeadlessBackend::MonitorOf(const PlatformRect& rect) const {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/platform_backend.h"
+#include "platform/platform_internal.h"
 
 namespace {
 
@@ -189,9 +190,14 @@ class SdlBackend final : public PlatformBackendImpl {
   void WindowRaise(PlatformWindow window) override { SDL_RaiseWindow(Native(window)); }
   void WindowMinimize(PlatformWindow window) override { SDL_MinimizeWindow(Native(window)); }
   void WindowRestore(PlatformWindow window) override { SDL_RestoreWindow(Native(window)); }
+  void FailOpenGLWindows(const std::string&) override {}
 
   void KeepAwake() override { SDL_DisableScreenSaver(); }
   void PollEvents(std::vector<PlatformEvent>& events) override;
+  // A null event leaves the one that ended the wait in SDL's queue.
+  void WaitEvents(uint32_t timeoutMs) override {
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs));
+  }
 
   PlatformGLContext GLCreateContext(PlatformWindow window) override;
   void GLDeleteContext(PlatformGLContext context) override;
@@ -288,6 +294,9 @@ bool SdlBackend::WindowCreate(PlatformWindow window, const PlatformWindowParams&
       SDL_CreateWindow(params.title.c_str(), params.centred ? centred : params.x,
                        params.centred ? centred : params.y, params.width, params.height, flags);
   if (native == nullptr) {
+    // Kept as the layer's own text, so that later SDL calls cannot replace
+    // the reason (no OpenGL library, no matching visual ...).
+    PlatformSetErrorText(SDL_GetError());
     return false;
   }
   if (params.draggableBody) {

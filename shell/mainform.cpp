@@ -18,6 +18,9 @@ constexpr int32_t kSplashWidth = 420;
 constexpr int32_t kSplashHeight = 153;
 constexpr uint32_t kTimerInterval = 1000;
 constexpr uint32_t kKeepAwakeInterval = 10000;
+// The longest wait for window events while there is nothing else to do
+// (minimised, or waiting for the display windows), so no core is spun.
+constexpr uint32_t kIdleWait = 100;
 // The game's fatal-error application state.
 constexpr int32_t kFatalErrorState = 2;
 
@@ -81,9 +84,10 @@ void TmainForm::RunTimer() {
 
 void TmainForm::MainFormClose() {
   // While the loop runs, every close request (the first and any later one)
-  // only asks the loop to end, so the window never goes away under it.
+  // only asks the loop to end, so the window never goes away under it; a
+  // minimised game comes back so that its quit confirmation can be seen.
   if (running_) {
-    closeRequested_ = true;
+    MainAppAskToClose();
     return;
   }
   CloseSplash();
@@ -118,7 +122,7 @@ bool TmainForm::StartupChecks() {
                          "OpenGL is not currently installed on your system.  " + title_ +
                              " requires OpenGL to display graphics.",
                          PlatformBoxKind::Information);
-      return false;
+      return StartFailed();
     }
   }
   if (!GraphicsAccelerationTest(splash_)) {
@@ -132,18 +136,31 @@ bool TmainForm::StartupChecks() {
       return false;
     }
   }
-  if (closed_ || !GameInitDisplay()) {
+  // A close request while the splash shows is the player's choice, not a
+  // failure.
+  if (closed_) {
     return false;
   }
+  if (!GameInitDisplay()) {
+    return StartFailed();
+  }
   WaitForDisplayWindows();
-  if (closed_ || !GameInit()) {
+  if (closed_) {
     return false;
+  }
+  if (!GameInit()) {
+    return StartFailed();
   }
   running_ = true;
   MainFormProcessMessages();
   quit_ = false;
   MainMouseConstrain(true);
   return true;
+}
+
+bool TmainForm::StartFailed() {
+  startFailed_ = true;
+  return false;
 }
 
 // Every render window must have been activated before the game draws into
@@ -155,31 +172,38 @@ void TmainForm::WaitForDisplayWindows() {
   };
   MainFormProcessMessages();
   while (!closed_ && !allActivated()) {
-    PlatformSleep(0);
+    PlatformWaitEvents(kIdleWait);
     MainFormProcessMessages();
   }
 }
 
 void TmainForm::RunFrameLoop() {
   while (!quit_) {
-    if (PlatformAppMinimized()) {
-      MainAppPause();
-    } else {
-      if (PlatformAppActive()) {
-        MainAppResume();
-        MainKeepAwake();
-      } else {
-        MainAppPause();
-      }
-      if (closeRequested_) {
-        closeRequested_ = false;
-        quit_ = GameQuit();
-      } else {
-        quit_ = !GameFrame();
-      }
-    }
-    MainFormProcessMessages();
+    FramePass();
   }
+}
+
+void TmainForm::FramePass() {
+  if (PlatformAppMinimized()) {
+    MainAppPause();
+    // No frame runs while minimised: the pass sleeps until the next window
+    // event (a restore, a close request) or the wait's end.
+    PlatformWaitEvents(kIdleWait);
+  } else {
+    if (PlatformAppActive()) {
+      MainAppResume();
+      MainKeepAwake();
+    } else {
+      MainAppPause();
+    }
+    if (closeRequested_) {
+      closeRequested_ = false;
+      quit_ = GameQuit();
+    } else {
+      quit_ = !GameFrame();
+    }
+  }
+  MainFormProcessMessages();
 }
 
 void TmainForm::Shutdown() {
@@ -199,6 +223,7 @@ void TmainForm::MainAppPause() {
   if (!running_ || paused_) {
     return;
   }
+  pausedState_ = StateGetCurrent();
   stateWasPaused_ = StateIsPaused();
   AudioPausePlaying();
   StatePause();
@@ -211,10 +236,14 @@ void TmainForm::MainAppResume() {
   if (!running_ || !paused_) {
     return;
   }
-  // A clock the game had paused itself stays paused.
+  // The sounds the pause stopped play on, whatever the game did with its
+  // clocks meanwhile. The clock resumed is the one the pause stopped, even
+  // when another state has become current since (a close request while
+  // inactive switches to the quit confirmation); a clock the game had paused
+  // itself stays paused.
+  AudioResumePaused();
   if (!stateWasPaused_) {
-    AudioResumePaused();
-    StateResume();
+    StateResumeId(pausedState_);
   }
   MainDisplayShowMouse(false);
   MainMouseConstrain(true);
@@ -323,7 +352,13 @@ int32_t TmainForm::MainThreadDisplayAdd(int monitor, const std::string& name, bo
   pair.displayId = id;
   form.RenderFormSetDisplayId(id);
   if (id != -1 && createContext) {
-    GraphicsDisplayCreateRC(id);
+    GraphicsDisplayCreateRC(id);  // a failure is logged with the system's reason
+  }
+  // A display whose window could not be made (no OpenGL visual, for example)
+  // can never be shown or activated: it goes again and the caller is told.
+  if (id != -1 && !PlatformWindowExists(form.Handle())) {
+    MainThreadDisplayClose(id);
+    return -1;
   }
   return id;
 }
@@ -434,7 +469,7 @@ int ShellMain() {
     form.RunTimer();
     PlatformSleep(5);
   }
-  const int status = form.EndedInFatalError() ? 1 : 0;
+  const int status = form.ExitStatus();
   PlatformSetEventHandler({});
   ModulesStop();
   return status;

@@ -57,15 +57,20 @@ class TmainForm {
   bool CloseRequested() const { return closeRequested_; }
   // Runs the timer: calls Timer1Timer once its second has passed.
   void RunTimer();
-  // Whether the game ended in its fatal-error state.
-  bool EndedInFatalError() const { return fatalError_; }
+  // The process's exit status: 1 after a failed start or the game's
+  // fatal-error state, else 0 (a normal quit, or a start the player declined).
+  int ExitStatus() const { return startFailed_ || fatalError_ ? 1 : 0; }
   PlatformWindow SplashWindow() const { return splash_; }
 
  private:
   friend class TmainFormTestAccess;  // tests drive the loop's steps one by one
 
   bool StartupChecks();
+  // Records a start that failed for want of something the game needs.
+  bool StartFailed();
   void RunFrameLoop();
+  // One pass of the frame loop.
+  void FramePass();
   void WaitForDisplayWindows();
   void Shutdown();
   void CloseSplash();
@@ -87,10 +92,12 @@ class TmainForm {
   bool running_ = false;
   bool paused_ = false;
   bool stateWasPaused_ = false;
+  int32_t pausedState_ = 0;  // the application state whose clock the pause stopped
   bool closeRequested_ = false;
   bool quit_ = false;
   bool closed_ = false;
   bool fatalError_ = false;
+  bool startFailed_ = false;
   uint32_t lastKeepAwake_ = 0;
   bool constrainPointer_ = true;
   bool windowsPointer_ = false;

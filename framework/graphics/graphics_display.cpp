@@ -109,10 +109,11 @@ bool GraphicsDisplayCreateRC(int32_t id) {
     // A second context would leave the first one behind for good.
     GraphicsDisplayFreeRC(index);
   }
-  PlatformClearError();
   if (!PlatformWindowExists(display.window)) {
+    // The platform's last error still says why the window could not be made.
     return CreateFailed("Can't create a GL device context for", display);
   }
+  PlatformClearError();
   display.deviceContext = display.window;
   // The platform picks the buffers (double buffer, RGBA 8-8-8, depth 16,
   // stencil 1) as it makes the context.

@@ -26,24 +26,43 @@ bool UsableMode(const PlatformMode& mode) {
   return mode.width >= 640 && mode.height >= 480 && mode.bitsPerPixel >= 16;
 }
 
+// Of two refresh rates of one size and depth, the better: the desktop's
+// (switching to it keeps the picture as the player set it up), else the
+// higher one.
+bool BetterRefreshRate(int32_t rate, int32_t than, int32_t desktopRate) {
+  if ((rate == desktopRate) != (than == desktopRate)) {
+    return rate == desktopRate;
+  }
+  return rate > than;
+}
+
 // The monitor's usable modes, sorted by width, height and bits, each size and
-// depth once (refresh rates fold together) with the number of the one that
-// was enumerated last.
+// depth once with the number of its best refresh rate (the system may list
+// the rates in any order: SDL lists them highest first).
 std::vector<GraphicsMode> EnumerateMonitor(int32_t monitor) {
   std::vector<GraphicsMode> modes;
+  std::vector<int32_t> rates;  // the refresh rate of each entry of modes
   if (PlatformMonitorDeviceName(monitor).empty()) {
     return modes;
   }
+  const int32_t desktopRate = PlatformMonitorDesktopMode(monitor).refreshRate;
   PlatformMode found;
   for (int32_t number = 0; PlatformMonitorEnumMode(monitor, number, found); ++number) {
     if (!UsableMode(found)) {
       continue;
     }
     const GraphicsMode mode{found.width, found.height, found.bitsPerPixel, number};
-    // Before any equal entry, so that the first of each run is the latest.
-    modes.insert(std::lower_bound(modes.begin(), modes.end(), mode, SmallerMode), mode);
+    const auto place = std::lower_bound(modes.begin(), modes.end(), mode, SmallerMode);
+    const auto index = place - modes.begin();
+    if (place == modes.end() || !SameSizeAndDepth(*place, mode)) {
+      modes.insert(place, mode);
+      rates.insert(rates.begin() + index, found.refreshRate);
+    } else if (!BetterRefreshRate(rates[index], found.refreshRate, desktopRate)) {
+      // Of equal rates the one enumerated last is kept.
+      *place = mode;
+      rates[index] = found.refreshRate;
+    }
   }
-  modes.erase(std::unique(modes.begin(), modes.end(), SameSizeAndDepth), modes.end());
   return modes;
 }
 

@@ -222,11 +222,19 @@ void StatePause() {
 }
 
 void StateResume() {
+  if (module.current != nullptr) {
+    StateResumeId(module.current->id);
+  }
+}
+
+void StateResumeId(int32_t id) {
   // Only a paused clock restarts: restarting a running one would lose the
-  // time since it last started.
-  if (module.current != nullptr && module.current->paused) {
-    module.current->startTick = PlatformTickCount();
-    module.current->paused = false;
+  // time since it last started. A state that is not current keeps its frozen
+  // value until it is entered, which starts its clock.
+  StateRecord* state = StateFind(id);
+  if (state != nullptr && state->paused) {
+    state->startTick = PlatformTickCount();
+    state->paused = false;
   }
 }
 

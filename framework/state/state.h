@@ -55,9 +55,10 @@ void StateProcess();        // runs the current state's process handler
 
 // --- Clocks (milliseconds of the tick clock) ----------------------------------
 uint32_t StateGetTime(int32_t id);
-bool StateIsPaused();  // the current state's flag
-void StatePause();     // current state
-void StateResume();    // current state
+bool StateIsPaused();            // the current state's flag
+void StatePause();               // current state
+void StateResume();              // current state
+void StateResumeId(int32_t id);  // any state, current or not
 void StateResetTime(int32_t id);
 void StateSetTime(int32_t id, uint32_t milliseconds);
 

@@ -72,4 +72,29 @@ TEST_F(StartupE2E, WithoutInterfaceContentTheRunEndsInTheFatalErrorState) {
       << errors;
 }
 
+TEST_F(StartupE2E, WithoutAWindowForOpenGLTheStartFailsWithStatusOneAndTheReason) {
+  // SDL cannot load this OpenGL library, so no render window can be made.
+  setenv("SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1", 1);
+  GameProcess game(GAME_BINARY, program_.path(), elsewhere_.path(), {"-userdatainapp"});
+  unsetenv("SDL_OPENGL_LIBRARY");
+  EXPECT_EQ(game.WaitForExit(kPatience), 1) << game.StandardError();
+
+  const std::vector<std::string> lines = SplitLines(program_.read("results.log"));
+  const auto line = [&lines](const std::string& start) {
+    for (const std::string& text : lines) {
+      if (text.starts_with(start)) {
+        return text;
+      }
+    }
+    return std::string();
+  };
+  EXPECT_NE(line("Error: GraphicsDisplayCreateRC - Can't create a GL device context for display "
+                 "\"Primary\": ")
+                .find("/nonexistent/libGL.so.1"),
+            std::string::npos);
+  EXPECT_EQ(line("Error: GameInitDisplay"),
+            "Error: GameInitDisplay - Unable to add \"Primary\" display.");
+  EXPECT_EQ(game.StandardError().find("A fatal error"), std::string::npos);
+}
+
 }  // namespace

@@ -101,6 +101,17 @@ TEST_F(LifecycleTest, NoUsableModeMeansNoGame) {
   EXPECT_EQ(PlatformWindowExists(PrimaryWindow()), false);
 }
 
+TEST_F(LifecycleTest, ARenderWindowThatCannotBeMadeLeavesNoDisplayAndTheLogSaysWhy) {
+  Start("[Video]\nFullscreen=No\n", {Monitor(1920, 1080, kUsualModes)});
+  PlatformHeadlessFailOpenGLWindows("No matching OpenGL visual.");
+  EXPECT_FALSE(GameInitDisplay());
+  EXPECT_THAT(Log(), HasSubstr("Error: GraphicsDisplayCreateRC - Can't create a GL device context "
+                               "for display \"Primary\": No matching OpenGL visual.\r\n"
+                               "Error: GameInitDisplay - Unable to add \"Primary\" display.\r\n"));
+  EXPECT_FALSE(GraphicsDisplayExists(1));
+  EXPECT_EQ(MainForm().MainDisplayGetWindow(1), 0u);
+}
+
 TEST_F(LifecycleTest, AMissingFullscreenKeyStartsInFullScreenAndTheSwitchBackIsCentred) {
   Start("[Video]\nWidth=1280\nHeight=720\n", {Monitor(1920, 1080, kUsualModes)});
   ASSERT_TRUE(GameInitDisplay());

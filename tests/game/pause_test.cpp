@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "framework/audio/audio.h"
 #include "framework/graphics/graphics.h"
 #include "framework/state/state.h"
 #include "game/game.h"
 #include "platform/platform.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/framework/audio/audio_files.h"
 #include "tests/support/testsupport.h"
 
 // Sets the flag the frame loop holds while it runs, so that the loop's steps
@@ -13,11 +15,13 @@
 class TmainFormTestAccess {
  public:
   static void SetRunning(bool running) { MainForm().running_ = running; }
+  static void FramePass() { MainForm().FramePass(); }
 };
 
 namespace {
 
 constexpr int32_t kGameState = 3;
+constexpr int32_t kRoomLoadState = 4;
 constexpr PlatformWindow kPrimaryWindow = 2;  // the splash window is the first
 
 // A running game in its Game state on the headless platform.
@@ -42,6 +46,14 @@ class PauseTest : public ::testing::Test {
     platform_.reset();
   }
 
+  // A long tone, playing.
+  int32_t PlayTone() {
+    program_.write("Bin/Sounds/Tone.wav", WavFile(Tone(440, 44100, 200000, 0.5), 44100));
+    const int32_t id = AudioOpen("Bin\\Sounds\\Tone.wav", kAudioKindSound, 0, 1);
+    AudioPlay(id);
+    return id;
+  }
+
   TempFolder program_;
   std::unique_ptr<HeadlessPlatform> platform_;
 };
@@ -60,12 +72,35 @@ TEST_F(PauseTest, PausingFreezesTheStateClockAndShowsThePointer) {
   EXPECT_FALSE(PlatformWindowCursorShown(kPrimaryWindow));
 }
 
-TEST_F(PauseTest, AClockTheGamePausedItselfStaysPausedAfterResuming) {
+TEST_F(PauseTest, TheClockThePauseStoppedRunsAgainThoughAnotherStateBecameCurrent) {
   Start("[Video]\nFullscreen=No\n");
-  StatePause();
+  PlatformClockAdvance(100);
+  MainForm().MainAppPause();
+  // While the program is in the background the game changes state (as a
+  // close request does), and the program comes back in that other state.
+  StateSet(kRoomLoadState);
+  MainForm().MainAppResume();
+  StateSet(kGameState);
+  PlatformClockAdvance(50);
+  EXPECT_EQ(StateGetTime(kGameState), 150u);
+
+  // The next focus loss finds the clock running and resumes it again.
   MainForm().MainAppPause();
   MainForm().MainAppResume();
+  PlatformClockAdvance(25);
+  EXPECT_EQ(StateGetTime(kGameState), 175u);
+}
+
+TEST_F(PauseTest, AClockTheGamePausedItselfStaysPausedButTheSoundsPlayOn) {
+  Start("[Video]\nFullscreen=No\n");
+  ASSERT_TRUE(AudioAvailable());
+  const int32_t sound = PlayTone();
+  StatePause();
+  MainForm().MainAppPause();
+  EXPECT_EQ(AudioGetStatus(sound), kAudioStatusPaused);
+  MainForm().MainAppResume();
   EXPECT_TRUE(StateIsPaused());
+  EXPECT_EQ(AudioGetStatus(sound), kAudioStatusPlaying);
 }
 
 TEST_F(PauseTest, PausingTwiceRemembersTheFirstClockState) {
@@ -134,6 +169,32 @@ TEST_F(PauseTest, LosingFocusInFullScreenRestoresTheDesktopAndComingBackSwitches
   PlatformPumpMessages();
   EXPECT_TRUE(GameFrame());
   EXPECT_TRUE(PlatformWindowFullscreen(kPrimaryWindow));
+}
+
+TEST_F(PauseTest, MinimisedTheLoopWaitsForEventsAndACloseRequestBringsTheGameBack) {
+  Start("[Video]\nFullscreen=No\n");
+  PlatformAppMinimize();
+  PlatformPumpMessages();
+  ASSERT_TRUE(PlatformAppMinimized());
+  const uint32_t before = PlatformTickCount();
+  TmainFormTestAccess::FramePass();
+  // No frame ran: the pass slept for the longest wait, as no event came.
+  EXPECT_EQ(PlatformTickCount() - before, 100u);
+  EXPECT_EQ(StateGetTime(kGameState), 0u);
+
+  // A close request (here the system's, SIGTERM) restores the game, whose
+  // next frame shows the quit confirmation.
+  PlatformHeadlessPostEvent({.type = PlatformEventType::QuitRequest});
+  TmainFormTestAccess::FramePass();
+  TmainFormTestAccess::FramePass();
+  EXPECT_EQ(PlatformTickCount() - before, 100u);  // events were waiting: no sleep
+  EXPECT_FALSE(PlatformAppMinimized());
+  EXPECT_TRUE(PlatformAppActive());
+  TmainFormTestAccess::FramePass();
+  EXPECT_NE(program_.read("results.log")
+                .find("Error: AppStateQuitConfirmEnter - Unable to load "
+                      "quit confirmation script."),
+            std::string::npos);
 }
 
 }  // namespace

@@ -380,6 +380,17 @@ TEST_F(SdlTest, QuitAndDisplayEventsConcernNoWindow) {
   EXPECT_EQ(DeliverOne(display).type, PlatformEventType::DisplayChanged);
 }
 
+TEST_F(SdlTest, WaitingForEventsLeavesTheOneThatEndsTheWaitToThePump) {
+  Pump();
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&quit), 1);
+  PlatformWaitEvents(100);
+  const std::vector<PlatformEvent> events = Pump();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, PlatformEventType::QuitRequest);
+}
+
 TEST_F(SdlTest, CursorFollowsTheWindowUnderThePointer) {
   const PlatformWindow hiding = Create();
   const PlatformWindow showing = Create();

@@ -47,4 +47,28 @@ TEST_F(ShellTest, DecliningTheSoftwareRendererEndsTheProcess) {
   EXPECT_GE(PlatformTickCount(), 1000u);
 }
 
+TEST_F(ShellTest, AStartThatCannotOpenTheGameDisplayEndsWithStatusOne) {
+  // No render window can be made: the start ends instead of waiting for it.
+  PlatformHeadlessFailOpenGLWindows("No matching OpenGL visual.");
+  EXPECT_EQ(ShellMain(), 1);
+  EXPECT_NE(program_.read("results.log").find("GameInitDisplay - Unable to add \"Primary\""),
+            std::string::npos);
+
+  // No display mode the game can use.
+  platform_.reset();
+  platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
+                                                 std::vector<std::string>{"-userdatainapp"});
+  PlatformMonitor small;
+  small.bounds = {0, 0, 640, 400};
+  small.primary = true;
+  small.modes = {{640, 400, 32, 60}};
+  small.desktopMode = small.modes.front();
+  PlatformHeadlessSetMonitors({small});
+  EXPECT_EQ(ShellMain(), 1);
+  EXPECT_NE(program_.read("results.log").find("GameInitDisplay - Unable to find suitable display"),
+            std::string::npos);
+  // Neither failure shows a box beyond the acceleration question.
+  EXPECT_EQ(PlatformShownBoxes().size(), 1u);
+}
+
 }  // namespace

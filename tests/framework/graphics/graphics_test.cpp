@@ -95,13 +95,37 @@ class GraphicsTest : public ::testing::Test {
 
 // --- Monitor mode lists -------------------------------------------------------------
 
-TEST_F(GraphicsTest, ModeListKeepsEachSizeAndDepthOnceSortedWithTheLastEnumeratedNumber) {
+TEST_F(GraphicsTest, ModeListKeepsEachSizeAndDepthOnceAtTheDesktopRefreshRate) {
+  // The desktop runs at 60 Hz: later 75 and 85 Hz entries do not replace it.
   EXPECT_THAT(ModeList(0),
               ElementsAre(GraphicsMode{640, 480, 32, 1}, GraphicsMode{800, 600, 32, 7},
-                          GraphicsMode{1024, 768, 16, 6}, GraphicsMode{1024, 768, 32, 9},
+                          GraphicsMode{1024, 768, 16, 2}, GraphicsMode{1024, 768, 32, 0},
                           GraphicsMode{1280, 720, 32, 10}));
   EXPECT_THAT(ModeList(1),
               ElementsAre(GraphicsMode{1920, 1080, 32, 0}, GraphicsMode{2560, 1440, 32, 1}));
+}
+
+TEST_F(GraphicsTest, RatesListedHighestFirstKeepTheDesktopRateElseTheHighest) {
+  // As SDL lists them: each size's rates from the highest down.
+  Restart({}, {Monitor(0, {{2560, 1440, 32, 144},
+                           {2560, 1440, 32, 120},
+                           {2560, 1440, 32, 24},
+                           {1920, 1080, 32, 144},
+                           {1920, 1080, 32, 60},
+                           {1920, 1080, 32, 24},
+                           {1280, 720, 32, 0},
+                           {1280, 720, 32, 0}})});
+  std::vector<int32_t> rates;
+  for (const GraphicsMode& mode : ModeList(0)) {
+    PlatformMode listed;
+    ASSERT_TRUE(PlatformMonitorEnumMode(0, mode.number, listed));
+    rates.push_back(listed.refreshRate);
+  }
+  // 1280x720 has two equal entries: the one enumerated last stays.
+  EXPECT_THAT(ModeList(0),
+              ElementsAre(GraphicsMode{1280, 720, 32, 7}, GraphicsMode{1920, 1080, 32, 4},
+                          GraphicsMode{2560, 1440, 32, 0}));
+  EXPECT_THAT(rates, ElementsAre(0, 60, 144));
 }
 
 TEST_F(GraphicsTest, ModesEnumeratedLargestFirstStillListSmallestFirst) {
@@ -140,7 +164,7 @@ TEST_F(GraphicsTest, BadMonitorOrIndexGivesZeros) {
 
 TEST_F(GraphicsTest, FindModeMatchesWidthHeightAndBits) {
   EXPECT_EQ(GraphicsMonitorFindModeIndex(0, 1024, 768, 16), 2);
-  EXPECT_EQ(GraphicsMonitorFindMode(0, 1024, 768, 16), (GraphicsMode{1024, 768, 16, 6}));
+  EXPECT_EQ(GraphicsMonitorFindMode(0, 1024, 768, 16), (GraphicsMode{1024, 768, 16, 2}));
   EXPECT_EQ(GraphicsMonitorFindModeIndex(0, 1024, 768, 32), 3);
   EXPECT_EQ(GraphicsMonitorFindModeIndex(1, 1920, 1080, 32), 0);
 }
