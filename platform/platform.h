@@ -53,8 +53,9 @@ void PlatformResetVersionValues();
 
 // --- Known folders -------------------------------------------------------
 
-// Per-user data root: $XDG_DATA_HOME, else ~/.local/share; created when
-// missing. Ends in '/'. Empty when there is no home folder.
+// Per-user data root: $XDG_DATA_HOME when it is an absolute path, else
+// ~/.local/share; created when missing. Ends in '/'. Empty when there is no
+// home folder.
 std::string PlatformLocalAppDataFolder();
 // The user's pictures folder (XDG_PICTURES_DIR from ~/.config/user-dirs.dirs,
 // else ~/Pictures when it exists). Ends in '/'; empty when none exists.

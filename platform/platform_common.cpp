@@ -300,7 +300,9 @@ void PlatformResetVersionValues() {
 
 std::string PlatformLocalAppDataFolder() {
   std::string folder = EnvironmentValue("XDG_DATA_HOME");
-  if (folder.empty()) {
+  // The XDG rule: a relative path is invalid and ignored, never taken as
+  // below the working folder.
+  if (!folder.starts_with('/')) {
     const std::string home = HomeFolder();
     if (home.empty()) {
       return {};

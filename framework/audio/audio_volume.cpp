@@ -159,9 +159,11 @@ void AudioSettingsLoad() {
 
 void AudioSettingsSave() {
   TraceScope trace("AudioSettingsSave - ");
+  IniBatchBegin();
   for (const CategoryKey& entry : kCategoryKeys) {
     // Rounded to the nearest whole percentage, halves to the even neighbour.
     const double percent = std::nearbyint(static_cast<double>(Audio().*entry.category) * 100.0);
     IniWriteString(kSection, entry.key, std::to_string(static_cast<int32_t>(percent)));
   }
+  IniBatchEnd();
 }

@@ -4,6 +4,7 @@
 #include "framework/datafile/datafile.h"
 
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 
@@ -51,6 +52,11 @@ struct DirectFile {
   int32_t id = 0;
   int fd = -1;
   ReadAhead buffer;
+  // A replacement writes into the temporary, which takes the target's place
+  // only when committed; closing it otherwise removes the temporary.
+  std::string temporary;
+  std::string target;
+  bool writeFailed = false;
 };
 
 // Records hold their read-ahead buffers, so the tables keep them by pointer:
@@ -276,6 +282,14 @@ DirectFile* FindDirect(int32_t id) {
   return nullptr;
 }
 
+// Closes the file; an uncommitted replacement leaves nothing behind.
+void CloseDirect(DirectFile& file) {
+  DiskClose(file.fd);
+  if (!file.temporary.empty()) {
+    DiskRemove(file.temporary);
+  }
+}
+
 int32_t AddDirect(int fd) {
   if (fd < 0) {
     return 0;
@@ -486,6 +500,63 @@ int32_t DataFileDirectCreate(const std::string& path) {
   return AddDirect(DiskCreate(path));
 }
 
+std::string DataFileDirectTemporaryPath(const std::string& path) {
+  return PlatformDiskPath(path) + ".tmp";
+}
+
+int32_t DataFileDirectCreateReplacement(const std::string& path) {
+  // A fixed name, truncated here, so that a temporary left by a killed
+  // process is taken over by the next write instead of piling up.
+  const std::string temporary = DataFileDirectTemporaryPath(path);
+  const int32_t id = AddDirect(DiskCreateExact(temporary));
+  if (id != 0) {
+    state.directFiles.back()->temporary = temporary;
+    state.directFiles.back()->target = PlatformDiskPath(path);
+  }
+  return id;
+}
+
+bool DataFileDirectCommit(int32_t id) {
+  DirectFile* file = FindDirect(id);
+  if (file == nullptr || file->temporary.empty()) {
+    return false;
+  }
+  if (!file->writeFailed && DiskReplace(file->fd, file->temporary, file->target)) {
+    file->temporary.clear();
+  }
+  const bool replaced = file->temporary.empty();
+  DataFileDirectClose(id);
+  return replaced;
+}
+
+bool DataFileDirectWriteWhole(const std::string& path, const std::string& contents) {
+  const int32_t id = DataFileDirectCreateReplacement(path);
+  if (id == 0) {
+    return false;
+  }
+  // A failed write (or a size the module cannot write) marks the file, so the
+  // commit refuses it.
+  const bool fits = contents.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max());
+  DataFileDirectWrite(id, contents.data(), fits ? static_cast<int32_t>(contents.size()) : -1);
+  return DataFileDirectCommit(id);
+}
+
+bool DataFileDirectReadWhole(const std::string& path, std::string& contents) {
+  contents.clear();
+  const int32_t id = DataFileDirectOpen(path);
+  if (id == 0) {
+    return false;
+  }
+  const int32_t size = DataFileDirectSize(id);
+  contents.resize(static_cast<size_t>(size));
+  const bool complete = DataFileDirectRead(id, contents.data(), size);
+  DataFileDirectClose(id);
+  if (!complete) {
+    contents.clear();
+  }
+  return complete;
+}
+
 bool DataFileDirectRead(int32_t id, void* buffer, int32_t count) {
   DirectFile* file = FindDirect(id);
   if (file == nullptr || count < 0) {
@@ -498,9 +569,14 @@ bool DataFileDirectRead(int32_t id, void* buffer, int32_t count) {
 }
 
 bool DataFileDirectWrite(int32_t id, const void* buffer, int32_t count) {
-  const DirectFile* file = FindDirect(id);
-  return file != nullptr && count >= 0 &&
-         DiskWriteAll(file->fd, static_cast<const uint8_t*>(buffer), count);
+  DirectFile* file = FindDirect(id);
+  if (file == nullptr) {
+    return false;
+  }
+  const bool written =
+      count >= 0 && DiskWriteAll(file->fd, static_cast<const uint8_t*>(buffer), count);
+  file->writeFailed = file->writeFailed || !written;
+  return written;
 }
 
 bool DataFileDirectSeek(int32_t id, int32_t position) {
@@ -533,14 +609,14 @@ void DataFileDirectClose(int32_t id) {
     if (file->id != id) {
       return false;
     }
-    DiskClose(file->fd);
+    CloseDirect(*file);
     return true;
   });
 }
 
 void DataFileDirectCloseAll() {
   for (const auto& file : state.directFiles) {
-    DiskClose(file->fd);
+    CloseDirect(*file);
   }
   state.directFiles.clear();
 }

@@ -61,3 +61,18 @@ int32_t DataFileDirectSize(int32_t id);
 bool DataFileDirectEOF(int32_t id);
 void DataFileDirectClose(int32_t id);
 void DataFileDirectCloseAll();
+
+// --- Direct files that replace a file whole ------------------------------
+// Writes go to a temporary beside the file (DataFileDirectTemporaryPath); the
+// file itself changes only when the commit succeeds, so a failed or cut-off
+// write leaves the old file as it was. Closing without a commit removes the
+// temporary.
+int32_t DataFileDirectCreateReplacement(const std::string& path);
+// Flushes to the disk and renames over the file; false (old file kept,
+// temporary removed) when any write or step failed. Closes the id.
+bool DataFileDirectCommit(int32_t id);
+std::string DataFileDirectTemporaryPath(const std::string& path);  // path + ".tmp"
+bool DataFileDirectWriteWhole(const std::string& path, const std::string& contents);
+// The whole file; false (and empty) when it is missing, not a regular file
+// or cannot be read in full.
+bool DataFileDirectReadWhole(const std::string& path, std::string& contents);

@@ -30,7 +30,22 @@ int DiskOpenRead(const std::string& name) {
 }
 
 int DiskCreate(const std::string& name) {
-  return open(PlatformDiskPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return DiskCreateExact(PlatformDiskPath(name));
+}
+
+int DiskCreateExact(const std::string& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+bool DiskReplace(int& fd, const std::string& temporary, const std::string& target) {
+  const bool flushed = fsync(fd) == 0;
+  const bool closed = close(fd) == 0;
+  fd = -1;
+  return flushed && closed && rename(temporary.c_str(), target.c_str()) == 0;
+}
+
+void DiskRemove(const std::string& path) {
+  unlink(path.c_str());
 }
 
 void DiskClose(int& fd) {

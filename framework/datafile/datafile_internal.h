@@ -15,6 +15,12 @@ namespace datafile_internal {
 int DiskOpenRead(const std::string& name);
 // Creates or truncates a file for writing; -1 on failure.
 int DiskCreate(const std::string& name);
+// The same for a path that is already a disk path (no case matching).
+int DiskCreateExact(const std::string& path);
+// Flushes a written temporary file to the disk, closes it and renames it over
+// the target. fd is closed either way; false when any step fails.
+bool DiskReplace(int& fd, const std::string& temporary, const std::string& target);
+void DiskRemove(const std::string& path);
 void DiskClose(int& fd);
 // Reads at the file's position; the bytes read, 0 at the end or on an error.
 int32_t DiskRead(int fd, uint8_t* buffer, int32_t count);

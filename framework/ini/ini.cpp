@@ -1,5 +1,8 @@
 #include "framework/ini/ini.h"
 
+#include <optional>
+
+#include "framework/datafile/datafile.h"
 #include "framework/ini/ini_text.h"
 #include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
@@ -10,13 +13,33 @@ namespace {
 struct IniState {
   std::string folder;
   std::string fileName;
+  int32_t batchDepth = 0;
+  // The user's copy as the writes of the open batch leave it, once one wrote.
+  std::optional<std::string> pending;
+  int32_t pendingWrites = 0;
 };
 
 IniState state;
 
-std::string FileText(const std::string& path) {
+// The text reads come from: the open batch's pending copy, else the file.
+std::string ReadText() {
+  if (state.pending) {
+    return *state.pending;
+  }
   std::string text;
-  return PlatformReadFile(path, text) ? text : std::string();
+  DataFileDirectReadWhole(IniReadPath(), text);
+  return text;
+}
+
+// The user's copy that a write changes. False when the file exists but cannot
+// be read: a write built from nothing would replace every other setting.
+bool TextToChange(const std::string& path, std::string& text) {
+  if (state.pending) {
+    text = *state.pending;
+    return true;
+  }
+  return DataFileDirectReadWhole(path, text) ||
+         (!PlatformFileExists(path) && !PlatformFolderExists(path));
 }
 
 // Line breaks inside a value would end its line and start new keys; they are
@@ -31,6 +54,23 @@ std::string OneLine(const std::string& value) {
   return line;
 }
 
+// Writes the batch's values, if any. A failure loses them, so it says how
+// many were lost.
+bool WritePending() {
+  if (!state.pending) {
+    return true;
+  }
+  const std::string path = IniWritePath();
+  const bool written = DataFileDirectWriteWhole(path, *state.pending);
+  if (!written) {
+    LogError("IniBatchEnd - Unable to write to " + path + "; " +
+             std::to_string(state.pendingWrites) + " values not saved");
+  }
+  state.pending.reset();
+  state.pendingWrites = 0;
+  return written;
+}
+
 }  // namespace
 
 // --- Module lifecycle ---------------------------------------------------------
@@ -42,6 +82,7 @@ void IniStart() {
 }
 
 void IniStop() {
+  WritePending();  // a batch left open still keeps its values
   state = IniState{};
 }
 
@@ -53,7 +94,7 @@ std::string IniWritePath() {
 
 std::string IniReadPath() {
   const std::string user = IniWritePath();
-  if (PlatformFileExists(user)) {
+  if (state.pending || PlatformFileExists(user)) {
     return user;
   }
   const std::string program = UtilitiesProgramFolder() + state.fileName;
@@ -64,7 +105,7 @@ std::string IniReadPath() {
 
 std::string IniReadString(const std::string& section, const std::string& key,
                           const std::string& defaultValue) {
-  return IniTextFind(FileText(IniReadPath()), section, key).value_or(defaultValue);
+  return IniTextFind(ReadText(), section, key).value_or(defaultValue);
 }
 
 bool IniReadBool(const std::string& section, const std::string& key, bool defaultValue) {
@@ -90,8 +131,18 @@ int32_t IniReadInt(const std::string& section, const std::string& key, int32_t d
 
 bool IniWriteString(const std::string& section, const std::string& key, const std::string& value) {
   const std::string path = IniWritePath();
-  const std::string text = IniTextSet(FileText(path), section, key, OneLine(value));
-  if (!PlatformWriteFileAtomic(path, text)) {
+  std::string text;
+  if (!TextToChange(path, text)) {
+    LogError("IniWriteString - Unable to write to " + path);
+    return false;
+  }
+  text = IniTextSet(text, section, key, OneLine(value));
+  if (state.batchDepth > 0) {
+    state.pending = std::move(text);
+    ++state.pendingWrites;
+    return true;
+  }
+  if (!DataFileDirectWriteWhole(path, text)) {
     LogError("IniWriteString - Unable to write to " + path);
     return false;
   }
@@ -104,4 +155,17 @@ bool IniWriteBool(const std::string& section, const std::string& key, bool value
 
 bool IniWriteInt(const std::string& section, const std::string& key, int32_t value) {
   return IniWriteString(section, key, std::to_string(value));
+}
+
+// --- Batches --------------------------------------------------------------------
+
+void IniBatchBegin() {
+  ++state.batchDepth;
+}
+
+bool IniBatchEnd() {
+  if (state.batchDepth == 0 || --state.batchDepth > 0) {
+    return true;
+  }
+  return WritePending();
 }

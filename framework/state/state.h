@@ -72,7 +72,8 @@ int32_t StateVariableGetInt(int32_t id, const std::string& name);
 std::string StateVariableGetString(int32_t id, const std::string& name);
 
 // --- Save files ---------------------------------------------------------------
-// False when the file cannot be created (nothing is written) or a write fails.
+// False when the file cannot be created or any write fails; the file is then
+// left as it was. A save replaces the old file only once it is complete.
 bool StateSave(const std::string& fileName, const StateAppDataWriter& writer);
 // False only when the file cannot be opened; a damaged file loads what it can.
 bool StateLoad(const std::string& fileName, const StateAppDataReader& reader);

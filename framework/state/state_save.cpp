@@ -246,8 +246,10 @@ bool ReadChunk(SaveReader& in, int32_t file, const std::string& fileName,
 
 // --- Save files -------------------------------------------------------------------
 
+// The save is written beside the old one and replaces it only when complete,
+// so a full disk or a crash while saving keeps the previous save.
 bool StateSave(const std::string& fileName, const StateAppDataWriter& writer) {
-  const int32_t file = DataFileDirectCreate(fileName);
+  const int32_t file = DataFileDirectCreateReplacement(fileName);
   if (file == 0) {
     return false;
   }
@@ -260,8 +262,12 @@ bool StateSave(const std::string& fileName, const StateAppDataWriter& writer) {
     writer(file, fileName);
   }
   out.EndLength(chunk);
-  DataFileDirectClose(file);
-  return out.Ok();
+  if (!out.Ok()) {
+    DataFileDirectClose(file);
+    return false;
+  }
+  // The commit also refuses the save when a write of the application data failed.
+  return DataFileDirectCommit(file);
 }
 
 bool StateLoad(const std::string& fileName, const StateAppDataReader& reader) {

@@ -162,6 +162,19 @@ TEST_F(QmapackTest, DamagedArchiveListsWhatIsReadableAndFails) {
   EXPECT_TRUE(run.err.starts_with(cut + ": damaged")) << run.err;
 }
 
+TEST_F(QmapackTest, NamesThatDifferOnlyInCaseAreRefused) {
+  WriteTree();
+  source_.write("bin/rooms/HALL.vmc", "another hall");
+  const ToolRun run = Run({"pack", source_.path(), work_.path() + "a.qma"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.err.starts_with(source_.path() + ": ")) << run.err;
+  EXPECT_NE(
+      run.err.find("\"Bin\\Rooms\\Hall.vmc\" and \"bin\\rooms\\HALL.vmc\" differ only in case"),
+      std::string::npos)
+      << run.err;
+  EXPECT_FALSE(work_.exists("a.qma"));
+}
+
 TEST_F(QmapackTest, ExtractRefusesNamesThatLeaveTheFolder) {
   for (const char* name : {"..\\escape.txt", "Bin\\..\\..\\escape.txt", "\\abs.txt", "C:\\x.txt"}) {
     QmaWriter writer;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ const char kUsageText[] =
     "         --patch N    puts the entries in patch set N (1-999999): their names\n"
     "                      get \"PATCH\" + six digits + '\\' in front\n"
     "         --version V  format version 0-511 (default 1)\n"
+    "         Names that differ only in case are refused: the game ignores case.\n"
     "list     prints the version, then each entry's size and name\n"
     "extract  writes every entry below <folder>\n";
 
@@ -72,6 +74,20 @@ bool FilesBelow(const fs::path& folder, const fs::path& skip, NamedFiles& files,
   return !code;
 }
 
+// The game finds entries without regard to case, so of two names that differ
+// only in case it could read just one: a message naming both, or empty.
+std::string CaseClash(const NamedFiles& files) {
+  std::map<std::string, std::string> byKey;
+  for (const auto& [name, path] : files) {
+    const auto [found, added] = byKey.emplace(UtilitiesUpperCase(name), name);
+    if (!added) {
+      return "\"" + found->second + "\" and \"" + name +
+             "\" differ only in case; the game could read only one of them";
+    }
+  }
+  return {};
+}
+
 int Pack(const std::vector<std::string>& args) {
   if (args.size() < 2) {
     return UsageError("pack needs a folder and an archive");
@@ -96,6 +112,9 @@ int Pack(const std::vector<std::string>& args) {
   std::error_code code;
   if (!FilesBelow(folder, args[1], files, code)) {
     return Fail(args[0], code.message());
+  }
+  if (const std::string clash = CaseClash(files); !clash.empty()) {
+    return Fail(args[0], clash);
   }
   for (const auto& [name, path] : files) {
     QmaWriterAddFile(writer, name, path.string());

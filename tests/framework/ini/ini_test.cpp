@@ -1,12 +1,39 @@
 #include "framework/ini/ini.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "framework/log/log.h"
 #include "platform/platform.h"
 #include "tests/support/testsupport.h"
 
 namespace {
+
+// Drops, for its lifetime, the rights that let root read and write any file
+// (other users have none to drop), so that file permissions apply to the test.
+class WithoutPermissionOverride {
+ public:
+  WithoutPermissionOverride() {
+    syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+      lowered[capability / 32].effective &= ~(1u << (capability % 32));
+    }
+    syscall(SYS_capset, &header_, lowered);
+  }
+  ~WithoutPermissionOverride() { syscall(SYS_capset, &header_, saved_); }
+  WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+  WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2] = {};
+};
 
 // A program folder and a separate per-user data folder.
 class IniTest : public ::testing::Test {
@@ -25,6 +52,9 @@ class IniTest : public ::testing::Test {
     unsetenv("XDG_DATA_HOME");
   }
   std::string UserCopy() const { return data_.read("Game/settings.ini"); }
+  bool Logged(const std::string& line) const {
+    return data_.read("Game/results.log").find(line) != std::string::npos;
+  }
 
   TempFolder program_;
   TempFolder data_;
@@ -94,6 +124,61 @@ TEST_F(IniTest, RefusedWriteIsLoggedAndReported) {
   EXPECT_NE(
       log.find("Error: IniWriteString - Unable to write to " + data_.path() + "Game/settings.ini"),
       std::string::npos);
+}
+
+TEST_F(IniTest, AFileThatCannotBeReadIsNeverReplaced) {
+  const std::string original = "[Audio]\r\nMaster Volume=80\r\n[Video]\r\nWidth=1024\r\n";
+  const std::string path = data_.write("Game/settings.ini", original);
+  chmod(path.c_str(), 0);
+  {
+    WithoutPermissionOverride unprivileged;
+    if (std::ifstream(path).is_open()) {
+      chmod(path.c_str(), 0644);
+      GTEST_SKIP() << "this process reads files without read permission";
+    }
+    EXPECT_FALSE(IniWriteInt("Video", "Height", 768));
+    IniBatchBegin();
+    EXPECT_FALSE(IniWriteBool("Controls", "Configured", true));
+    EXPECT_TRUE(IniBatchEnd());
+  }
+  chmod(path.c_str(), 0644);
+  EXPECT_EQ(UserCopy(), original);
+  EXPECT_TRUE(Logged("Error: IniWriteString - Unable to write to " + path));
+  EXPECT_EQ(PlatformListFolder(data_.path() + "Game", "settings.ini*").size(), 1u);
+}
+
+// --- Batches ----------------------------------------------------------------------
+
+TEST_F(IniTest, ABatchWritesOnceAtItsOutermostEndAndReadsSeeItsValues) {
+  program_.write("settings.ini", "[Video]\r\nWidth=1024\r\n");
+  IniBatchBegin();
+  ASSERT_TRUE(IniWriteInt("Video", "Height", 768));
+  IniBatchBegin();
+  ASSERT_TRUE(IniWriteBool("Controls", "Configured", true));
+  ASSERT_TRUE(IniWriteInt("video", "height", 600));
+  EXPECT_TRUE(IniBatchEnd());
+  EXPECT_FALSE(data_.exists("Game/settings.ini"));
+  EXPECT_EQ(IniReadInt("Video", "Height", 0), 600);
+  EXPECT_TRUE(IniReadBool("Controls", "Configured", false));
+  // As after a write: the user's copy alone, not the program's, is read.
+  EXPECT_EQ(IniReadPath(), IniWritePath());
+  EXPECT_EQ(IniReadInt("Video", "Width", 0), 0);
+  EXPECT_TRUE(IniBatchEnd());
+  EXPECT_EQ(UserCopy(), "[Video]\r\nheight=600\r\n[Controls]\r\nConfigured=Yes\r\n");
+  EXPECT_EQ(IniReadInt("Video", "Height", 0), 600);
+  EXPECT_TRUE(IniBatchEnd());  // an end without a batch changes nothing
+}
+
+TEST_F(IniTest, ABatchWhoseWriteFailsSaysHowManyValuesWereLost) {
+  IniBatchBegin();
+  IniWriteString("S", "a", "1");
+  IniWriteString("S", "b", "2");
+  // A folder in place of the file makes the final rename fail.
+  PlatformCreateFolder(data_.path() + "Game/settings.ini");
+  EXPECT_FALSE(IniBatchEnd());
+  EXPECT_TRUE(Logged("Error: IniBatchEnd - Unable to write to " + data_.path() +
+                     "Game/settings.ini; 2 values not saved"));
+  EXPECT_EQ(IniReadString("S", "a", "lost"), "lost");
 }
 
 }  // namespace

@@ -1,4 +1,9 @@
 // Save files: the exact bytes, round trips, and damaged files.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -144,6 +149,47 @@ TEST_F(StateSaveTest, WithoutNamedStatesOrWriterBothChunksAreEmpty) {
   EXPECT_EQ(ReadWholeFile(path_),
             "\x01\x00\x00\x00STA\x00\x00\x00\x00"
             "APP\x00\x00\x00\x00"sv);
+}
+
+// Saves in a child process whose files cannot grow past `limit` bytes, as on
+// a full disk (with the signal that would end it ignored). The child's exit
+// status: 0 when the save reported success, 1 when it reported failure.
+int SaveInAChildWithFileSizeLimit(const std::string& path, rlim_t limit,
+                                  const StateAppDataWriter& writer) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit bytes{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &bytes);
+    _exit(StateSave(path, writer) ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(StateSaveTest, AFailedSaveKeepsThePreviousSaveAndLeavesNoTemporary) {
+  const std::string previous = SaveSample();
+  const std::string temporary = DataFileDirectTemporaryPath(path_);
+  const std::string big(64 * 1024, 'x');
+  const StateAppDataWriter writeBig = [&big](int32_t file, const std::string&) {
+    DataFileDirectWrite(file, big.data(), static_cast<int32_t>(big.size()));
+  };
+  // Once the state variables, once the application data overflow the disk.
+  for (const bool inApplicationData : {false, true}) {
+    WriteWholeFile(temporary, "left by a save that was killed");
+    EXPECT_EQ(PlatformListFolder(folder_.path(), "*.sav"), std::vector<std::string>{"test.sav"});
+    StateVariableSetString(kJournal, "page", inApplicationData ? "clues" : big);
+    EXPECT_EQ(SaveInAChildWithFileSizeLimit(path_, 4096,
+                                            inApplicationData ? writeBig : StateAppDataWriter()),
+              1);
+    EXPECT_TRUE(ReadWholeFile(path_) == previous) << "previous save changed " << inApplicationData;
+    EXPECT_FALSE(PlatformFileExists(temporary)) << inApplicationData;
+  }
+  // A stale temporary does not stop the next save either.
+  WriteWholeFile(temporary, "left by a save that was killed");
+  EXPECT_EQ(SaveSample(), previous);
+  EXPECT_FALSE(PlatformFileExists(temporary));
 }
 
 TEST_F(StateSaveTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {

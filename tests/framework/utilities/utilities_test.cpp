@@ -69,6 +69,22 @@ TEST_F(UtilitiesTest, UnwritableAppDataFallsBackToTheProgramFolder) {
   EXPECT_EQ(UtilitiesUserDataFolder(), program_.path());
 }
 
+TEST_F(UtilitiesTest, RelativeAppDataIsIgnoredForTheHomeDefault) {
+  Pose({});
+  PlatformSetVersionValues({{"ProductName", "Widget"}});
+  const std::string savedHome = std::getenv("HOME") == nullptr ? "" : std::getenv("HOME");
+  const std::string savedFolder = PlatformCurrentFolder();
+  setenv("HOME", (data_.path() + "home").c_str(), 1);
+  setenv("XDG_DATA_HOME", "relative/share", 1);
+  PlatformCreateFolder(data_.path() + "work");
+  PlatformSetCurrentFolder(data_.path() + "work");
+  const std::string folder = UtilitiesUserDataFolder();
+  PlatformSetCurrentFolder(savedFolder);
+  setenv("HOME", savedHome.c_str(), 1);
+  EXPECT_EQ(folder, data_.path() + "home/.local/share/Widget/");
+  EXPECT_FALSE(PlatformFolderExists(data_.path() + "work/relative"));
+}
+
 TEST_F(UtilitiesTest, ProgramFolderEndsInASeparator) {
   Pose({});
   EXPECT_EQ(UtilitiesProgramFolder(), program_.path());
