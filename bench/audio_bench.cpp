@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "framework/audio/audio.h"
@@ -54,6 +55,10 @@ std::vector<int16_t> MusicSamples(int32_t rate, int32_t seconds) {
   return WithNoise(mix, 0.03);
 }
 
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
 void StartModules() {
   char pattern[] = "/tmp/qmrbench-XXXXXX";
   folder = std::string(mkdtemp(pattern)) + "/";
@@ -62,10 +67,10 @@ void StartModules() {
   PlatformSetParameters({"-userdatainapp"});
   PlatformClockSetManual(true);
   music = OggFile(MusicSamples(kRate, kMusicSeconds), kRate);
-  PlatformWriteFileAtomic(folder + "music.ogg", music);
+  WriteFile(folder + "music.ogg", music);
   const std::vector<int16_t> loop = MusicSamples(kLoopRate, 10);
-  PlatformWriteFileAtomic(folder + "loop.ogg", OggFile(loop, kLoopRate));
-  PlatformWriteFileAtomic(folder + "loop.wav", WavFile(loop, kLoopRate));
+  WriteFile(folder + "loop.ogg", OggFile(loop, kLoopRate));
+  WriteFile(folder + "loop.wav", WavFile(loop, kLoopRate));
   DataFileStart();
   LogStart();
   UtilitiesStart();

@@ -79,11 +79,6 @@ bool PlatformDeleteFile(const std::string& name);
 // pattern with '*' and '?' wildcards, compared without regard to ASCII case.
 // Files and folders alike, "." and ".." excluded; order unspecified.
 std::vector<std::string> PlatformListFolder(const std::string& folder, const std::string& pattern);
-// Writes a whole file by writing a temporary file beside it and renaming it
-// over the old one, so a crash never leaves a damaged file.
-bool PlatformWriteFileAtomic(const std::string& name, const std::string& contents);
-// Reads a whole file; false when it cannot be opened or read.
-bool PlatformReadFile(const std::string& name, std::string& contents);
 
 // --- Errors --------------------------------------------------------------
 

@@ -3,7 +3,6 @@
 // folders, disk names, file helpers, error texts and the tick clock.
 #include <SDL.h>
 #include <dirent.h>
-#include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -385,46 +384,6 @@ std::vector<std::string> PlatformListFolder(const std::string& folder, const std
   }
   closedir(dir);
   return names;
-}
-
-bool PlatformWriteFileAtomic(const std::string& name, const std::string& contents) {
-  const std::string path = PlatformDiskPath(name);
-  const std::string temporary = path + ".tmp" + std::to_string(getpid());
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    return false;
-  }
-  size_t written = 0;
-  while (written < contents.size()) {
-    const ssize_t n = write(fd, contents.data() + written, contents.size() - written);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    written += static_cast<size_t>(n);
-  }
-  const bool complete = written == contents.size() && fsync(fd) == 0;
-  const bool closed = close(fd) == 0;
-  if (!complete || !closed || rename(temporary.c_str(), path.c_str()) != 0) {
-    const int saved = errno;
-    unlink(temporary.c_str());
-    errno = saved;
-    return false;
-  }
-  return true;
-}
-
-bool PlatformReadFile(const std::string& name, std::string& contents) {
-  std::ifstream in(PlatformDiskPath(name), std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  contents = buffer.str();
-  return !in.bad();
 }
 
 // --- Errors ------------------------------------------------------------------
