@@ -93,12 +93,14 @@ void CollectNamedWindows(Display* display, Window window, std::vector<XWindowInf
   char* name = nullptr;
   if (XFetchName(display, window, &name) && name != nullptr) {
     XWindowAttributes attributes{};
-    XGetWindowAttributes(display, window, &attributes);
     int x = 0, y = 0;
     Window child = 0;
-    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-    out.push_back(
-        {name, x, y, attributes.width, attributes.height, attributes.map_state == IsViewable});
+    // A window the game destroys meanwhile is left out.
+    if (XGetWindowAttributes(display, window, &attributes) &&
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child)) {
+      out.push_back(
+          {name, x, y, attributes.width, attributes.height, attributes.map_state == IsViewable});
+    }
     XFree(name);
   }
   Window root = 0, parent = 0;
@@ -120,7 +122,13 @@ std::vector<XWindowInfo> ListNamedWindows() {
   if (display == nullptr) {
     return windows;
   }
+  // The game creates and destroys windows while the tree is walked: an error
+  // about a window that has just gone must not end the test program, which
+  // is what Xlib's default error handler does.
+  const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   CollectNamedWindows(display, DefaultRootWindow(display), windows);
+  XSync(display, False);
+  XSetErrorHandler(previous);
   XCloseDisplay(display);
   return windows;
 }
