@@ -4,6 +4,7 @@
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
+#include "framework/font/font.h"
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
@@ -25,8 +26,9 @@ struct Module {
 constexpr Module modules[] = {
     {DataFileStart, DataFileStop},   {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
     {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
-    {ModelStart, ModelStop},         {IniStart, IniStop},           {GraphicsStart, GraphicsStop},
-    {AudioStart, AudioShutdown},     {StateStart, StateStop},       {GameStart, GameStop},
+    {FontStart, FontStop},           {ModelStart, ModelStop},       {IniStart, IniStop},
+    {GraphicsStart, GraphicsStop},   {AudioStart, AudioShutdown},   {StateStart, StateStop},
+    {GameStart, GameStop},
 };
 
 }  // namespace

@@ -43,11 +43,11 @@ void GraphicsStop();
 bool GraphicsAccelerationTest(PlatformWindow window);
 
 // --- Displays --------------------------------------------------------------
-// Appends a display for a window on a monitor (no context, no mode) and
-// registers it with the model module; its id.
+// Appends a display for a window on a monitor (no context, no mode),
+// registers it with the model module, then tells the display listeners; its id.
 int32_t GraphicsDisplayAdd(PlatformWindow window, const std::string& name, int32_t monitor);
-// Removes the display's models, frees its contexts and removes it; unknown
-// ids are ignored.
+// Tells the display listeners, removes the display's models, frees its
+// contexts and removes it; unknown ids are ignored.
 void GraphicsDisplayClose(int32_t id);
 bool GraphicsDisplayExists(int32_t id);
 // Replaces the window after the shell re-created it.
@@ -56,6 +56,21 @@ void GraphicsDisplaySetWindow(int32_t id, PlatformWindow window);
 bool GraphicsDisplayMakeCurrent(int32_t id);
 // The display's monitor; -1 for an unknown id.
 int32_t GraphicsDisplayGetMonitor(int32_t id);
+
+// --- Display listeners -------------------------------------------------------
+// Modules above this one hear of displays through listeners, called in the
+// order they were added: `added` after the model module has the display,
+// `removed` while its models and context still exist.
+struct GraphicsDisplayListener {
+  void (*added)(int32_t display) = nullptr;
+  void (*removed)(int32_t display) = nullptr;
+  bool operator==(const GraphicsDisplayListener&) const = default;
+};
+// A module adds its listener when it starts and removes it when it stops; the
+// module's own start and stop leave the list alone, since listeners may start
+// first. Adding a listener twice keeps one.
+void GraphicsDisplayListenerAdd(const GraphicsDisplayListener& listener);
+void GraphicsDisplayListenerRemove(const GraphicsDisplayListener& listener);
 
 // --- Display modes ---------------------------------------------------------
 // Stores the display's full-screen mode (ignored for width 0 or an unknown id)

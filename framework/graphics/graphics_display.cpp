@@ -1,11 +1,18 @@
 // The display table and the OpenGL contexts of its displays.
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "framework/graphics/graphics_internal.h"
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 
 namespace {
+
+// Belongs to the listening modules, whose start and stop add and remove their
+// entries (some start before this module does).
+std::vector<GraphicsDisplayListener> listeners;
 
 // Logs a failed step of making a display's context, with the platform's reason.
 bool CreateFailed(const std::string& step, const GraphicsDisplay& display) {
@@ -55,6 +62,10 @@ int32_t GraphicsDisplayAdd(PlatformWindow window, const std::string& name, int32
   display.name = name;
   data.displays.push_back(display);
   ModelDisplayAdd(display.id);
+  // A copy: a listener may add or remove listeners.
+  for (const GraphicsDisplayListener& listener : std::vector(listeners)) {
+    listener.added(display.id);
+  }
   return display.id;
 }
 
@@ -62,6 +73,9 @@ void GraphicsDisplayClose(int32_t id) {
   const int32_t index = GraphicsDisplayIndex(id);
   if (index < 0) {
     return;
+  }
+  for (const GraphicsDisplayListener& listener : std::vector(listeners)) {
+    listener.removed(id);
   }
   // The models' OpenGL objects go while the display's context still exists.
   ModelDisplayRemove(id);
@@ -71,6 +85,16 @@ void GraphicsDisplayClose(int32_t id) {
   }
   auto& displays = GraphicsData().displays;
   displays.erase(displays.begin() + index);
+}
+
+void GraphicsDisplayListenerAdd(const GraphicsDisplayListener& listener) {
+  if (std::find(listeners.begin(), listeners.end(), listener) == listeners.end()) {
+    listeners.push_back(listener);
+  }
+}
+
+void GraphicsDisplayListenerRemove(const GraphicsDisplayListener& listener) {
+  std::erase(listeners, listener);
 }
 
 bool GraphicsDisplayExists(int32_t id) {

@@ -176,7 +176,10 @@ ModelTexture* ModelTextureNew(int32_t display, const std::string& fileName, int3
 void ModelTextureAddRef(ModelTexture* texture);
 // Counts down, deletes the texture at zero, and clears the handle.
 void ModelTextureRelease(ModelTexture*& texture);
-ModelSize ModelTextureSize(const ModelTexture* texture);  // the image size
+ModelSize ModelTextureSize(const ModelTexture* texture);        // the image size
+std::string ModelTextureFileName(const ModelTexture* texture);  // empty for none
+int32_t ModelTextureDisplay(const ModelTexture* texture);       // -1 for none
+int32_t ModelTextureTileCount(const ModelTexture* texture);     // 0 for none
 void ModelTextureSetLinear(ModelTexture* texture, bool linear);
 void ModelTextureSetRepeat(ModelTexture* texture, bool repeat);
 void ModelTextureSetTileSize(ModelTexture* texture, int32_t width, int32_t height);

@@ -15,6 +15,7 @@ namespace {
 ModelFontRebuildProc fontRebuild;
 
 void RebuildFontTexture(ModelTexture& texture) {
+  ModelTextureFreeNames(texture, false);  // names of the lost context mean nothing in this one
   if (!fontRebuild || !fontRebuild(&texture)) {
     LogError("ModelAssetsRecompile - Could not reread font file.");
   }

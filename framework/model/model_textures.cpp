@@ -284,6 +284,18 @@ ModelSize ModelTextureSize(const ModelTexture* texture) {
   return texture != nullptr ? ModelSize{texture->width, texture->height} : ModelSize{};
 }
 
+std::string ModelTextureFileName(const ModelTexture* texture) {
+  return texture != nullptr ? texture->fileName : std::string();
+}
+
+int32_t ModelTextureDisplay(const ModelTexture* texture) {
+  return texture != nullptr ? texture->display : -1;
+}
+
+int32_t ModelTextureTileCount(const ModelTexture* texture) {
+  return texture != nullptr ? static_cast<int32_t>(texture->tiles.size()) : 0;
+}
+
 void ModelTextureSetLinear(ModelTexture* texture, bool linear) {
   if (texture != nullptr) {
     texture->linear = linear;
