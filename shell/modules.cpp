@@ -8,6 +8,7 @@
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
+#include "framework/mat/mat.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
@@ -23,10 +24,13 @@ struct Module {
 // Start order; the data-file module comes first, so its version line, logged
 // before the log has started, goes nowhere.
 constexpr Module modules[] = {
-    {DataFileStart, DataFileStop},   {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
-    {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
-    {ModelStart, ModelStop},         {IniStart, IniStop},           {GraphicsStart, GraphicsStop},
-    {AudioStart, AudioShutdown},     {StateStart, StateStop},       {GameStart, GameStop},
+    {DataFileStart, DataFileStop},   {LogStart, LogStop},
+    {UtilitiesStart, UtilitiesStop}, {ImageJpegStart, ImageJpegStop},
+    {ImageGifStart, ImageGifStop},   {ImageStart, ImageStop},
+    {ModelStart, ModelStop},         {IniStart, IniStop},
+    {GraphicsStart, GraphicsStop},   {MatStart, MatStop},
+    {AudioStart, AudioShutdown},     {StateStart, StateStop},
+    {GameStart, GameStop},
 };
 
 }  // namespace
