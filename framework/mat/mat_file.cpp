@@ -17,8 +17,13 @@ constexpr size_t kMaxEntries = 255;        // the count is one byte
 constexpr size_t kMaxNameLength = 255;     // the length is one byte
 constexpr uint32_t kMaxRunLength = 65535;  // the length is 16-bit
 
+// A number in double quotes, as the messages show values. (Built by appending:
+// GCC 12 warns wrongly about a literal + string at -O3.)
 std::string Quoted(int64_t value) {
-  return "\"" + std::to_string(value) + "\"";
+  std::string text(1, '"');
+  text += std::to_string(value);
+  text += '"';
+  return text;
 }
 
 // --- Reading ---------------------------------------------------------------------------
