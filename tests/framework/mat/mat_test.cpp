@@ -336,11 +336,16 @@ TEST_F(MatTest, DamagedAndHostileFilesGiveAnEmptyMatWithoutLargeAllocations) {
     AllocationProbeReset();
     const Mat direct = ReadDirect("bad.mat");
     const Mat content = ReadContent("bad.mat");
+    MatRaw raw{{{"stale", 1}}, 1, 1, {{1, 0}}};
+    MatOpenRaw("bad.mat", raw);
     EXPECT_LT(AllocationProbeLargest(), c.allocationBound) << c.what;
     EXPECT_TRUE(IsEmptyMat(direct)) << c.what;
     EXPECT_TRUE(IsEmptyMat(content)) << c.what;
+    EXPECT_TRUE(raw.entries.empty() && raw.width == 0 && raw.height == 0 && raw.runs.empty())
+        << c.what;
     EXPECT_THAT(ErrorLines(),
-                ElementsAre("MatDirectOpen - " + c.message, "MatOpenRawEmbedded - " + c.message))
+                ElementsAre("MatDirectOpen - " + c.message, "MatOpenRawEmbedded - " + c.message,
+                            "MatOpenRawEmbedded - " + c.message))
         << c.what;
   }
 
