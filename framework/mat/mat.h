@@ -11,6 +11,7 @@
 // continuing across row ends, until they cover width x height pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ struct MatRaw {
 // Mats larger than this (8192 x 8192) are refused: a few hundred kilobytes of
 // long runs could otherwise ask for gigabytes of pixels.
 constexpr int64_t kMatMaxPixels = int64_t{8192} * 8192;
+// The entry count and each name's length are stored in one byte.
+constexpr size_t kMatMaxEntries = 255;
+constexpr size_t kMatMaxNameLength = 255;
 
 // --- Module lifecycle (qmrMat) --------------------------------------------------
 void MatStart();  // logs the version line once per start

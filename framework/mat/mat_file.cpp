@@ -13,8 +13,6 @@ namespace {
 constexpr char kMatId[3] = {'M', 'A', 'T'};
 constexpr uint8_t kMajorVersion = 1;
 constexpr uint8_t kMinorVersion = 0;
-constexpr size_t kMaxEntries = 255;        // the count is one byte
-constexpr size_t kMaxNameLength = 255;     // the length is one byte
 constexpr uint32_t kMaxRunLength = 65535;  // the length is 16-bit
 
 // A number in double quotes, as the messages show values. (Built by appending:
@@ -208,12 +206,12 @@ bool Writable(const Mat& mat) {
     LogError("MatDirectSave - " + message);
     return false;
   };
-  if (mat.entries.size() > kMaxEntries) {
+  if (mat.entries.size() > kMatMaxEntries) {
     return refuse("Unable to save a mat of " + Quoted(static_cast<int64_t>(mat.entries.size())) +
                   " entries; a mat holds at most 255.");
   }
   for (size_t i = 0; i < mat.entries.size(); ++i) {
-    if (mat.entries[i].name.size() > kMaxNameLength) {
+    if (mat.entries[i].name.size() > kMatMaxNameLength) {
       return refuse("Name of entry " + Quoted(static_cast<int64_t>(i + 1)) +
                     " is longer than 255 bytes.");
     }

@@ -28,8 +28,6 @@ namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
-constexpr size_t kMaxLabels = 255;
-constexpr size_t kMaxNameLength = 255;
 
 const char kUsageText[] =
     "usage: matmake <picture.tga|picture.bmp> <labels.txt> <out.mat>\n"
@@ -173,7 +171,7 @@ bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
     if (nameStart != std::string::npos) {
       label.entry.name = text.substr(nameStart, text.find_last_not_of(" \t") + 1 - nameStart);
     }
-    if (label.entry.name.size() > kMaxNameLength) {
+    if (label.entry.name.size() > kMatMaxNameLength) {
       Fail(where, "the name is " + std::to_string(label.entry.name.size()) +
                       " bytes long; a mat name holds at most 255");
       return false;
@@ -184,7 +182,7 @@ bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
                       std::to_string(earlier->second));
       return false;
     }
-    if (labels.size() == kMaxLabels) {
+    if (labels.size() == kMatMaxEntries) {
       Fail(where, "more than 255 labels; a mat holds at most 255 entries");
       return false;
     }
