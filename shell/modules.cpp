@@ -9,6 +9,7 @@
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
+#include "framework/mat/mat.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
@@ -27,8 +28,8 @@ constexpr Module modules[] = {
     {DataFileStart, DataFileStop},   {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
     {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
     {FontStart, FontStop},           {ModelStart, ModelStop},       {IniStart, IniStop},
-    {GraphicsStart, GraphicsStop},   {AudioStart, AudioShutdown},   {StateStart, StateStop},
-    {GameStart, GameStop},
+    {GraphicsStart, GraphicsStop},   {MatStart, MatStop},           {AudioStart, AudioShutdown},
+    {StateStart, StateStop},         {GameStart, GameStop},
 };
 
 }  // namespace
