@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/tool.h"
 #include "tools/fotmake/fotwriter.h"
 
 namespace {
-
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 
 const char kUsageText[] =
     "usage: fotmake <font.ttf|.otf> <out.fot> --size PIXELS [--name NAME]\n"
@@ -52,15 +50,6 @@ struct Options {
   int32_t face = 0;
 };
 
-bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value) {
-  if (text.empty() || text.size() > 6 ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return false;
-  }
-  value = std::stoi(text);
-  return value >= low && value <= high;
-}
-
 // The options, or an empty message on success.
 std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
   std::vector<std::string> files;
@@ -76,13 +65,13 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
     const std::string& value = args[++i];
     bool ok = true;
     if (arg == "--size") {
-      ok = ParseNumber(value, 4, 48, options.size);
+      ok = ToolParseNumber(value, 4, 48, options.size);
     } else if (arg == "--first") {
-      ok = ParseNumber(value, 0, 255, options.first);
+      ok = ToolParseNumber(value, 0, 255, options.first);
     } else if (arg == "--last") {
-      ok = ParseNumber(value, 0, 255, options.last);
+      ok = ToolParseNumber(value, 0, 255, options.last);
     } else if (arg == "--face") {
-      ok = ParseNumber(value, 0, 9999, options.face);
+      ok = ToolParseNumber(value, 0, 9999, options.face);
     } else if (arg == "--name") {
       ok = !value.empty();
       options.name = value;
@@ -196,11 +185,6 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
       .good();
 }
 
-int Fail(const std::string& file, const std::string& message) {
-  std::cerr << file << ": " << message << "\n";
-  return kFailure;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,24 +195,23 @@ int main(int argc, char** argv) {
   }
   Options options;
   if (const std::string error = ParseOptions(args, options); !error.empty()) {
-    std::cerr << "fotmake: " << error << "\n" << kUsageText;
-    return kUsage;
+    return ToolUsageError("fotmake", kUsageText, error);
   }
   Face face;
   if (const std::string error = face.Open(options); !error.empty()) {
-    return Fail(options.input, error);
+    return ToolFail(options.input, error);
   }
   FotFont font;
   if (const std::string error = RenderFont(face, options, font); !error.empty()) {
-    return Fail(options.input, error);
+    return ToolFail(options.input, error);
   }
   std::vector<uint8_t> bytes;
   std::string error;
   if (!FotWriterBuild(font, bytes, error)) {
-    return Fail(options.input, error);
+    return ToolFail(options.input, error);
   }
   if (!WriteFile(options.output, bytes)) {
-    return Fail(options.output, "cannot be written");
+    return ToolFail(options.output, "cannot be written");
   }
   std::cout << "wrote " << options.output << ": \"" << font.name << "\", characters "
             << options.first << "-" << options.last << ", height " << font.height << ", "

@@ -21,13 +21,11 @@
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
 #include "platform/platform.h"
+#include "tools/common/tool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 
 const char kUsageText[] =
     "usage: matmake <picture.tga|picture.bmp> <labels.txt> <out.mat>\n"
@@ -50,20 +48,6 @@ const char kUsageText[] =
     "--dump lists a mat's entries in the labels file format on standard output\n"
     "and, when a picture is named, draws each pixel in its entry's colour.\n";
 
-int Fail(const std::string& where, const std::string& message) {
-  std::cerr << where << ": " << message << "\n";
-  return kFailure;
-}
-
-int UsageError(const std::string& message) {
-  std::cerr << "matmake: " << message << "\n" << kUsageText;
-  return kUsage;
-}
-
-void Warn(const std::string& where, const std::string& message) {
-  std::cerr << where << ": warning: " << message << "\n";
-}
-
 std::string Hex(uint32_t value, int digits) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*X", digits, value);
@@ -83,7 +67,7 @@ class Framework {
     std::string pattern = (fs::temp_directory_path() / "matmake-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::cerr << "matmake: cannot make a temporary folder\n";
-      std::exit(kFailure);
+      std::exit(kToolFailure);
     }
     folder_ = pattern + "/";
     PlatformStart(PlatformBackend::Headless);
@@ -146,7 +130,7 @@ bool ParseColor(const std::string& text, uint32_t& color) {
 bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    Fail(path, "cannot open the labels file");
+    ToolFail(path, "cannot open the labels file");
     return false;
   }
   std::map<uint32_t, int32_t> lineOfColor;  // by the colour pixels are matched on
@@ -164,7 +148,7 @@ bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
     const std::string colorText = text.substr(start, colorEnd - start);
     Label label{{}, line};
     if (!ParseColor(colorText, label.entry.color)) {
-      Fail(where, "\"" + colorText + "\" is not a colour of six (or eight) hex digits");
+      ToolFail(where, "\"" + colorText + "\" is not a colour of six (or eight) hex digits");
       return false;
     }
     const size_t nameStart = text.find_first_not_of(" \t", colorEnd);
@@ -172,24 +156,24 @@ bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
       label.entry.name = text.substr(nameStart, text.find_last_not_of(" \t") + 1 - nameStart);
     }
     if (label.entry.name.size() > kMatMaxNameLength) {
-      Fail(where, "the name is " + std::to_string(label.entry.name.size()) +
-                      " bytes long; a mat name holds at most 255");
+      ToolFail(where, "the name is " + std::to_string(label.entry.name.size()) +
+                          " bytes long; a mat name holds at most 255");
       return false;
     }
     const auto [earlier, added] = lineOfColor.emplace(label.entry.color & 0xFFFFFF, line);
     if (!added) {
-      Fail(where, "colour " + Hex(label.entry.color & 0xFFFFFF, 6) + " is already named on line " +
-                      std::to_string(earlier->second));
+      ToolFail(where, "colour " + Hex(label.entry.color & 0xFFFFFF, 6) +
+                          " is already named on line " + std::to_string(earlier->second));
       return false;
     }
     if (labels.size() == kMatMaxEntries) {
-      Fail(where, "more than 255 labels; a mat holds at most 255 entries");
+      ToolFail(where, "more than 255 labels; a mat holds at most 255 entries");
       return false;
     }
     labels.push_back(label);
   }
   if (labels.empty()) {
-    Fail(path, "names no colour");
+    ToolFail(path, "names no colour");
     return false;
   }
   return true;
@@ -204,7 +188,7 @@ bool PicturePath(const std::string& path) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   if (extension != ".TGA" && extension != ".BMP") {
-    Fail(path, "a picture must be a \".tga\" or \".bmp\" file");
+    ToolFail(path, "a picture must be a \".tga\" or \".bmp\" file");
     return false;
   }
   return true;
@@ -217,13 +201,13 @@ ImageFrame* LoadPicture(const std::string& path, ImageFrame*& image) {
   }
   ImageLoad(fs::absolute(path).string(), image);
   if (image == nullptr || !image->loaded || image->placeholder) {
-    Fail(path, "cannot read the picture");
+    ToolFail(path, "cannot read the picture");
     return nullptr;
   }
   if (image->width <= 0 || image->height <= 0 ||
       int64_t{image->width} * image->height > kMatMaxPixels) {
-    Fail(path, std::to_string(image->width) + " x " + std::to_string(image->height) +
-                   " pixels: a mat holds 1 to " + std::to_string(kMatMaxPixels) + " pixels");
+    ToolFail(path, std::to_string(image->width) + " x " + std::to_string(image->height) +
+                       " pixels: a mat holds 1 to " + std::to_string(kMatMaxPixels) + " pixels");
     return nullptr;
   }
   return image;
@@ -250,9 +234,9 @@ bool LabelPixels(const ImageFrame& picture, const std::vector<Label>& labels,
       if (found == indexOfColor.end()) {
         const size_t x = i % static_cast<size_t>(picture.width);
         const size_t y = i / static_cast<size_t>(picture.width);
-        Fail(picturePath, "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                              ") has colour " + Hex(color, 6) + ", which " + labelsPath +
-                              " does not name");
+        ToolFail(picturePath, "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                                  ") has colour " + Hex(color, 6) + ", which " + labelsPath +
+                                  " does not name");
         return false;
       }
       lastColor = color;
@@ -269,17 +253,17 @@ bool LabelPixels(const ImageFrame& picture, const std::vector<Label>& labels,
 bool SaveMat(const Framework& framework, const std::string& path, const Mat& mat) {
   const int32_t file = DataFileDirectCreateReplacement(path);
   if (file == 0) {
-    Fail(path, "cannot create the file");
+    ToolFail(path, "cannot create the file");
     return false;
   }
   const int32_t result = MatDirectSave(file, mat);
   if (result != 3) {
     DataFileDirectClose(file);
-    Fail(path, framework.Errors());
+    ToolFail(path, framework.Errors());
     return false;
   }
   if (!DataFileDirectCommit(file)) {
-    Fail(path, "cannot write the file");
+    ToolFail(path, "cannot write the file");
     return false;
   }
   return true;
@@ -287,13 +271,14 @@ bool SaveMat(const Framework& framework, const std::string& path, const Mat& mat
 
 int Build(const std::vector<std::string>& args) {
   if (args.size() != 3) {
-    return UsageError("a build needs a picture, a labels file and a mat");
+    return ToolUsageError("matmake", kUsageText,
+                          "a build needs a picture, a labels file and a mat");
   }
   const std::string& picturePath = args[0];
   const std::string& labelsPath = args[1];
   std::vector<Label> labels;
   if (!ReadLabels(labelsPath, labels)) {
-    return kFailure;
+    return kToolFailure;
   }
   Framework framework;
   ImageFrame* image = nullptr;
@@ -308,18 +293,19 @@ int Build(const std::vector<std::string>& args) {
   }
   ImageFree(image);
   if (!labelled) {
-    return kFailure;
+    return kToolFailure;
   }
   for (size_t i = 0; i < labels.size(); ++i) {
     mat.entries.push_back(labels[i].entry);
     if (!used[i]) {
-      Warn(labelsPath + ":" + std::to_string(labels[i].line),
-           "colour " + ColorText(labels[i].entry.color) + " (\"" + labels[i].entry.name +
-               "\") appears nowhere in " + picturePath + "; kept as entry " + std::to_string(i));
+      ToolWarn(labelsPath + ":" + std::to_string(labels[i].line),
+               "colour " + ColorText(labels[i].entry.color) + " (\"" + labels[i].entry.name +
+                   "\") appears nowhere in " + picturePath + "; kept as entry " +
+                   std::to_string(i));
     }
   }
   if (!SaveMat(framework, args[2], mat)) {
-    return kFailure;
+    return kToolFailure;
   }
   std::cout << "wrote " << args[2] << ": " << mat.width << " x " << mat.height << " pixels, "
             << mat.entries.size() << (mat.entries.size() == 1 ? " entry\n" : " entries\n");
@@ -351,16 +337,16 @@ void WarnOfAmbiguities(const std::string& path, const Mat& mat) {
     const MatEntry& entry = mat.entries[i];
     const auto [first, added] = firstOfColor.emplace(entry.color & 0xFFFFFF, i);
     if (!added) {
-      Warn(path, "entries " + std::to_string(first->second) + " and " + std::to_string(i) +
-                     " share colour " + Hex(entry.color & 0xFFFFFF, 6) +
-                     "; a picture cannot tell them apart");
+      ToolWarn(path, "entries " + std::to_string(first->second) + " and " + std::to_string(i) +
+                         " share colour " + Hex(entry.color & 0xFFFFFF, 6) +
+                         "; a picture cannot tell them apart");
     }
     const std::string& name = entry.name;
     if (name.find_first_of("\r\n") != std::string::npos ||
         (!name.empty() && (std::isspace(static_cast<unsigned char>(name.front())) ||
                            std::isspace(static_cast<unsigned char>(name.back()))))) {
-      Warn(path, "the name of entry " + std::to_string(i) +
-                     " has spaces at its ends or line breaks; the list does not keep them");
+      ToolWarn(path, "the name of entry " + std::to_string(i) +
+                         " has spaces at its ends or line breaks; the list does not keep them");
     }
   }
 }
@@ -379,28 +365,28 @@ bool DrawPicture(const std::string& path, const Mat& mat) {
   const bool saved = ImageSave(path, image);
   ImageFree(image);
   if (!saved) {
-    Fail(path, "cannot write the picture");
+    ToolFail(path, "cannot write the picture");
   }
   return saved;
 }
 
 int Dump(const std::vector<std::string>& args) {
   if (args.empty() || args.size() > 2) {
-    return UsageError("--dump needs a mat and at most one picture");
+    return ToolUsageError("matmake", kUsageText, "--dump needs a mat and at most one picture");
   }
   if (args.size() == 2 && !PicturePath(args[1])) {
-    return kFailure;
+    return kToolFailure;
   }
   Framework framework;
   Mat mat;
   MatOpen(fs::absolute(args[0]).string(), mat);
   if (!MatIsValid(mat)) {
-    return Fail(args[0], framework.Errors());
+    return ToolFail(args[0], framework.Errors());
   }
   ListEntries(args[0], mat);
   WarnOfAmbiguities(args[0], mat);
   if (args.size() == 2 && !DrawPicture(args[1], mat)) {
-    return kFailure;
+    return kToolFailure;
   }
   return 0;
 }

@@ -12,14 +12,12 @@
 
 #include "framework/datafile/datafile.h"
 #include "framework/utilities/utilities.h"
+#include "tools/common/tool.h"
 #include "tools/qmapack/qmawriter.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 
 const char kUsageText[] =
     "usage: qmapack pack <folder> <archive.qma> [--patch N] [--version V]\n"
@@ -34,25 +32,6 @@ const char kUsageText[] =
     "         Names that differ only in case are refused: the game ignores case.\n"
     "list     prints the version, then each entry's size and name\n"
     "extract  writes every entry below <folder>\n";
-
-int Fail(const std::string& file, const std::string& message) {
-  std::cerr << file << ": " << message << "\n";
-  return kFailure;
-}
-
-int UsageError(const std::string& message) {
-  std::cerr << "qmapack: " << message << "\n" << kUsageText;
-  return kUsage;
-}
-
-// A number option within [low, high]; false when the text is not one.
-bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value) {
-  if (!UtilitiesIsIntegerText(text) || text.size() > 7) {
-    return false;
-  }
-  value = std::stoi(text);
-  return value >= low && value <= high;
-}
 
 using NamedFiles = std::vector<std::pair<std::string, fs::path>>;
 
@@ -90,31 +69,32 @@ std::string CaseClash(const NamedFiles& files) {
 
 int Pack(const std::vector<std::string>& args) {
   if (args.size() < 2) {
-    return UsageError("pack needs a folder and an archive");
+    return ToolUsageError("qmapack", kUsageText, "pack needs a folder and an archive");
   }
   QmaWriter writer;
   for (size_t i = 2; i < args.size(); i += 2) {
     int32_t value = 0;
     const bool hasValue = i + 1 < args.size();
-    if (args[i] == "--patch" && hasValue && ParseNumber(args[i + 1], 1, 999999, value)) {
+    if (args[i] == "--patch" && hasValue && ToolParseNumber(args[i + 1], 1, 999999, value)) {
       writer.patch = value;
-    } else if (args[i] == "--version" && hasValue && ParseNumber(args[i + 1], 0, 511, value)) {
+    } else if (args[i] == "--version" && hasValue && ToolParseNumber(args[i + 1], 0, 511, value)) {
       writer.version = static_cast<uint16_t>(value);
     } else {
-      return UsageError("bad option \"" + args[i] + (hasValue ? " " + args[i + 1] : "") + "\"");
+      return ToolUsageError("qmapack", kUsageText,
+                            "bad option \"" + args[i] + (hasValue ? " " + args[i + 1] : "") + "\"");
     }
   }
   const fs::path folder = args[0];
   if (!fs::is_directory(folder)) {
-    return Fail(args[0], "not a folder");
+    return ToolFail(args[0], "not a folder");
   }
   NamedFiles files;
   std::error_code code;
   if (!FilesBelow(folder, args[1], files, code)) {
-    return Fail(args[0], code.message());
+    return ToolFail(args[0], code.message());
   }
   if (const std::string clash = CaseClash(files); !clash.empty()) {
-    return Fail(args[0], clash);
+    return ToolFail(args[0], clash);
   }
   for (const auto& [name, path] : files) {
     QmaWriterAddFile(writer, name, path.string());
@@ -122,7 +102,7 @@ int Pack(const std::vector<std::string>& args) {
   std::string error;
   if (!QmaWriterSave(writer, args[1], error)) {
     std::cerr << error << "\n";
-    return kFailure;
+    return kToolFailure;
   }
   std::cout << "packed " << writer.entries.size() << " entries into " << args[1] << "\n";
   return 0;
@@ -130,7 +110,7 @@ int Pack(const std::vector<std::string>& args) {
 
 bool ReadDirectory(const std::string& archive, DataFileArchiveDirectory& directory) {
   if (!DataFileArchiveRead(archive, directory)) {
-    Fail(archive, "not a readable archive (missing, no \"QMARC\" header or version above 511)");
+    ToolFail(archive, "not a readable archive (missing, no \"QMARC\" header or version above 511)");
     return false;
   }
   return true;
@@ -140,18 +120,18 @@ int ReportDamage(const std::string& archive, const DataFileArchiveDirectory& dir
   if (directory.complete) {
     return 0;
   }
-  return Fail(archive, "damaged: " + std::to_string(directory.entries.size()) + " of " +
-                           std::to_string(directory.declaredCount) +
-                           " entries readable, some data may be missing");
+  return ToolFail(archive, "damaged: " + std::to_string(directory.entries.size()) + " of " +
+                               std::to_string(directory.declaredCount) +
+                               " entries readable, some data may be missing");
 }
 
 int List(const std::vector<std::string>& args) {
   if (args.size() != 1) {
-    return UsageError("list needs one archive");
+    return ToolUsageError("qmapack", kUsageText, "list needs one archive");
   }
   DataFileArchiveDirectory directory;
   if (!ReadDirectory(args[0], directory)) {
-    return kFailure;
+    return kToolFailure;
   }
   const size_t count = directory.entries.size();
   std::cout << "version " << directory.version << ", " << count
@@ -196,24 +176,24 @@ bool ExtractEntry(int32_t archiveId, const DataFileArchiveEntry& entry, const fs
 
 int Extract(const std::vector<std::string>& args) {
   if (args.size() != 2) {
-    return UsageError("extract needs an archive and a folder");
+    return ToolUsageError("qmapack", kUsageText, "extract needs an archive and a folder");
   }
   DataFileArchiveDirectory directory;
   if (!ReadDirectory(args[0], directory)) {
-    return kFailure;
+    return kToolFailure;
   }
   std::vector<fs::path> targets;
   for (const DataFileArchiveEntry& entry : directory.entries) {
     targets.push_back(ExtractPath(args[1], entry.name));
     if (targets.back().empty()) {
-      return Fail(args[0], "entry \"" + entry.name + "\" would be written outside the folder");
+      return ToolFail(args[0], "entry \"" + entry.name + "\" would be written outside the folder");
     }
   }
   const int32_t archiveId = DataFileDirectOpen(args[0]);
   int result = 0;
   for (size_t i = 0; i < targets.size() && result == 0; ++i) {
     if (!ExtractEntry(archiveId, directory.entries[i], targets[i])) {
-      result = Fail(targets[i].string(), "cannot write the entry");
+      result = ToolFail(targets[i].string(), "cannot write the entry");
     }
   }
   DataFileDirectClose(archiveId);
@@ -229,7 +209,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (args.empty()) {
-    return UsageError("no command");
+    return ToolUsageError("qmapack", kUsageText, "no command");
   }
   const std::string command = args[0];
   args.erase(args.begin());
@@ -242,5 +222,5 @@ int main(int argc, char** argv) {
   if (command == "extract") {
     return Extract(args);
   }
-  return UsageError("unknown command \"" + command + "\"");
+  return ToolUsageError("qmapack", kUsageText, "unknown command \"" + command + "\"");
 }

@@ -1,0 +1,19 @@
+// What every content tool shares: its exit statuses, the shape of its
+// messages on standard error, and reading number options.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int kToolFailure = 1;  // the work failed; the message says where
+constexpr int kToolUsage = 2;    // the command line was wrong
+
+// Prints "<where>: <message>" (where is a file, or file:line); kToolFailure.
+int ToolFail(const std::string& where, const std::string& message);
+// Prints "<where>: warning: <message>".
+void ToolWarn(const std::string& where, const std::string& message);
+// Prints "<tool>: <message>" and the usage text; kToolUsage.
+int ToolUsageError(const std::string& tool, const char* usage, const std::string& message);
+// A whole decimal number of at most seven digits within [low, high]; false
+// when the text is not one.
+bool ToolParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value);
