@@ -14,6 +14,7 @@
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
+#include "script/script.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ constexpr Module modules[] = {
     {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
     {FontStart, FontStop},           {ModelStart, ModelStop},       {IniStart, IniStop},
     {GraphicsStart, GraphicsStop},   {MatStart, MatStop},           {AudioStart, AudioShutdown},
-    {StateStart, StateStop},         {GameStart, GameStop},
+    {StateStart, StateStop},         {ScriptStart, ScriptStop},     {GameStart, GameStop},
 };
 
 }  // namespace

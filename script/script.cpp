@@ -1,0 +1,72 @@
+// The script table: ids, lookup, the thread id counter, and the module's
+// start and stop.
+#include <algorithm>
+
+#include "framework/log/log.h"
+#include "script/script_internal.h"
+
+namespace {
+
+struct ScriptModule {
+  std::vector<std::unique_ptr<Script>> scripts;  // ascending ids
+  int32_t nextScriptId = 1;
+  int32_t nextThreadId = 1;
+};
+
+ScriptModule module;
+
+}  // namespace
+
+void ScriptStart() {
+  LogVersion("qmrScript - Version Alpha.0");
+  module = ScriptModule{};
+  ScriptRoutinesClear();
+}
+
+void ScriptStop() {
+  while (!module.scripts.empty()) {
+    ScriptClose(module.scripts.front()->id);
+  }
+  ScriptRoutinesClear();
+  module = ScriptModule{};
+}
+
+std::vector<std::unique_ptr<Script>>& ScriptTable() {
+  return module.scripts;
+}
+
+Script* ScriptFind(int32_t id) {
+  const auto found = std::lower_bound(
+      module.scripts.begin(), module.scripts.end(), id,
+      [](const std::unique_ptr<Script>& script, int32_t wanted) { return script->id < wanted; });
+  return found != module.scripts.end() && (*found)->id == id ? found->get() : nullptr;
+}
+
+bool ScriptExists(int32_t script) {
+  return ScriptFind(script) != nullptr;
+}
+
+int32_t ScriptNew() {
+  auto script = std::make_unique<Script>();
+  script->id = module.nextScriptId++;
+  ScriptThreadNew(*script);
+  module.scripts.push_back(std::move(script));
+  return module.scripts.back()->id;
+}
+
+int32_t ScriptNextThreadId() {
+  return module.nextThreadId++;
+}
+
+void ScriptSortByOrder(std::vector<OrderedObject>& list) {
+  bool swapped = true;
+  while (swapped) {
+    swapped = false;
+    for (size_t i = 1; i < list.size(); ++i) {
+      if (list[i].order < list[i - 1].order) {
+        std::swap(list[i], list[i - 1]);
+        swapped = true;
+      }
+    }
+  }
+}

@@ -1,0 +1,431 @@
+// Shared by the script module's source files only: the records of scripts,
+// objects, values and threads, and the functions one part of the module
+// offers the others. Each section names the file that owns it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/mat/mat.h"
+#include "script/script.h"
+
+struct Model;
+struct ModelTexture;
+
+// --- Values (script_values.cpp) -------------------------------------------------------
+constexpr int32_t kScriptInteger = 0;
+constexpr int32_t kScriptBoolean = 1;
+constexpr int32_t kScriptString = 2;
+
+// A script value: only the field of its own type is meaningful.
+struct Parameter {
+  int32_t type = kScriptInteger;
+  int32_t intValue = 0;
+  uint8_t boolValue = 0;
+  std::string textValue;
+};
+
+Parameter ScriptIntValue(int32_t value);
+Parameter ScriptBoolValue(bool value);
+Parameter ScriptStringValue(std::string value);
+// The fixed conversions every instruction and routine accessor uses.
+int32_t ScriptToInt(const Parameter& value);
+bool ScriptToBool(const Parameter& value);
+std::string ScriptToString(const Parameter& value);
+// The value converted to the type (unchanged when it already has it).
+Parameter ScriptConvert(const Parameter& value, int32_t type);
+// An optional minus sign and at least one decimal digit, nothing else.
+bool ScriptIsIntegerText(const std::string& text);
+
+// --- Objects (records read by script_load.cpp, built and changed by
+// script_objects.cpp and script_attributes.cpp) -----------------------------------------
+constexpr int32_t kObjButton = 0;
+constexpr int32_t kObjColor = 1;
+constexpr int32_t kObjDisplay = 2;
+constexpr int32_t kObjImage = 3;
+constexpr int32_t kObjLabel = 4;
+constexpr int32_t kObjList = 5;
+constexpr int32_t kObjPointer = 6;
+constexpr int32_t kObjSlider = 7;
+constexpr int32_t kObjMat = 8;
+constexpr int32_t kObjRender = 9;
+constexpr int32_t kObjAtex = 10;
+constexpr int32_t kObjAppObj = 11;
+constexpr int32_t kObjCamera = 12;
+constexpr int32_t kObjScene = 13;
+constexpr int32_t kObjModel = 14;
+
+// One frame of a frame set: its images become models drawn in order.
+struct Frame {
+  std::string matName;  // empty: none
+  std::vector<std::string> imageNames;
+  Mat mat;                     // decoded when matName is set
+  std::vector<Model*> models;  // one per image name
+};
+
+struct FrameSet {
+  uint8_t blend = 0;   // linear filtering of the frame images
+  uint8_t memory = 0;  // read each image whole into memory first
+  std::vector<Frame> frames;
+  int32_t left = 0;  // current position of all the set's models
+  int32_t top = 0;
+  int32_t originLeft = 0;  // a button's left and top from the file
+  int32_t originTop = 0;
+  int32_t width = 0;  // of the current frame's first model; 0 until known
+  int32_t height = 0;
+};
+
+// Twelve values per triangle: x1, y1, u1, v1, x2, y2, u2, v2, x3, y3, u3, v3.
+struct TrianglesData {
+  int32_t count = 0;
+  std::vector<std::array<int32_t, 12>> triangles;
+};
+
+struct ObjButton {
+  int32_t left = 0;  // the frame set's position is the current one
+  int32_t top = 0;
+  int32_t frame = 0;
+  uint8_t visible = 0;
+  uint8_t enabled = 0;
+  std::string fontFileName;
+  std::string text;
+  int32_t color = 0;
+  int32_t wrapWidth = 0;
+  FrameSet frames;
+  int32_t font = 0;
+  std::vector<std::string> wrappedLines;
+};
+
+struct ObjColor {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t color = 0;
+  int32_t alpha = 0;
+  uint8_t visible = 0;
+  uint8_t enabled = 0;
+  Model* model = nullptr;
+};
+
+struct ObjDisplay {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t viewMode = 0;  // 0 Fill, 1 BestFit
+};
+
+struct ObjImage {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t rotation = 0;
+  int32_t frame = 0;
+  uint8_t visible = 0;
+  int32_t alpha = 0;
+  int32_t offsetX = 0;
+  int32_t offsetY = 0;
+  int32_t color = 0xFFFFFF;
+  FrameSet frames;
+};
+
+struct ObjLabel {
+  int32_t left = 0;
+  int32_t top = 0;
+  std::string fileName;  // font
+  int32_t color = 0;
+  uint8_t alpha = 255;
+  std::string text;
+  uint8_t visible = 0;
+  int32_t wrapWidth = 0;
+  int32_t wrapHeight = 0;
+  int32_t wrapLineOffset = 0;
+  int32_t firstLine = 1;
+  int32_t align = 0;
+  int32_t font = 0;
+  std::vector<std::string> wrappedLines;
+};
+
+struct ObjList {
+  int32_t left = 0;
+  int32_t top = 0;
+  std::string kind;      // "HORIZONTAL" or "VERTICAL"
+  std::string fileName;  // font
+  int32_t color = 0;
+  int32_t colorSelected = 0;
+  int32_t frame = 0;
+  int32_t frameSelected = 0;
+  int32_t frameMouseOver = 0;
+  int32_t frameColor = 0xFFFFFF;
+  int32_t cellCount = 0;
+  uint8_t visible = 0;
+  uint8_t enabled = 0;
+  std::string mat;  // mat file name
+  int32_t textOffsetX = 5;
+  int32_t textOffsetY = 0;
+  int32_t textWidth = 0;
+  uint8_t textMode = 0;
+  FrameSet cells;
+  FrameSet overlays;
+  std::vector<Parameter> itemTexts;
+  std::vector<Parameter> itemFrames;
+  std::vector<Parameter> itemValues;
+  int32_t firstItem = 0;
+  int32_t selectedIndex = 0;
+  int32_t pointedIndex = -1;
+  std::string clickedLabel;
+  Mat decodedMat;
+  int32_t font = 0;
+};
+
+struct ObjPointer {
+  int32_t frame = 0;
+  uint8_t visible = 0;
+  uint8_t fadeOnIdle = 0;
+  int32_t fadeDelay = 2000;
+  int32_t fadeDuration = 1000;
+  int32_t clickX = 0;
+  int32_t clickY = 0;
+  FrameSet frames;
+  int32_t lastX = 0;
+  int32_t lastY = 0;
+  uint32_t lastMoveTick = 0;
+  uint8_t fadeAlpha = 0;
+};
+
+struct ObjSlider {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t frameRange = 0;
+  int32_t frameSlider = 0;
+  int32_t minValue = 0;
+  int32_t maxValue = 0;
+  int32_t value = 0;
+  int32_t sliderType = 0;  // 0 horizontal, else vertical
+  uint8_t visible = 0;
+  uint8_t enabled = 0;
+  int32_t pageType = 0;
+  int32_t pageSize = 0;
+  FrameSet track;
+  FrameSet thumb;
+  int32_t dragAccumulator = 0;
+  int32_t thumbOffset = 0;
+  uint8_t thumbGrabbed = 0;
+};
+
+struct ObjMat {
+  int32_t left = 0;
+  int32_t top = 0;
+  uint8_t enabled = 0;
+  std::string fileName;
+  Mat mat;
+  int32_t currentLabelIndex = -1;
+  int32_t previousLabelIndex = -1;
+};
+
+struct ObjRender {
+  std::string appRoutineName;
+};
+
+struct ObjAtex {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t alpha = 0;
+  uint8_t visible = 0;
+  std::string texture;  // image file name
+  uint8_t blend = 0;
+  int32_t uvelocity = 0;
+  int32_t vvelocity = 0;
+  int32_t uScale = 100;
+  int32_t vScale = 100;
+  TrianglesData triangles;
+  Model* model = nullptr;
+  ModelTexture* textureRecord = nullptr;
+};
+
+struct ObjAppObj {
+  uint8_t enabled = 0;
+  uint8_t visible = 0;
+  std::string scriptAnimate;  // callback names, resolved when read
+  std::string scriptInObject;
+  std::string scriptRender;
+  ScriptAppObjAnimate animate;
+  ScriptAppObjInObject inObject;
+  ScriptAppObjRender render;
+};
+
+struct ObjEntry;
+
+// An object of a camera or scene, kept sorted by order.
+struct OrderedObject {
+  int32_t order = 0;
+  int32_t object = 0;  // index into the script's objects
+};
+
+struct ObjCamera {
+  uint8_t enabled = 0;
+  int32_t viewLeft = 0;
+  int32_t viewTop = 0;
+  int32_t viewWidth = 0;
+  int32_t viewHeight = 0;
+  int32_t cameraX = 0;
+  int32_t cameraY = 0;
+  std::vector<std::string> objectNames;  // upper-cased
+  std::vector<OrderedObject> members;
+};
+
+struct ObjScene {
+  uint8_t enabled = 0;
+  float x = 0.0f;  // thousandths in the file and the attributes
+  float y = 0.0f;
+  float z = 0.0f;
+  std::string matFile;
+  std::vector<std::string> modelNames;  // upper-cased
+  int32_t display = -1;                 // index of the scene's Display object, -1 none
+  std::string previousLabel;
+  std::string currentLabel;
+  Mat mat;
+  std::vector<OrderedObject> members;
+};
+
+struct ObjModel {
+  uint8_t enabled = 0;
+  uint8_t visible = 0;
+  float x = 0.0f;  // thousandths in the file and the attributes
+  float y = 0.0f;
+  float z = 0.0f;
+  int32_t pitch = 0;
+  int32_t yaw = 0;
+  int32_t roll = 0;
+  std::string modelFile;
+};
+
+// One object of a script; only the block of its own type is used.
+struct ObjEntry {
+  std::string name;  // upper-cased
+  int32_t type = 0;
+  uint8_t displayId = 0;
+  int32_t order = 0;
+  uint8_t ownedByGroup = 0;  // drawn and hit-tested only through a camera
+  ObjAppObj appObj;
+  ObjAtex atex;
+  ObjButton button;
+  ObjCamera camera;
+  ObjColor color;
+  ObjDisplay display;
+  ObjImage image;
+  ObjLabel label;
+  ObjList list;
+  ObjMat mat;
+  ObjModel model;
+  ObjPointer pointer;
+  ObjRender render;
+  ObjScene scene;
+  ObjSlider slider;
+};
+
+// --- Threads (script_threads.cpp, script_interpreter.cpp) ---------------------------------
+struct Jump {
+  int32_t returnAddress = 0;
+  int32_t savedFrameBase = 0;
+};
+
+// The decoded header of the current instruction and the call stack.
+struct RunData {
+  uint8_t opcode = 0;
+  bool aIsVariable = false;
+  bool bIsVariable = false;
+  std::vector<Jump> jumpList;
+};
+
+struct ScriptThread {
+  int32_t id = 0;
+  uint8_t suspended = 0;
+  int32_t savedPc = 0;
+  RunData savedRunData;
+  std::vector<Parameter> stack;  // slot 0 at the bottom
+  int32_t frameBase = 0;
+  uint8_t running = 0;
+};
+
+// --- Scripts (script.cpp, script_load.cpp) ------------------------------------------------
+struct EventObject {
+  int32_t object = -1;
+  std::string name;
+};
+
+struct Script {
+  int32_t id = 0;
+  std::string fileName;
+  int32_t version = 0;
+  std::vector<std::string> appRoutineNames;
+  std::vector<uint8_t> code;
+  int32_t listenerAddress = 0;
+  uint8_t listenerEnabled = 0;
+  std::vector<ObjEntry> objects;
+  std::vector<OrderedObject> drawOrder;  // sorted by order
+  EventObject pointerObject;
+  EventObject previousPointerObject;
+  uint8_t sliderDragged = 0;
+  int32_t lastPointerX = 0;
+  int32_t lastPointerY = 0;
+  uint32_t nextAnimateTick = 0;
+  std::vector<ScriptThread> threads;  // thread 0 is the event thread
+};
+
+// The script with this id, or nullptr (binary search on the ascending ids).
+// Records stay where they are while others are added or removed, but a
+// routine may close any script: code that calls out (routines, listeners of
+// other scripts) finds its script again by id afterwards.
+Script* ScriptFind(int32_t id);
+// Every script in ascending id order.
+std::vector<std::unique_ptr<Script>>& ScriptTable();
+// Stable exchange sort by order: neighbours swap only when the later one has
+// a strictly smaller order, so equal orders keep their sequence.
+void ScriptSortByOrder(std::vector<OrderedObject>& list);
+// The next thread id of the module-wide counter.
+int32_t ScriptNextThreadId();
+
+// --- Asset building and release (script_objects.cpp) --------------------------------------
+// Builds every object's drawables, fonts, mats and links in object order; the
+// first object that fails stops it.
+bool ScriptCompileAssets(Script& script);
+// Closes the drawables asset building made (fonts stay open).
+void ScriptReleaseAssets(Script& script);
+// The per-object work of one animation step (listener calls, scrolling).
+void ScriptAnimateObjects(Script& script);
+
+// --- Attributes (script_attributes.cpp) ---------------------------------------------------
+// Whether the attribute takes an item index operand before its value.
+bool ScriptAttributeHasIndex(int32_t type, int32_t attribute, bool set);
+// Reads an attribute into the value; false ends the executing thread (an
+// object index outside the script, an attribute the type does not have, an
+// item index outside the list).
+bool ScriptObjectAttributeGet(Script& script, int32_t object, int32_t attribute, int32_t item,
+                              Parameter& value);
+// Converts the value to the attribute's type and stores it; false as above.
+bool ScriptObjectAttributeSet(Script& script, int32_t object, int32_t attribute, int32_t item,
+                              const Parameter& value);
+
+// --- Interpreter and routines (script_threads.cpp, script_interpreter.cpp,
+// script_routines.cpp) -------------------------------------------------------------------------
+// Appends a thread with the next id, empty stacks, all flags clear; its index.
+int32_t ScriptThreadNew(Script& script);
+// Runs the thread from the address unless it is suspended: running set,
+// frameBase at the stack's length, an empty call stack.
+void ScriptThreadStart(Script& script, int32_t thread, int32_t address);
+// The interpreter loop.
+void ScriptThreadRun(Script& script, int32_t thread, int32_t address, const RunData& runData);
+// Removes a thread other than 0.
+void ScriptThreadRemove(Script& script, int32_t thread);
+// Empties the four registries (module start and stop).
+void ScriptRoutinesClear();
+// The AppObj callbacks registered under the name (case ignored); empty when
+// the name is empty or unknown.
+ScriptAppObjAnimate ScriptAppObjAnimateFind(const std::string& name);
+ScriptAppObjInObject ScriptAppObjInObjectFind(const std::string& name);
+ScriptAppObjRender ScriptAppObjRenderFind(const std::string& name);
+// Calls the listener on thread 0 with the code and the (upper-cased) name,
+// without the running check of ScriptEventSend (internal events).
+void ScriptListenerCall(Script& script, int32_t code, const std::string& name);

@@ -1,0 +1,98 @@
+// Script values and the fixed conversions between their three types.
+#include <utility>
+
+#include "script/script_internal.h"
+
+Parameter ScriptIntValue(int32_t value) {
+  Parameter parameter;
+  parameter.intValue = value;
+  return parameter;
+}
+
+Parameter ScriptBoolValue(bool value) {
+  Parameter parameter;
+  parameter.type = kScriptBoolean;
+  parameter.boolValue = value ? 1 : 0;
+  return parameter;
+}
+
+Parameter ScriptStringValue(std::string value) {
+  Parameter parameter;
+  parameter.type = kScriptString;
+  parameter.textValue = std::move(value);
+  return parameter;
+}
+
+bool ScriptIsIntegerText(const std::string& text) {
+  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (text.size() <= digits) {
+    return false;
+  }
+  for (size_t i = digits; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A valid integer text too large for 32 bits keeps its low 32 bits, the way
+// a decimal reader that multiplies and adds in 32-bit arithmetic ends up.
+int32_t ScriptToInt(const Parameter& value) {
+  switch (value.type) {
+    case kScriptInteger:
+      return value.intValue;
+    case kScriptBoolean:
+      return value.boolValue != 0 ? 1 : 0;
+    default: {
+      if (!ScriptIsIntegerText(value.textValue)) {
+        return 0;
+      }
+      const bool negative = value.textValue[0] == '-';
+      uint32_t magnitude = 0;
+      for (size_t i = negative ? 1 : 0; i < value.textValue.size(); ++i) {
+        magnitude = magnitude * 10u + static_cast<uint32_t>(value.textValue[i] - '0');
+      }
+      return static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+    }
+  }
+}
+
+bool ScriptToBool(const Parameter& value) {
+  switch (value.type) {
+    case kScriptInteger:
+      return value.intValue != 0;
+    case kScriptBoolean:
+      return value.boolValue != 0;
+    default: {
+      const std::string& text = value.textValue;
+      return text.size() == 4 && (text[0] | 0x20) == 't' && (text[1] | 0x20) == 'r' &&
+             (text[2] | 0x20) == 'u' && (text[3] | 0x20) == 'e';
+    }
+  }
+}
+
+std::string ScriptToString(const Parameter& value) {
+  switch (value.type) {
+    case kScriptInteger:
+      return std::to_string(value.intValue);
+    case kScriptBoolean:
+      return value.boolValue != 0 ? "true" : "false";
+    default:
+      return value.textValue;
+  }
+}
+
+Parameter ScriptConvert(const Parameter& value, int32_t type) {
+  if (value.type == type) {
+    return value;
+  }
+  switch (type) {
+    case kScriptInteger:
+      return ScriptIntValue(ScriptToInt(value));
+    case kScriptBoolean:
+      return ScriptBoolValue(ScriptToBool(value));
+    default:
+      return ScriptStringValue(ScriptToString(value));
+  }
+}
