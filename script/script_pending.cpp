@@ -24,18 +24,3 @@ bool ScriptObjectAttributeGet(Script&, int32_t, int32_t, int32_t, Parameter&) {
 bool ScriptObjectAttributeSet(Script&, int32_t, int32_t, int32_t, const Parameter&) {
   return false;
 }
-
-// --- Defined by the interpreter and routines (script_threads.cpp,
-// script_interpreter.cpp, script_routines.cpp, script_builtins.cpp) ---------------------------
-void ScriptThreadStart(Script&, int32_t, int32_t) {}
-void ScriptListenerCall(Script&, int32_t, const std::string&) {}
-void ScriptRoutinesClear() {}
-ScriptAppObjAnimate ScriptAppObjAnimateFind(const std::string&) {
-  return {};
-}
-ScriptAppObjInObject ScriptAppObjInObjectFind(const std::string&) {
-  return {};
-}
-ScriptAppObjRender ScriptAppObjRenderFind(const std::string&) {
-  return {};
-}
