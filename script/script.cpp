@@ -58,15 +58,11 @@ int32_t ScriptNextThreadId() {
   return module.nextThreadId++;
 }
 
+// The stable merge sort gives exactly the order of the designed exchange sort
+// (equal orders keep their sequence) without its quadratic time on a list
+// read from a file.
 void ScriptSortByOrder(std::vector<OrderedObject>& list) {
-  bool swapped = true;
-  while (swapped) {
-    swapped = false;
-    for (size_t i = 1; i < list.size(); ++i) {
-      if (list[i].order < list[i - 1].order) {
-        std::swap(list[i], list[i - 1]);
-        swapped = true;
-      }
-    }
-  }
+  std::stable_sort(list.begin(), list.end(), [](const OrderedObject& a, const OrderedObject& b) {
+    return a.order < b.order;
+  });
 }

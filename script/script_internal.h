@@ -88,9 +88,8 @@ struct TrianglesData {
   std::vector<std::array<int32_t, 12>> triangles;
 };
 
+// Buttons, images, lists and sliders keep their position in their frame sets.
 struct ObjButton {
-  int32_t left = 0;  // the frame set's position is the current one
-  int32_t top = 0;
   int32_t frame = 0;
   uint8_t visible = 0;
   uint8_t enabled = 0;
@@ -122,8 +121,6 @@ struct ObjDisplay {
 };
 
 struct ObjImage {
-  int32_t left = 0;
-  int32_t top = 0;
   int32_t rotation = 0;
   int32_t frame = 0;
   uint8_t visible = 0;
@@ -152,8 +149,6 @@ struct ObjLabel {
 };
 
 struct ObjList {
-  int32_t left = 0;
-  int32_t top = 0;
   std::string kind;      // "HORIZONTAL" or "VERTICAL"
   std::string fileName;  // font
   int32_t color = 0;
@@ -199,8 +194,6 @@ struct ObjPointer {
 };
 
 struct ObjSlider {
-  int32_t left = 0;
-  int32_t top = 0;
   int32_t frameRange = 0;
   int32_t frameSlider = 0;
   int32_t minValue = 0;
@@ -399,6 +392,17 @@ bool ScriptCompileAssets(Script& script);
 void ScriptReleaseAssets(Script& script);
 // The per-object work of one animation step (listener calls, scrolling).
 void ScriptAnimateObjects(Script& script);
+// Colours the model: red, green and blue of 0x00RRGGBB, and alpha.
+void ScriptModelColor(Model* model, int32_t color, int32_t alpha);
+// Moves every model of the set by the difference to (left, top), the new position.
+void ScriptFrameSetMoveTo(FrameSet& set, int32_t left, int32_t top);
+// Colours every model of the set the same way.
+void ScriptFrameSetColor(FrameSet& set, int32_t color, int32_t alpha);
+// Takes the set's width and height from the first model of the frame (from
+// 1); false, nothing changed, when the set has no such frame.
+bool ScriptFrameSetSize(FrameSet& set, int32_t frame);
+// Nearest integer (halves to even), held within the int32 range; 0 for NaN.
+int32_t ScriptRound(double value);
 
 // --- Attributes (script_attributes.cpp) ---------------------------------------------------
 // Whether the attribute takes an item index operand before its value.
