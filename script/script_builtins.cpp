@@ -3,6 +3,7 @@
 // and lets the thread go on.
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 #include "framework/audio/audio.h"
 #include "framework/font/font.h"
@@ -70,6 +71,12 @@ class Slots {
     if (Parameter* target = ScriptParamSlot(script_, thread_, slot)) {
       target->type = kScriptString;
       target->textValue.assign(value);
+    }
+  }
+  void SetText(int32_t slot, std::string&& value) const {
+    if (Parameter* target = ScriptParamSlot(script_, thread_, slot)) {
+      target->type = kScriptString;
+      target->textValue = std::move(value);
     }
   }
 

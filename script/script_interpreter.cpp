@@ -59,20 +59,24 @@ constexpr int32_t kBuiltInCount = 43;
 // Strings in the code have a 16-bit length from this script version on.
 constexpr int32_t kLongStringVersion = 9;
 
+// The helpers on the path of every instruction are forced inline, so that the
+// cursor and the decoded operands stay in registers.
+#define SCRIPT_HOT [[gnu::always_inline]] inline
+
 // Reads the code of one instruction; every read checks the end of the code.
 struct Cursor {
   const uint8_t* code = nullptr;
   int32_t size = 0;
   int32_t pc = 0;
 
-  bool Byte(uint8_t& value) {
+  SCRIPT_HOT bool Byte(uint8_t& value) {
     if (pc >= size) {
       return false;
     }
     value = code[pc++];
     return true;
   }
-  bool Word(uint16_t& value) {
+  SCRIPT_HOT bool Word(uint16_t& value) {
     if (size - pc < 2) {
       return false;
     }
@@ -80,7 +84,7 @@ struct Cursor {
     pc += 2;
     return true;
   }
-  bool Int(int32_t& value) {
+  SCRIPT_HOT bool Int(int32_t& value) {
     if (size - pc < 4) {
       return false;
     }
@@ -89,7 +93,7 @@ struct Cursor {
     return true;
   }
   // A mode byte followed by a 32-bit number.
-  bool ModeInt(uint8_t& mode, int32_t& value) {
+  SCRIPT_HOT bool ModeInt(uint8_t& mode, int32_t& value) {
     if (size - pc < 5) {
       return false;
     }
@@ -99,8 +103,8 @@ struct Cursor {
     return true;
   }
   // A code offset: it must lie inside the code.
-  bool Target(int32_t& target) { return Int(target) && target >= 0 && target < size; }
-  static int32_t Load32(const uint8_t* bytes) {
+  SCRIPT_HOT bool Target(int32_t& target) { return Int(target) && target >= 0 && target < size; }
+  SCRIPT_HOT static int32_t Load32(const uint8_t* bytes) {
     return static_cast<int32_t>(
         static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
@@ -118,20 +122,23 @@ struct Operand {
 // Room for the decimal text of any 32-bit integer.
 using NumberText = char[12];
 
-Parameter* SlotAt(ScriptThread& thread, uint8_t mode, int32_t n) {
+SCRIPT_HOT Parameter* SlotAt(ScriptThread& thread, uint8_t mode, int32_t n) {
   int64_t slot = n;
   if (mode == 1) {
     slot = int64_t{thread.frameBase} - n;
   } else if (mode == 2) {
     slot = int64_t{thread.frameBase} + n;
   }
-  if (slot < 0 || slot >= static_cast<int64_t>(thread.stack.size())) {
+  // Compared in bytes: no division by the size of a value.
+  const auto bytes = reinterpret_cast<const char*>(thread.stack.data() + thread.stack.size()) -
+                     reinterpret_cast<const char*>(thread.stack.data());
+  if (slot < 0 || slot * int64_t{sizeof(Parameter)} >= bytes) {
     return nullptr;
   }
-  return &thread.stack[static_cast<size_t>(slot)];
+  return thread.stack.data() + slot;
 }
 
-bool ReadVariable(Cursor& cursor, ScriptThread& thread, Parameter*& slot) {
+SCRIPT_HOT bool ReadVariable(Cursor& cursor, ScriptThread& thread, Parameter*& slot) {
   uint8_t mode = 0;
   int32_t n = 0;
   if (!cursor.ModeInt(mode, n)) {
@@ -141,7 +148,7 @@ bool ReadVariable(Cursor& cursor, ScriptThread& thread, Parameter*& slot) {
   return slot != nullptr;
 }
 
-void LoadSlot(Parameter& slot, Operand& operand) {
+SCRIPT_HOT void LoadSlot(Parameter& slot, Operand& operand) {
   operand.slot = &slot;
   operand.type = slot.type;
   operand.number = slot.type == kScriptBoolean ? slot.boolValue : slot.intValue;
@@ -150,7 +157,34 @@ void LoadSlot(Parameter& slot, Operand& operand) {
   }
 }
 
-bool ReadLiteral(Cursor& cursor, bool longStrings, Operand& operand) {
+// The text of a string literal at the cursor; the offset after it, or -1
+// when it runs past the end. The cursor is a copy so that the caller's stays
+// in registers.
+[[gnu::noinline]] int32_t ReadStringLiteral(Cursor cursor, bool longStrings,
+                                            std::string_view& text) {
+  int32_t length = 0;
+  if (longStrings) {
+    uint16_t word = 0;
+    if (!cursor.Word(word)) {
+      return -1;
+    }
+    length = word;
+  } else {
+    uint8_t byte = 0;
+    if (!cursor.Byte(byte)) {
+      return -1;
+    }
+    length = byte;
+  }
+  if (cursor.size - cursor.pc < length) {
+    return -1;
+  }
+  text = std::string_view(reinterpret_cast<const char*>(cursor.code + cursor.pc),
+                          static_cast<size_t>(length));
+  return cursor.pc + length;
+}
+
+SCRIPT_HOT bool ReadLiteral(Cursor& cursor, bool longStrings, Operand& operand) {
   uint8_t type = 0;
   if (!cursor.Byte(type)) {
     return false;
@@ -167,37 +201,17 @@ bool ReadLiteral(Cursor& cursor, bool longStrings, Operand& operand) {
       operand.number = value;
       return true;
     }
-    case kScriptString: {
-      int32_t length = 0;
-      if (longStrings) {
-        uint16_t word = 0;
-        if (!cursor.Word(word)) {
-          return false;
-        }
-        length = word;
-      } else {
-        uint8_t byte = 0;
-        if (!cursor.Byte(byte)) {
-          return false;
-        }
-        length = byte;
-      }
-      if (cursor.size - cursor.pc < length) {
-        return false;
-      }
-      operand.text = std::string_view(reinterpret_cast<const char*>(cursor.code + cursor.pc),
-                                      static_cast<size_t>(length));
-      cursor.pc += length;
-      return true;
-    }
+    case kScriptString:
+      cursor.pc = ReadStringLiteral(cursor, longStrings, operand.text);
+      return cursor.pc >= 0;
     default:
       return false;
   }
 }
 
 // A value operand: a variable reference when its flag is set, else a literal.
-bool ReadOperand(Cursor& cursor, ScriptThread& thread, bool variable, bool longStrings,
-                 Operand& operand) {
+SCRIPT_HOT bool ReadOperand(Cursor& cursor, ScriptThread& thread, bool variable, bool longStrings,
+                            Operand& operand) {
   if (!variable) {
     return ReadLiteral(cursor, longStrings, operand);
   }
@@ -211,7 +225,7 @@ bool ReadOperand(Cursor& cursor, ScriptThread& thread, bool variable, bool longS
 
 // The item index of a list attribute: mode 0 an absolute slot, 1 below the
 // frame base, 2 above it, 3 the number itself.
-bool ReadItemIndex(Cursor& cursor, ScriptThread& thread, int32_t& item) {
+SCRIPT_HOT bool ReadItemIndex(Cursor& cursor, ScriptThread& thread, int32_t& item) {
   uint8_t mode = 0;
   int32_t n = 0;
   if (!cursor.ModeInt(mode, n) || mode > 3) {
@@ -231,14 +245,9 @@ bool ReadItemIndex(Cursor& cursor, ScriptThread& thread, int32_t& item) {
 
 // --- Conversions of operands (the rules of ScriptToInt and its siblings) ------------------
 
-int32_t ToInt(const Operand& value) {
-  switch (value.type) {
-    case kScriptInteger:
-    case kScriptBoolean:
-      return value.number;
-    default:
-      return ScriptTextToInt(value.text);
-  }
+SCRIPT_HOT int32_t ToInt(const Operand& value) {
+  return value.type == kScriptInteger || value.type == kScriptBoolean ? value.number
+                                                                      : ScriptTextToInt(value.text);
 }
 
 bool ToBool(const Operand& value) {
@@ -283,14 +292,9 @@ Parameter ToParameter(const Operand& value) {
 
 // --- Instructions ---------------------------------------------------------------------------
 
-// -1, 0 or 1 as A is below, equal to or above B, compared in the type of A.
-int32_t Compare(const Operand& a, const Operand& b) {
+// Comparison of a boolean or string A: -1, 0 or 1.
+[[gnu::noinline]] int32_t CompareOther(const Operand& a, const Operand& b) {
   switch (a.type) {
-    case kScriptInteger: {
-      const int32_t x = a.number;
-      const int32_t y = ToInt(b);
-      return (x > y) - (x < y);
-    }
     case kScriptBoolean: {
       const int32_t x = a.number != 0;
       const int32_t y = ToBool(b);
@@ -304,7 +308,17 @@ int32_t Compare(const Operand& a, const Operand& b) {
   }
 }
 
-bool Condition(uint8_t opcode, int32_t order) {
+// -1, 0 or 1 as A is below, equal to or above B, compared in the type of A.
+SCRIPT_HOT int32_t Compare(const Operand& a, const Operand& b) {
+  if (a.type != kScriptInteger) {
+    return CompareOther(a, b);
+  }
+  const int32_t x = a.number;
+  const int32_t y = ToInt(b);
+  return (x > y) - (x < y);
+}
+
+SCRIPT_HOT bool Condition(uint8_t opcode, int32_t order) {
   switch (opcode) {
     case kOpJumpNotEqual:
       return order != 0;
@@ -324,7 +338,7 @@ bool Condition(uint8_t opcode, int32_t order) {
 // Integer arithmetic wraps around in 32 bits; division and remainder by 0
 // give 0, and the one quotient that does not fit (the smallest integer
 // divided by -1) wraps around too instead of trapping.
-int32_t IntegerArithmetic(uint8_t opcode, int32_t dest, int32_t src) {
+SCRIPT_HOT int32_t IntegerArithmetic(uint8_t opcode, int32_t dest, int32_t src) {
   const uint32_t d = static_cast<uint32_t>(dest);
   const uint32_t s = static_cast<uint32_t>(src);
   switch (opcode) {
@@ -370,7 +384,7 @@ bool BooleanArithmetic(uint8_t opcode, bool dest, const Operand& src) {
 void StringSubtract(std::string& dest, const Operand& src) {
   if (src.type == kScriptInteger) {
     if (src.number > 0) {
-      dest.resize(dest.size() - std::min(dest.size(), static_cast<size_t>(src.number)));
+      dest.erase(dest.size() - std::min(dest.size(), static_cast<size_t>(src.number)));
     }
     return;
   }
@@ -381,7 +395,7 @@ void StringSubtract(std::string& dest, const Operand& src) {
   }
   const size_t found = std::string_view(dest).find(text);
   if (found != std::string_view::npos && found + text.size() == dest.size()) {
-    dest.resize(found);
+    dest.erase(found);
   }
 }
 
@@ -407,13 +421,9 @@ void StringArithmetic(uint8_t opcode, std::string& dest, const Operand& src) {
   }
 }
 
-// Opcodes 17-24: the work is done in the type of dest.
-void Arithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
+// Opcodes 17-24 on a boolean or string dest.
+[[gnu::noinline]] void OtherArithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
   switch (dest.type) {
-    case kScriptInteger:
-      dest.intValue =
-          opcode == kOpMove ? ToInt(src) : IntegerArithmetic(opcode, dest.intValue, ToInt(src));
-      return;
     case kScriptBoolean:
       dest.boolValue =
           opcode == kOpMove ? ToBool(src) : BooleanArithmetic(opcode, dest.boolValue != 0, src);
@@ -427,6 +437,16 @@ void Arithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
       }
       return;
   }
+}
+
+// Opcodes 17-24: the work is done in the type of dest.
+SCRIPT_HOT void Arithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
+  if (dest.type != kScriptInteger) {
+    OtherArithmetic(opcode, src, dest);
+    return;
+  }
+  const int32_t value = ToInt(src);
+  dest.intValue = opcode == kOpMove ? value : IntegerArithmetic(opcode, dest.intValue, value);
 }
 
 void Not(Parameter& value) {

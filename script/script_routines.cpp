@@ -6,6 +6,8 @@
 // resolves its routine names at every call, so each registry is a hash table
 // whose hash and comparison ignore case: a call neither copies nor
 // upper-cases the name.
+#include <algorithm>
+#include <array>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -57,12 +59,24 @@ struct AppRoutine {
   ScriptRenderProcedure render;
 };
 
+// A routine found for a name, kept per script and routine index: a call of
+// the same name skips the hash lookup. Entries of a registry never move or
+// change until it is emptied, and the name is compared exactly, so a kept
+// entry is always the one a lookup would find.
+struct FoundRoutine {
+  std::string name;
+  const AppRoutine* routine = nullptr;
+};
+constexpr size_t kFoundRoutines = 64;
+
 struct RoutineModule {
   Registry<AppRoutine> routines;
+  std::array<FoundRoutine, kFoundRoutines> found;
   Registry<ScriptAppObjAnimate> animate;
   Registry<ScriptAppObjInObject> inObject;
   Registry<ScriptAppObjRender> render;
   int32_t threadHint = 0;  // index of the thread the last accessor used
+  size_t scriptHint = 0;   // table index of the script the last accessor used
 };
 
 RoutineModule module;
@@ -84,9 +98,33 @@ Entry FindCallback(const Registry<Entry>& registry, const std::string& name) {
   return found != nullptr ? *found : Entry{};
 }
 
+// ScriptFind, trying the script the last call found first.
+Script* FindScript(int32_t id) {
+  const auto& table = ScriptTable();
+  if (module.scriptHint < table.size() && table[module.scriptHint]->id == id) {
+    return table[module.scriptHint].get();
+  }
+  Script* found = ScriptFind(id);
+  const auto entry = std::find_if(table.begin(), table.end(),
+                                  [found](const auto& script) { return script.get() == found; });
+  module.scriptHint = static_cast<size_t>(entry - table.begin());
+  return found;
+}
+
+const AppRoutine* FindRoutine(int32_t script, int32_t routineIndex, const std::string& name) {
+  FoundRoutine& kept =
+      module.found[(static_cast<size_t>(script) * 31 + static_cast<size_t>(routineIndex)) %
+                   kFoundRoutines];
+  if (kept.routine == nullptr || kept.name != name) {
+    kept.routine = Find(module.routines, name);
+    kept.name = name;
+  }
+  return kept.routine;
+}
+
 // The parameter slot of a thread given by ids; nullptr when any is unknown.
 Parameter* SlotOf(int32_t script, int32_t thread, int32_t slot) {
-  Script* found = ScriptFind(script);
+  Script* found = FindScript(script);
   if (found == nullptr) {
     return nullptr;
   }
@@ -144,13 +182,13 @@ ScriptAppObjRender ScriptAppObjRenderFind(const std::string& name) {
 // --- Calls ------------------------------------------------------------------------------------
 
 int32_t ScriptAppRoutineRun(int32_t script, int32_t thread, int32_t routineIndex) {
-  const Script* found = ScriptFind(script);
+  const Script* found = FindScript(script);
   if (found == nullptr || ScriptThreadIndex(*found, thread, module.threadHint) < 0 ||
       routineIndex < 0 || routineIndex >= static_cast<int32_t>(found->appRoutineNames.size())) {
     return 0;
   }
   const std::string& name = found->appRoutineNames[static_cast<size_t>(routineIndex)];
-  const AppRoutine* routine = Find(module.routines, name);
+  const AppRoutine* routine = FindRoutine(script, routineIndex, name);
   if (routine == nullptr) {
     LogError("ScriptAppRoutineRun - App routine \"" + UtilitiesUpperCase(name) +
              "\" has not been registered.");
