@@ -3,8 +3,9 @@
 // then loading a script as a whole and closing it.
 //
 // Nothing read here allocates ahead of the bytes that back it: lists grow as
-// their elements are read, and the code is read in bounded pieces, so a count
-// of 2,147,483,647 in a short file costs no more than the file itself.
+// their elements are read, and the code array is sized only when the file
+// holds that many bytes, so a count of 2,147,483,647 in a short file costs no
+// more than the file itself.
 #include <algorithm>
 
 #include "framework/datafile/datafile.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int32_t kNewestVersion = 20;
-constexpr int32_t kCodePiece = 65536;  // bytes of code read at a time
 
 bool ReadI32(int32_t file, int32_t& value) {
   uint8_t bytes[4];
@@ -436,7 +436,7 @@ bool ReadObjects(int32_t file, Script& script) {
   return true;
 }
 
-// The code in pieces, so that a count larger than the file never sizes the array.
+// The code array is sized only once the file is known to hold the count.
 bool ReadCode(int32_t file, Script& script) {
   int32_t count = 0;
   if (!ReadU8(file, script.listenerEnabled)) {
@@ -448,17 +448,12 @@ bool ReadCode(int32_t file, Script& script) {
   if (!ReadI32(file, count)) {
     return Fail("Unable to read code count.");
   }
-  const std::string failure = "Unable to read " + std::to_string(count) + " bytes of code.";
-  if (count < 0) {
-    return Fail(failure);
+  if (count < 0 || count > DataFileSize(file) - DataFileTell(file)) {
+    return Fail("Unable to read " + std::to_string(count) + " bytes of code.");
   }
-  while (static_cast<int32_t>(script.code.size()) < count) {
-    const int32_t piece = std::min(kCodePiece, count - static_cast<int32_t>(script.code.size()));
-    const size_t start = script.code.size();
-    script.code.resize(start + static_cast<size_t>(piece));
-    if (!DataFileReadExact(file, script.code.data() + start, piece)) {
-      return Fail(failure);
-    }
+  script.code.resize(static_cast<size_t>(count));
+  if (!DataFileReadExact(file, script.code.data(), count)) {
+    return Fail("Unable to read " + std::to_string(count) + " bytes of code.");
   }
   return true;
 }
