@@ -57,6 +57,7 @@ using ScriptAppObjRender = std::function<void(const std::string& objectName)>;
 // in that registry (the first registration stays).
 bool ScriptAppRoutineRegister(const std::string& name, ScriptAppRoutine routine);
 bool ScriptAppRoutineRenderRegister(const std::string& name, ScriptRenderProcedure procedure);
+bool ScriptAppObjAnimateRegister(const std::string& name, ScriptAppObjAnimate procedure);
 bool ScriptAppObjInObjectRegister(const std::string& name, ScriptAppObjInObject function);
 bool ScriptAppObjRenderRegister(const std::string& name, ScriptAppObjRender procedure);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/mat/mat.h"
@@ -38,7 +39,10 @@ std::string ScriptToString(const Parameter& value);
 // The value converted to the type (unchanged when it already has it).
 Parameter ScriptConvert(const Parameter& value, int32_t type);
 // An optional minus sign and at least one decimal digit, nothing else.
-bool ScriptIsIntegerText(const std::string& text);
+bool ScriptIsIntegerText(std::string_view text);
+// The string conversions on text that need not be a value of its own.
+int32_t ScriptTextToInt(std::string_view text);
+bool ScriptTextToBool(std::string_view text);
 
 // --- Objects (records read by script_load.cpp, built and changed by
 // script_objects.cpp and script_attributes.cpp) -----------------------------------------
@@ -413,23 +417,40 @@ bool ScriptObjectAttributeSet(Script& script, int32_t object, int32_t attribute,
                               const Parameter& value);
 
 // --- Interpreter and routines (script_threads.cpp, script_interpreter.cpp,
-// script_routines.cpp) -------------------------------------------------------------------------
+// script_routines.cpp, script_builtins.cpp) -------------------------------------------------
 // Appends a thread with the next id, empty stacks, all flags clear; its index.
 int32_t ScriptThreadNew(Script& script);
 // Runs the thread from the address unless it is suspended: running set,
 // frameBase at the stack's length, an empty call stack.
 void ScriptThreadStart(Script& script, int32_t thread, int32_t address);
-// The interpreter loop.
-void ScriptThreadRun(Script& script, int32_t thread, int32_t address, const RunData& runData);
+// The interpreter loop. The script may be closed by what the thread calls;
+// the caller finds it again by id afterwards.
+void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData runData);
 // Removes a thread other than 0.
 void ScriptThreadRemove(Script& script, int32_t thread);
-// Empties the four registries (module start and stop).
+// Index of the thread with that id (-1: thread 0), or -1 when there is none;
+// the hint is tried first.
+int32_t ScriptThreadIndex(const Script& script, int32_t threadId, int32_t hint = 0);
+// Tests only: all runs together may execute this many more instructions;
+// after that every run ends its thread at its next instruction, as a fault
+// would. A negative number (the default) sets no limit.
+void ScriptInstructionBudgetSet(int64_t instructions);
+// Empties the four registries and seeds the random numbers (module start and stop).
 void ScriptRoutinesClear();
 // The AppObj callbacks registered under the name (case ignored); empty when
 // the name is empty or unknown.
 ScriptAppObjAnimate ScriptAppObjAnimateFind(const std::string& name);
 ScriptAppObjInObject ScriptAppObjInObjectFind(const std::string& name);
 ScriptAppObjRender ScriptAppObjRenderFind(const std::string& name);
+// Parameter slot n (from 1) of a thread: the stack slot frameBase - n; nullptr
+// when the thread is suspended or the slot does not exist.
+Parameter* ScriptParamSlot(Script& script, int32_t thread, int32_t slot);
+// Runs built-in routine `index` (0-42) for the thread at that index; 0 for
+// any other index. Built-in 24 calls another script's listener: the caller
+// finds its script again by id afterwards.
+int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index);
+// Seeds the built-ins' random numbers from the tick clock.
+void ScriptBuiltInsSeed();
 // Calls the listener on thread 0 with the code and the (upper-cased) name,
 // without the running check of ScriptEventSend (internal events).
 void ScriptListenerCall(Script& script, int32_t code, const std::string& name);

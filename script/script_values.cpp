@@ -23,7 +23,7 @@ Parameter ScriptStringValue(std::string value) {
   return parameter;
 }
 
-bool ScriptIsIntegerText(const std::string& text) {
+bool ScriptIsIntegerText(std::string_view text) {
   const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
   if (text.size() <= digits) {
     return false;
@@ -38,23 +38,31 @@ bool ScriptIsIntegerText(const std::string& text) {
 
 // A valid integer text too large for 32 bits keeps its low 32 bits, the way
 // a decimal reader that multiplies and adds in 32-bit arithmetic ends up.
+int32_t ScriptTextToInt(std::string_view text) {
+  if (!ScriptIsIntegerText(text)) {
+    return 0;
+  }
+  const bool negative = text[0] == '-';
+  uint32_t magnitude = 0;
+  for (size_t i = negative ? 1 : 0; i < text.size(); ++i) {
+    magnitude = magnitude * 10u + static_cast<uint32_t>(text[i] - '0');
+  }
+  return static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+}
+
+bool ScriptTextToBool(std::string_view text) {
+  return text.size() == 4 && (text[0] | 0x20) == 't' && (text[1] | 0x20) == 'r' &&
+         (text[2] | 0x20) == 'u' && (text[3] | 0x20) == 'e';
+}
+
 int32_t ScriptToInt(const Parameter& value) {
   switch (value.type) {
     case kScriptInteger:
       return value.intValue;
     case kScriptBoolean:
       return value.boolValue != 0 ? 1 : 0;
-    default: {
-      if (!ScriptIsIntegerText(value.textValue)) {
-        return 0;
-      }
-      const bool negative = value.textValue[0] == '-';
-      uint32_t magnitude = 0;
-      for (size_t i = negative ? 1 : 0; i < value.textValue.size(); ++i) {
-        magnitude = magnitude * 10u + static_cast<uint32_t>(value.textValue[i] - '0');
-      }
-      return static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
-    }
+    default:
+      return ScriptTextToInt(value.textValue);
   }
 }
 
@@ -64,11 +72,8 @@ bool ScriptToBool(const Parameter& value) {
       return value.intValue != 0;
     case kScriptBoolean:
       return value.boolValue != 0;
-    default: {
-      const std::string& text = value.textValue;
-      return text.size() == 4 && (text[0] | 0x20) == 't' && (text[1] | 0x20) == 'r' &&
-             (text[2] | 0x20) == 'u' && (text[3] | 0x20) == 'e';
-    }
+    default:
+      return ScriptTextToBool(value.textValue);
   }
 }
 
