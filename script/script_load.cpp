@@ -33,7 +33,7 @@ bool ReadU8(int32_t file, uint8_t& value) {
 }
 
 // One u8 length and that many bytes.
-bool ReadString(int32_t file, std::string& text) {
+bool ScriptFileReadString(int32_t file, std::string& text) {
   uint8_t length = 0;
   if (!ReadU8(file, length)) {
     return false;
@@ -62,7 +62,7 @@ class FieldReader {
     return ReadU8(file_, value) || Missing(attribute);
   }
   bool Text(const char* attribute, std::string& value) const {
-    return ReadString(file_, value) || Missing(attribute);
+    return ScriptFileReadString(file_, value) || Missing(attribute);
   }
   // Thousandths in the file, units in the record.
   bool Scaled(const char* attribute, float& value) const {
@@ -83,7 +83,7 @@ class FieldReader {
     }
     for (int32_t i = 0; i < count; ++i) {
       std::string name;
-      if (!ReadString(file_, name)) {
+      if (!ScriptFileReadString(file_, name)) {
         return Fail("Unable to read " + what + " " + std::to_string(i) + " for " + owner + ".");
       }
       names.push_back(UtilitiesUpperCase(name));
@@ -118,7 +118,7 @@ bool ScriptFileReadFrames(int32_t file, FrameSet& set, int32_t version) {
     const std::string frameName = "Unable to read object frame " + std::to_string(i);
     Frame frame;
     int32_t images = 0;
-    if (in.Since(8) && !ReadString(file, frame.matName)) {
+    if (in.Since(8) && !ScriptFileReadString(file, frame.matName)) {
       return in.Fail(frameName + " mat.");
     }
     if (!ReadI32(file, images)) {
@@ -126,7 +126,7 @@ bool ScriptFileReadFrames(int32_t file, FrameSet& set, int32_t version) {
     }
     for (int32_t j = 0; j < images; ++j) {
       std::string image;
-      if (!ReadString(file, image)) {
+      if (!ScriptFileReadString(file, image)) {
         return in.Fail(frameName + " image " + std::to_string(j) + " count.");
       }
       frame.imageNames.push_back(std::move(image));
@@ -391,7 +391,7 @@ bool ReadAppRoutineNames(int32_t file, Script& script) {
   }
   for (int32_t i = 0; i < count; ++i) {
     std::string name;
-    if (!ReadString(file, name)) {
+    if (!ScriptFileReadString(file, name)) {
       return Fail("Unable to read app routine " + std::to_string(i) + ".");
     }
     script.appRoutineNames.push_back(std::move(name));
@@ -406,7 +406,7 @@ bool ReadObject(int32_t file, Script& script, int32_t index) {
   if (!ReadI32(file, object.type)) {
     return Fail(prefix + " type.");
   }
-  if (!ReadString(file, object.name)) {
+  if (!ScriptFileReadString(file, object.name)) {
     return Fail(prefix + " name.");
   }
   object.name = UtilitiesUpperCase(object.name);
