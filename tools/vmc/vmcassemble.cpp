@@ -756,7 +756,7 @@ class Assembler {
   }
 
   void Since(int32_t since, const std::string& what) {
-    if (script_.version < since) {
+    if (!VmcStores(script_.version, since)) {
       throw Fault{"expected something a version " + std::to_string(script_.version) +
                   " script stores; " + what + " is stored from version " + std::to_string(since) +
                   " on"};

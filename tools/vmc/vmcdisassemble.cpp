@@ -334,7 +334,7 @@ class Writer {
       out_ << "    order " << object.order << "\n";
     }
     for (const VmcField& field : VmcFieldsOf(object.type)) {
-      if (script_.version >= field.since) {
+      if (VmcStores(script_.version, field.since)) {
         Field(field, field.at(object));
       }
     }

@@ -13,7 +13,7 @@ class Reader {
  public:
   Reader(const std::string& bytes, int32_t version) : bytes_(bytes), version_(version) {}
 
-  bool Has(int32_t since) const { return version_ >= since; }
+  bool Has(int32_t since) const { return VmcStores(version_, since); }
   size_t Position() const { return position_; }
   void SetVersion(int32_t version) { version_ = version; }
   const std::string& Error() const { return error_; }

@@ -27,10 +27,13 @@ using VmcFieldRef = std::variant<int32_t*, uint8_t*, std::string*, VmcFrameSet*,
 struct VmcField {
   const char* name;  // as written in the text form
   VmcFieldKind kind;
-  int32_t since;  // the first version whose files store it
+  int32_t since;  // the first version whose files store it; 0: every version
   VmcFieldRef (*at)(VmcObject& object);
 };
 
+// Whether files of the version store a field introduced in since (fields
+// of every version are stored even by versions below 0).
+inline bool VmcStores(int32_t version, int32_t since) { return since == 0 || version >= since; }
 // The fields of a type's attribute block in file order (none for a type
 // outside 0-14).
 const std::vector<VmcField>& VmcFieldsOf(int32_t type);
