@@ -179,7 +179,9 @@ TEST(VmcasmTest, JunkInTheCodeRoundTrips) {
       std::string("\x19\x03\x00\x00\x00\x00", 6),
       std::string("\x40", 1),
       std::string("\x9F\x00\x00", 3),
-      std::string("\x19\x02\x09\x00" "ab", 6),
+      std::string("\x19\x02\x09\x00"
+                  "ab",
+                  6),
       std::string("\x02", 1),
       std::string("\x0A\x01\x00", 3),
   };
@@ -348,7 +350,7 @@ TEST(VmcasmTest, FaultsNameTheLineAndWhatWasExpected) {
       {".object Image I\n  frames.frame \"a\" mat\n.end\n",
        "t.vmca:2: expected a string, found "
        "the end of the line"},
-      {".object Button B\n  left 1\n", "t.vmca:3: expected .end to close the object \"B\""},
+      {".object Button B\n  left 1\n", "t.vmca:1: expected .end to close the object \"B\""},
   };
   for (const auto& entry : cases) {
     VmcScript script;

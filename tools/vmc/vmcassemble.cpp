@@ -301,6 +301,7 @@ class Assembler {
     }
     script_.objects.push_back(VmcObjectNew(type, ShortText(NameToken("an object name"))));
     object_ = static_cast<int32_t>(script_.objects.size()) - 1;
+    objectLine_ = lineNumber_;
   }
 
   void ObjectLine() {
@@ -608,13 +609,12 @@ class Assembler {
       return U16("a routine number 0-65535");
     }
     const Token token = Peek();
-    const std::string name = NameToken("a routine name or number");
-    for (size_t index = 0; index < script_.routines.size() && index <= 0xFFFF; ++index) {
-      if (VmcUpper(script_.routines[index]) == VmcUpper(name)) {
-        return static_cast<uint16_t>(index);
-      }
+    const int32_t index = FindByName(script_.routines, NameToken("a routine name or number"),
+                                     [](const std::string& routine) { return routine; });
+    if (index < 0) {
+      Expected("a routine named by an earlier .routine", token);
     }
-    Expected("a routine named by an earlier .routine", token);
+    return static_cast<uint16_t>(index);
   }
 
   uint16_t ObjectIndex() {
@@ -622,13 +622,26 @@ class Assembler {
       return U16("an object number 0-65535");
     }
     const Token token = Peek();
-    const std::string name = NameToken("an object name or number");
-    for (size_t index = 0; index < script_.objects.size() && index <= 0xFFFF; ++index) {
-      if (VmcUpper(script_.objects[index].name) == VmcUpper(name)) {
-        return static_cast<uint16_t>(index);
+    const int32_t index = FindByName(script_.objects, NameToken("an object name or number"),
+                                     [](const VmcObject& object) { return object.name; });
+    if (index < 0) {
+      Expected("an object declared by an earlier .object", token);
+    }
+    return static_cast<uint16_t>(index);
+  }
+
+  // The first entry (within the reach of a u16) whose name equals the name
+  // without regard to case, as the game compares them; -1 when none.
+  template <typename Entry, typename NameOf>
+  static int32_t FindByName(const std::vector<Entry>& entries, const std::string& name,
+                            NameOf nameOf) {
+    const std::string upper = VmcUpper(name);
+    for (size_t index = 0; index < entries.size() && index <= 0xFFFF; ++index) {
+      if (VmcUpper(nameOf(entries[index])) == upper) {
+        return static_cast<int32_t>(index);
       }
     }
-    Expected("an object declared by an earlier .object", token);
+    return -1;
   }
 
   void PlaceLabel(const std::string& name) {
@@ -662,6 +675,7 @@ class Assembler {
   // --- Finishing ------------------------------------------------------------------------------
   void Finish() {
     if (object_ >= 0) {
+      lineNumber_ = objectLine_;
       throw Fault{"expected .end to close the object \"" + script_.objects[object_].name + "\""};
     }
     for (const auto& [label, line] : labelUses_) {
@@ -780,6 +794,7 @@ class Assembler {
   size_t next_ = 0;
   int32_t lineNumber_ = 0;
   int32_t object_ = -1;  // the object being declared
+  int32_t objectLine_ = 0;
   bool started_ = false;
   std::map<std::string, int32_t> labelUses_;   // label, first line that uses it
   std::map<std::string, int32_t> labelLines_;  // label, line that places it

@@ -33,7 +33,9 @@ struct VmcField {
 
 // Whether files of the version store a field introduced in since (fields
 // of every version are stored even by versions below 0).
-inline bool VmcStores(int32_t version, int32_t since) { return since == 0 || version >= since; }
+inline bool VmcStores(int32_t version, int32_t since) {
+  return since == 0 || version >= since;
+}
 // The fields of a type's attribute block in file order (none for a type
 // outside 0-14).
 const std::vector<VmcField>& VmcFieldsOf(int32_t type);
