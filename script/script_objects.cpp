@@ -242,9 +242,10 @@ bool AnimatesThroughListener(const ObjEntry& object) {
 void ScrollAtex(ObjAtex& atex) {
   const ModelSize size = ModelTextureSize(atex.textureRecord);
   if (atex.visible != 0 && size.width > 0 && size.height > 0) {
-    ModelTexCoordOffset(atex.model,
-                        static_cast<float>(-atex.uvelocity * kAnimationStep / size.width),
-                        static_cast<float>(-atex.vvelocity * kAnimationStep / size.height));
+    // In double before negating: a velocity of -2,147,483,648 has no int32 opposite.
+    const double u = atex.uvelocity * kAnimationStep / size.width;
+    const double v = atex.vvelocity * kAnimationStep / size.height;
+    ModelTexCoordOffset(atex.model, static_cast<float>(-u), static_cast<float>(-v));
   }
 }
 

@@ -739,6 +739,9 @@ TEST_F(ScriptObjectsTest, AnimationStepCallsTheListenerAndScrollsTextures) {
   file.objects = Objects(static_cast<uint8_t>(display_));
   file.objects[kList].list.enabled = 0;  // a disabled list is left out
   file.objects[kAppObj].appObj = {1, 1, "spin", "", ""};
+  file.objects.push_back(file.objects[kAtex]);  // as fast as a file can say
+  file.objects.back().name = "FAST";
+  file.objects.back().atex.uvelocity = -2147483647 - 1;
   file.routines = {"Heard"};
   VmcCode code;
   code.Return();  // the initial code
