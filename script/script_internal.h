@@ -378,8 +378,8 @@ struct Script {
 Script* ScriptFind(int32_t id);
 // Every script in ascending id order.
 std::vector<std::unique_ptr<Script>>& ScriptTable();
-// Stable exchange sort by order: neighbours swap only when the later one has
-// a strictly smaller order, so equal orders keep their sequence.
+// Sorts ascending by order; equal orders keep their sequence (the result of
+// an exchange sort that swaps neighbours only on a strictly smaller order).
 void ScriptSortByOrder(std::vector<OrderedObject>& list);
 // The next thread id of the module-wide counter.
 int32_t ScriptNextThreadId();

@@ -3,8 +3,9 @@
 // then loading a script as a whole and closing it.
 //
 // Nothing read here allocates ahead of the bytes that back it: lists grow as
-// their elements are read, and the code is read in bounded pieces, so a count
-// of 2,147,483,647 in a short file costs no more than the file itself.
+// their elements are read, and the code array is sized only when the file
+// holds that many bytes, so a count of 2,147,483,647 in a short file costs no
+// more than the file itself.
 #include <algorithm>
 
 #include "framework/datafile/datafile.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int32_t kNewestVersion = 20;
-constexpr int32_t kCodePiece = 65536;  // bytes of code read at a time
 
 bool ReadI32(int32_t file, int32_t& value) {
   uint8_t bytes[4];
@@ -33,7 +33,7 @@ bool ReadU8(int32_t file, uint8_t& value) {
 }
 
 // One u8 length and that many bytes.
-bool ReadString(int32_t file, std::string& text) {
+bool ScriptFileReadString(int32_t file, std::string& text) {
   uint8_t length = 0;
   if (!ReadU8(file, length)) {
     return false;
@@ -62,7 +62,7 @@ class FieldReader {
     return ReadU8(file_, value) || Missing(attribute);
   }
   bool Text(const char* attribute, std::string& value) const {
-    return ReadString(file_, value) || Missing(attribute);
+    return ScriptFileReadString(file_, value) || Missing(attribute);
   }
   // Thousandths in the file, units in the record.
   bool Scaled(const char* attribute, float& value) const {
@@ -83,7 +83,7 @@ class FieldReader {
     }
     for (int32_t i = 0; i < count; ++i) {
       std::string name;
-      if (!ReadString(file_, name)) {
+      if (!ScriptFileReadString(file_, name)) {
         return Fail("Unable to read " + what + " " + std::to_string(i) + " for " + owner + ".");
       }
       names.push_back(UtilitiesUpperCase(name));
@@ -118,7 +118,7 @@ bool ScriptFileReadFrames(int32_t file, FrameSet& set, int32_t version) {
     const std::string frameName = "Unable to read object frame " + std::to_string(i);
     Frame frame;
     int32_t images = 0;
-    if (in.Since(8) && !ReadString(file, frame.matName)) {
+    if (in.Since(8) && !ScriptFileReadString(file, frame.matName)) {
       return in.Fail(frameName + " mat.");
     }
     if (!ReadI32(file, images)) {
@@ -126,7 +126,7 @@ bool ScriptFileReadFrames(int32_t file, FrameSet& set, int32_t version) {
     }
     for (int32_t j = 0; j < images; ++j) {
       std::string image;
-      if (!ReadString(file, image)) {
+      if (!ScriptFileReadString(file, image)) {
         return in.Fail(frameName + " image " + std::to_string(j) + " count.");
       }
       frame.imageNames.push_back(std::move(image));
@@ -391,7 +391,7 @@ bool ReadAppRoutineNames(int32_t file, Script& script) {
   }
   for (int32_t i = 0; i < count; ++i) {
     std::string name;
-    if (!ReadString(file, name)) {
+    if (!ScriptFileReadString(file, name)) {
       return Fail("Unable to read app routine " + std::to_string(i) + ".");
     }
     script.appRoutineNames.push_back(std::move(name));
@@ -406,7 +406,7 @@ bool ReadObject(int32_t file, Script& script, int32_t index) {
   if (!ReadI32(file, object.type)) {
     return Fail(prefix + " type.");
   }
-  if (!ReadString(file, object.name)) {
+  if (!ScriptFileReadString(file, object.name)) {
     return Fail(prefix + " name.");
   }
   object.name = UtilitiesUpperCase(object.name);
@@ -436,7 +436,7 @@ bool ReadObjects(int32_t file, Script& script) {
   return true;
 }
 
-// The code in pieces, so that a count larger than the file never sizes the array.
+// The code array is sized only once the file is known to hold the count.
 bool ReadCode(int32_t file, Script& script) {
   int32_t count = 0;
   if (!ReadU8(file, script.listenerEnabled)) {
@@ -448,17 +448,12 @@ bool ReadCode(int32_t file, Script& script) {
   if (!ReadI32(file, count)) {
     return Fail("Unable to read code count.");
   }
-  const std::string failure = "Unable to read " + std::to_string(count) + " bytes of code.";
-  if (count < 0) {
-    return Fail(failure);
+  if (count < 0 || count > DataFileSize(file) - DataFileTell(file)) {
+    return Fail("Unable to read " + std::to_string(count) + " bytes of code.");
   }
-  while (static_cast<int32_t>(script.code.size()) < count) {
-    const int32_t piece = std::min(kCodePiece, count - static_cast<int32_t>(script.code.size()));
-    const size_t start = script.code.size();
-    script.code.resize(start + static_cast<size_t>(piece));
-    if (!DataFileReadExact(file, script.code.data() + start, piece)) {
-      return Fail(failure);
-    }
+  script.code.resize(static_cast<size_t>(count));
+  if (!DataFileReadExact(file, script.code.data(), count)) {
+    return Fail("Unable to read " + std::to_string(count) + " bytes of code.");
   }
   return true;
 }

@@ -3,6 +3,7 @@
 // the objects' part of the animation step.
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "framework/datafile/datafile.h"
 #include "framework/font/font.h"
@@ -161,37 +162,63 @@ bool BuildAtex(ObjAtex& atex, int32_t display) {
   return true;
 }
 
-// Every object of the listed names that is neither a camera nor a model
-// becomes a member, drawn and hit-tested only through the camera.
-void LinkCamera(Script& script, ObjCamera& camera) {
-  for (const std::string& name : camera.objectNames) {
-    for (size_t i = 0; i < script.objects.size(); ++i) {
-      ObjEntry& object = script.objects[i];
-      if (object.type != kObjCamera && object.type != kObjModel && object.name == name) {
-        camera.members.push_back({object.order, static_cast<int32_t>(i)});
-        object.ownedByGroup = 1;
-      }
-    }
+// Object indices by name, in object order: linking looks names up here
+// rather than scanning every object for every name a file lists.
+using NameIndex = std::unordered_map<std::string, std::vector<int32_t>>;
+
+NameIndex IndexNames(const Script& script) {
+  NameIndex index;
+  for (size_t i = 0; i < script.objects.size(); ++i) {
+    index[script.objects[i].name].push_back(static_cast<int32_t>(i));
   }
-  ScriptSortByOrder(camera.members);
+  return index;
 }
 
-// The scene's models by name, and the Display object of its display (the
-// last one found); a scene without model names finds no display.
-void LinkScene(Script& script, ObjScene& scene, uint8_t displayId) {
-  MatOpen(scene.matFile, scene.mat);
-  for (const std::string& name : scene.modelNames) {
-    for (size_t i = 0; i < script.objects.size(); ++i) {
-      const ObjEntry& object = script.objects[i];
-      if (object.type == kObjDisplay && object.displayId == displayId) {
-        scene.display = static_cast<int32_t>(i);
-      }
-      if (object.type == kObjModel && object.name == name) {
-        scene.members.push_back({object.order, static_cast<int32_t>(i)});
+// The objects of the names, name by name, that have the wanted kind.
+template <typename Wanted>
+std::vector<OrderedObject> Members(const Script& script, const NameIndex& index,
+                                   const std::vector<std::string>& names, Wanted wanted) {
+  std::vector<OrderedObject> members;
+  for (const std::string& name : names) {
+    const auto found = index.find(name);
+    if (found == index.end()) {
+      continue;
+    }
+    for (const int32_t object : found->second) {
+      if (wanted(script.objects[static_cast<size_t>(object)])) {
+        members.push_back({script.objects[static_cast<size_t>(object)].order, object});
       }
     }
   }
-  ScriptSortByOrder(scene.members);
+  ScriptSortByOrder(members);
+  return members;
+}
+
+// Every object of the listed names that is neither a camera nor a model
+// becomes a member, drawn and hit-tested only through the camera.
+void LinkCamera(Script& script, const NameIndex& index, ObjCamera& camera) {
+  camera.members = Members(script, index, camera.objectNames, [](const ObjEntry& object) {
+    return object.type != kObjCamera && object.type != kObjModel;
+  });
+  for (const OrderedObject& member : camera.members) {
+    script.objects[static_cast<size_t>(member.object)].ownedByGroup = 1;
+  }
+}
+
+// The Model objects of the listed names, and the last Display object of the
+// scene's display; a scene without model names looks for no display.
+void LinkScene(const Script& script, const NameIndex& index, ObjScene& scene, uint8_t displayId) {
+  MatOpen(scene.matFile, scene.mat);
+  scene.members = Members(script, index, scene.modelNames,
+                          [](const ObjEntry& object) { return object.type == kObjModel; });
+  if (scene.modelNames.empty()) {
+    return;
+  }
+  for (size_t i = 0; i < script.objects.size(); ++i) {
+    if (script.objects[i].type == kObjDisplay && script.objects[i].displayId == displayId) {
+      scene.display = static_cast<int32_t>(i);
+    }
+  }
 }
 
 // Buttons, colours, images and lists tell the listener of each step (code -1)
@@ -215,13 +242,14 @@ bool AnimatesThroughListener(const ObjEntry& object) {
 void ScrollAtex(ObjAtex& atex) {
   const ModelSize size = ModelTextureSize(atex.textureRecord);
   if (atex.visible != 0 && size.width > 0 && size.height > 0) {
-    ModelTexCoordOffset(atex.model,
-                        static_cast<float>(-atex.uvelocity * kAnimationStep / size.width),
-                        static_cast<float>(-atex.vvelocity * kAnimationStep / size.height));
+    // In double before negating: a velocity of -2,147,483,648 has no int32 opposite.
+    const double u = atex.uvelocity * kAnimationStep / size.width;
+    const double v = atex.vvelocity * kAnimationStep / size.height;
+    ModelTexCoordOffset(atex.model, static_cast<float>(-u), static_cast<float>(-v));
   }
 }
 
-bool BuildObject(Script& script, ObjEntry& object) {
+bool BuildObject(Script& script, const NameIndex& names, ObjEntry& object) {
   const int32_t display = object.displayId;
   switch (object.type) {
     case kObjButton:
@@ -253,10 +281,10 @@ bool BuildObject(Script& script, ObjEntry& object) {
     case kObjAtex:
       return BuildAtex(object.atex, display);
     case kObjCamera:
-      LinkCamera(script, object.camera);
+      LinkCamera(script, names, object.camera);
       return true;
     case kObjScene:
-      LinkScene(script, object.scene, object.displayId);
+      LinkScene(script, names, object.scene, object.displayId);
       return true;
     case kObjModel:
       // Script scenes draw 3D models through a module this program does not
@@ -315,8 +343,9 @@ bool ScriptFrameSetSize(FrameSet& set, int32_t frame) {
 }
 
 bool ScriptCompileAssets(Script& script) {
+  const NameIndex names = IndexNames(script);
   for (ObjEntry& object : script.objects) {
-    if (!BuildObject(script, object)) {
+    if (!BuildObject(script, names, object)) {
       return false;
     }
   }

@@ -333,6 +333,7 @@ bool VmcWriterBytes(const VmcScript& script, std::string& bytes, std::string& er
   out.I32(script.listenerAddress);
   out.Count(script.code.size());
   out.bytes += script.code;
+  out.bytes += script.trailing;
   if (!out.error.empty()) {
     error = out.error;
     return false;

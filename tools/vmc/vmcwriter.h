@@ -254,6 +254,7 @@ struct VmcScript {
   uint8_t listener = 0;  // 1: the script has a listener
   int32_t listenerAddress = 0;
   std::string code;
+  std::string trailing;  // bytes after the code, which the game ignores
 };
 
 // --- Script files ------------------------------------------------------------------------
