@@ -255,4 +255,30 @@ TEST_F(ScriptRunTest, ScriptsClosedOrLoadedByARoutineLeaveTheRunSafe) {
   EXPECT_TRUE(ScriptExists(loaded));
 }
 
+TEST_F(ScriptRunTest, ThreadsForkedByARoutinesEventMoveNoThreadFromUnderItsCaller) {
+  ScriptAppRoutineRegister("Knock", [](int32_t script, int32_t) {
+    ScriptEventSend(script, 5, "knock");
+    return 1;
+  });
+  VmcCode code;
+  code.Fork("initialDone");
+  code.Push(VmcString("mine"));
+  code.CallApp(1);  // the listener forks eight threads meanwhile
+  Report(code, VmcSlot(0));
+  code.Label("initialDone");
+  code.Return();
+  code.Label("listener");
+  for (int i = 0; i < 8; ++i) {
+    code.Fork("fork" + std::to_string(i));
+    code.Return();
+    code.Label("fork" + std::to_string(i));
+  }
+  code.Return();
+  const int32_t id = Load(code, {"KNOCK"}, "listener");
+  ASSERT_NE(id, 0);
+  Frame(id);
+  EXPECT_EQ(TakeReports(), Reports{"mine"});
+  EXPECT_EQ(ThreadCount(id), 1u);  // the new threads ran to their end in the same pass
+}
+
 }  // namespace
