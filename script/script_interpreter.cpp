@@ -293,7 +293,7 @@ Parameter ToParameter(const Operand& value) {
 // --- Instructions ---------------------------------------------------------------------------
 
 // Comparison of a boolean or string A: -1, 0 or 1.
-[[gnu::noinline]] int32_t CompareOther(const Operand& a, const Operand& b) {
+[[gnu::noinline]] int32_t CompareOther(Operand a, Operand b) {
   switch (a.type) {
     case kScriptBoolean: {
       const int32_t x = a.number != 0;
@@ -421,8 +421,15 @@ void StringArithmetic(uint8_t opcode, std::string& dest, const Operand& src) {
   }
 }
 
-// Opcodes 17-24 on a boolean or string dest.
-[[gnu::noinline]] void OtherArithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
+// Opcodes 17-24 on a boolean or string dest. The operand is a copy, so that
+// the caller's stays in registers.
+[[gnu::noinline]] void OtherArithmetic(uint8_t opcode, Operand src, Parameter& dest) {
+  std::string copy;
+  if (src.slot == &dest && dest.type == kScriptString) {
+    // The source text would change under the operation: work on a copy.
+    copy = dest.textValue;
+    src.text = copy;
+  }
   switch (dest.type) {
     case kScriptBoolean:
       dest.boolValue =
@@ -501,6 +508,39 @@ struct RunTarget {
   }
 };
 
+// One comparison instruction (opcodes 11-16): A, B and the target; false
+// when it faults.
+template <uint8_t kOpcode>
+SCRIPT_HOT bool JumpIf(Cursor& cursor, ScriptThread& thread, uint8_t header, bool longStrings) {
+  Operand a;
+  Operand b;
+  int32_t target = 0;
+  if (!ReadOperand(cursor, thread, (header & kFlagA) != 0, longStrings, a) ||
+      !ReadOperand(cursor, thread, (header & kFlagB) != 0, longStrings, b) ||
+      !cursor.Target(target)) {
+    return false;
+  }
+  if (Condition(kOpcode, Compare(a, b))) {
+    cursor.pc = target;
+  }
+  return true;
+}
+
+// One move or arithmetic instruction (opcodes 17-24): src and the variable
+// dest; false when it faults.
+template <uint8_t kOpcode>
+SCRIPT_HOT bool ArithmeticInstruction(Cursor& cursor, ScriptThread& thread, uint8_t header,
+                                      bool longStrings) {
+  Operand src;
+  Parameter* dest = nullptr;
+  if (!ReadOperand(cursor, thread, (header & kFlagA) != 0, longStrings, src) ||
+      (header & kFlagB) == 0 || !ReadVariable(cursor, thread, dest)) {
+    return false;
+  }
+  Arithmetic(kOpcode, src, *dest);
+  return true;
+}
+
 void SaveHeader(RunData& runData, uint8_t header) {
   runData.opcode = header & kOpcodeMask;
   runData.aIsVariable = (header & kFlagA) != 0;
@@ -543,7 +583,6 @@ void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData ru
     const uint8_t header = cursor.code[cursor.pc++];
     const uint8_t opcode = header & kOpcodeMask;
     const bool aIsVariable = (header & kFlagA) != 0;
-    const bool bIsVariable = (header & kFlagB) != 0;
     ScriptThread& current = *run.thread;
     switch (opcode) {
       case kOpReturn:
@@ -582,47 +621,75 @@ void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData ru
         continue;
       }
       case kOpJumpNotEqual:
+        if (JumpIf<kOpJumpNotEqual>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpJumpEqual:
+        if (JumpIf<kOpJumpEqual>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpJumpGreaterEqual:
+        if (JumpIf<kOpJumpGreaterEqual>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpJumpLess:
+        if (JumpIf<kOpJumpLess>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpJumpGreater:
-      case kOpJumpLessEqual: {
-        Operand a;
-        Operand b;
-        int32_t target = 0;
-        if (!ReadOperand(cursor, current, aIsVariable, longStrings, a) ||
-            !ReadOperand(cursor, current, bIsVariable, longStrings, b) || !cursor.Target(target)) {
-          break;
+        if (JumpIf<kOpJumpGreater>(cursor, current, header, longStrings)) {
+          continue;
         }
-        if (Condition(opcode, Compare(a, b))) {
-          cursor.pc = target;
+        break;
+      case kOpJumpLessEqual:
+        if (JumpIf<kOpJumpLessEqual>(cursor, current, header, longStrings)) {
+          continue;
         }
-        continue;
-      }
+        break;
       case kOpMove:
+        if (ArithmeticInstruction<kOpMove>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpAdd:
+        if (ArithmeticInstruction<kOpAdd>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpSubtract:
+        if (ArithmeticInstruction<kOpSubtract>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpAnd:
+        if (ArithmeticInstruction<kOpAnd>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpOr:
+        if (ArithmeticInstruction<kOpOr>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpMultiply:
+        if (ArithmeticInstruction<kOpMultiply>(cursor, current, header, longStrings)) {
+          continue;
+        }
+        break;
       case kOpDivide:
-      case kOpRemainder: {
-        Operand src;
-        Parameter* dest = nullptr;
-        if (!ReadOperand(cursor, current, aIsVariable, longStrings, src) || !bIsVariable ||
-            !ReadVariable(cursor, current, dest)) {
-          break;
+        if (ArithmeticInstruction<kOpDivide>(cursor, current, header, longStrings)) {
+          continue;
         }
-        if (src.slot == dest && dest->type == kScriptString) {
-          // The source text would change under the operation: work on a copy.
-          const std::string copy = dest->textValue;
-          src.text = copy;
-          Arithmetic(opcode, src, *dest);
-        } else {
-          Arithmetic(opcode, src, *dest);
+        break;
+      case kOpRemainder:
+        if (ArithmeticInstruction<kOpRemainder>(cursor, current, header, longStrings)) {
+          continue;
         }
-        continue;
-      }
+        break;
       case kOpPush: {
         Operand value;
         if (!ReadOperand(cursor, current, aIsVariable, longStrings, value)) {
