@@ -344,6 +344,9 @@ struct ScriptThread {
   std::vector<Parameter> stack;  // slot 0 at the bottom
   int32_t frameBase = 0;
   uint8_t running = 0;
+  // Thread 0 only: a listener call yielded, so its two arguments stay on the
+  // stack until the listener finishes on a later frame.
+  uint8_t listenerArgumentsPending = 0;
 };
 
 // --- Scripts (script.cpp, script_load.cpp) ------------------------------------------------

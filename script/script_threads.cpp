@@ -49,6 +49,11 @@ void ProcessThreads(int32_t scriptId) {
   }
 }
 
+// Pops the two arguments of a listener call (as many as there are).
+void PopListenerArguments(ScriptThread& thread) {
+  thread.stack.resize(thread.stack.size() - std::min<size_t>(2, thread.stack.size()));
+}
+
 }  // namespace
 
 int32_t ScriptThreadNew(Script& script) {
@@ -103,6 +108,12 @@ void ScriptThreadResume(int32_t script, int32_t thread) {
   resumed.suspended = 0;
   RunData runData = std::exchange(resumed.savedRunData, RunData{});
   ScriptThreadRun(*found, index, resumed.savedPc, std::move(runData));
+  // A listener that waited has now finished: its arguments go.
+  ScriptThread* eventThread = index == 0 ? EventThread(script) : nullptr;
+  if (eventThread != nullptr && eventThread->suspended == 0 &&
+      std::exchange(eventThread->listenerArgumentsPending, 0) != 0) {
+    PopListenerArguments(*eventThread);
+  }
 }
 
 void ScriptThreadRemove(Script& script, int32_t thread) {
@@ -143,8 +154,13 @@ void ScriptListenerCall(Script& script, int32_t code, const std::string& name) {
   ScriptThreadStart(script, 0, script.listenerAddress);
   // A listener that yielded keeps its arguments until it finishes.
   ScriptThread* thread = EventThread(id);
-  if (thread != nullptr && thread->suspended == 0) {
-    thread->stack.resize(thread->stack.size() - std::min<size_t>(2, thread->stack.size()));
+  if (thread == nullptr) {
+    return;
+  }
+  if (thread->suspended != 0) {
+    thread->listenerArgumentsPending = 1;
+  } else {
+    PopListenerArguments(*thread);
   }
 }
 
