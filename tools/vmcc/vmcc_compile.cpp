@@ -12,7 +12,7 @@ bool VmccCompile(const std::string& source, const std::string& fileName, const V
   if (diag.errors == 0) {
     VmccGenerate(program, diag, result);
   }
-  result.diagnostics = std::move(diag.lines);
+  result.diagnostics = diag.Lines();
   result.errors = diag.errors;
   return diag.errors == 0;
 }

@@ -1,8 +1,10 @@
 // The front end of the compiler: source checks, the lexer and the parser
 // that builds the syntax tree of a program and its imports.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "tools/vmcc/vmcc_internal.h"
 
@@ -68,12 +70,37 @@ void Diagnostics::Report(const Pos& pos, const char* kind, const std::string& me
   if (std::string(kind) == "error") {
     ++errors;
   }
-  if (lines.size() < kMaxDiagnostics) {
-    lines.push_back(pos.file + ":" + std::to_string(pos.line) + ":" + std::to_string(pos.col) +
-                    ": " + kind + ": " + message);
-  } else if (lines.size() == kMaxDiagnostics) {
-    lines.push_back(pos.file + ": note: too many diagnostics; the rest are not shown");
+  if (entries.size() <= kMaxDiagnostics) {
+    entries.emplace_back(pos, pos.file + ":" + std::to_string(pos.line) + ":" +
+                                  std::to_string(pos.col) + ": " + kind + ": " + message);
   }
+}
+
+std::vector<std::string> Diagnostics::Lines() const {
+  std::vector<std::string> files;
+  auto fileIndex = [&files](const std::string& file) {
+    auto found = std::find(files.begin(), files.end(), file);
+    if (found == files.end()) {
+      files.push_back(file);
+      return files.size() - 1;
+    }
+    return static_cast<size_t>(found - files.begin());
+  };
+  std::vector<std::tuple<size_t, int, int, size_t>> order;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Pos& pos = entries[i].first;
+    order.emplace_back(fileIndex(pos.file), pos.line, pos.col, i);
+  }
+  std::sort(order.begin(), order.end());
+  std::vector<std::string> lines;
+  for (const auto& key : order) {
+    lines.push_back(entries[std::get<3>(key)].second);
+  }
+  if (lines.size() > kMaxDiagnostics) {
+    lines.resize(kMaxDiagnostics);
+    lines.push_back("vmcc: note: too many diagnostics; the rest are not shown");
+  }
+  return lines;
 }
 
 // --- Lexer ------------------------------------------------------------------------------------

@@ -22,7 +22,10 @@ struct Pos {
 
 struct Diagnostics {
   void Report(const Pos& pos, const char* kind, const std::string& message);
-  std::vector<std::string> lines;
+  // The messages in source order (files in the order they were first
+  // named), at most a fixed number of them.
+  std::vector<std::string> Lines() const;
+  std::vector<std::pair<Pos, std::string>> entries;
   int errors = 0;
 };
 
