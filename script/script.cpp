@@ -21,6 +21,7 @@ void ScriptStart() {
   LogVersion("qmrScript - Version Alpha.0");
   module = ScriptModule{};
   ScriptRoutinesClear();
+  ScriptDebugStart();
 }
 
 void ScriptStop() {

@@ -344,6 +344,7 @@ struct ScriptThread {
   std::vector<Parameter> stack;  // slot 0 at the bottom
   int32_t frameBase = 0;
   uint8_t running = 0;
+  int32_t callPc = 0;  // offset of the routine call in progress, for the thread dump
   // Thread 0 only: a listener call yielded, so its two arguments stay on the
   // stack until the listener finishes on a later frame.
   uint8_t listenerArgumentsPending = 0;
@@ -353,6 +354,20 @@ struct ScriptThread {
 struct EventObject {
   int32_t object = -1;
   std::string name;
+};
+
+// Source line tables (read with -scriptdebug): the code from an entry's
+// offset up to the next entry's comes from that file, line and column.
+struct ScriptLine {
+  uint32_t offset = 0;
+  uint16_t file = 0;  // index into the table's files
+  uint32_t line = 0;
+  uint32_t column = 0;
+};
+
+struct ScriptLineTable {
+  std::vector<std::string> files;
+  std::vector<ScriptLine> entries;  // by increasing offset
 };
 
 struct Script {
@@ -372,6 +387,7 @@ struct Script {
   int32_t lastPointerY = 0;
   uint32_t nextAnimateTick = 0;
   std::vector<ScriptThread> threads;  // thread 0 is the event thread
+  ScriptLineTable lines;              // empty without -scriptdebug or a table
 };
 
 // The script with this id, or nullptr (binary search on the ascending ids).
@@ -457,3 +473,16 @@ void ScriptBuiltInsSeed();
 // Calls the listener on thread 0 with the code and the (upper-cased) name,
 // without the running check of ScriptEventSend (internal events).
 void ScriptListenerCall(Script& script, int32_t code, const std::string& name);
+
+// --- Debugging with -scriptdebug (script_debug.cpp) ------------------------------------------
+// Notes whether the switch is present (module start).
+void ScriptDebugStart();
+// With the switch, reads "<fileName>.lines" when it exists; a broken table is
+// ignored with one log line. The script's table is emptied either way.
+void ScriptDebugLinesLoad(Script& script);
+// With the switch, logs the fault of the thread (index) in the instruction
+// at the offset, decoding it again to name what faulted.
+void ScriptDebugFault(const Script& script, int32_t thread, int32_t pc);
+// With the switch, where the thread waits or calls a routine ("file:line:col
+// (offset n)" or "offset n"); empty without the switch or for an idle thread.
+std::string ScriptDebugThreadPosition(const Script& script, const ScriptThread& thread);

@@ -1,7 +1,8 @@
 // The interpreter loop: decodes the byte code one instruction at a time and
 // executes it on the thread's stack. Every read is checked against the end of
 // the code and every slot against the stack; a fault ends the thread without
-// a message while the engine and every other thread go on.
+// a message while the engine and every other thread go on (with
+// -scriptdebug, the debugging part names it in the log).
 //
 // The loop decodes operands in place: literals are read straight from the
 // code (strings as views into it) and variables are pointers to stack slots,
@@ -580,6 +581,7 @@ void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData ru
       cursor.pc = -1;
       break;
     }
+    const int32_t start = cursor.pc;
     const uint8_t header = cursor.code[cursor.pc++];
     const uint8_t opcode = header & kOpcodeMask;
     const bool aIsVariable = (header & kFlagA) != 0;
@@ -715,6 +717,7 @@ void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData ru
           break;
         }
         const int32_t savedFrameBase = current.frameBase;
+        current.callPc = start;
         current.frameBase = static_cast<int32_t>(current.stack.size());
         instructionBudget = budget;
         const int32_t result = opcode == kOpAppRoutine
@@ -805,6 +808,7 @@ void ScriptThreadRun(Script& script, int32_t thread, int32_t address, RunData ru
       default:
         break;
     }
+    ScriptDebugFault(*run.script, run.index, start);
     cursor.pc = -1;
   }
   instructionBudget = budget;

@@ -493,6 +493,7 @@ bool ScriptFileLoad(int32_t id, const std::string& fileName) {
   if (!read) {
     return false;
   }
+  ScriptDebugLinesLoad(*script);
   if (!ScriptCompileAssets(*script)) {
     return Fail("Unable to compile script assets for script file \"" + fileName + "\".");
   }

@@ -196,5 +196,9 @@ void ScriptThreadDump(int32_t script) {
     LogMessage("  Thread Index: " + std::to_string(i));
     LogMessage("  Thread ID: " + std::to_string(threads[i].id));
     LogMessage(threads[i].suspended != 0 ? "  Thread Running: FALSE" : "  Thread Running: TRUE");
+    const std::string position = ScriptDebugThreadPosition(**found, threads[i]);
+    if (!position.empty()) {
+      LogMessage("  Thread Position: " + position);
+    }
   }
 }

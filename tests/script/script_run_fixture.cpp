@@ -10,8 +10,7 @@
 #include "script/script_internal.h"
 
 void ScriptRunTest::SetUp() {
-  platform_ = std::make_unique<HeadlessPlatform>(folder_.path(),
-                                                 std::vector<std::string>{"-userdatainapp"});
+  platform_ = std::make_unique<HeadlessPlatform>(folder_.path(), switches_);
   DataFileStart();
   LogStart();
   UtilitiesStart();

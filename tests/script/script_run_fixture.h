@@ -38,6 +38,7 @@ class ScriptRunTest : public ::testing::Test {
   size_t ThreadCount(int32_t script) const;
 
   TempFolder folder_;
+  std::vector<std::string> switches_{"-userdatainapp"};  // the program's parameters
   std::unique_ptr<HeadlessPlatform> platform_;
   std::vector<std::string> reports_;
 };
