@@ -221,7 +221,9 @@ TEST(VmccErrors, BadProgramsGiveExactMessages) {
         "t.vms:3:12: error: fork is not allowed in a function (the new thread would return into "
         "the "
         "caller); fork in the initial code or the listener"}},
-      {"var x = 99999999999;", {"t.vms:1:9: error: integer literal out of range"}},
+      {"var x = 99999999999;\nvar while = 1;",
+       {"t.vms:1:9: error: integer literal out of range",
+        "t.vms:2:5: error: 'while' is a reserved word"}},
       {"object Image Logo { }\nfunc f(Logo: int) { return; var z = 1; }",
        {"t.vms:2:8: warning: 'Logo' shadows the object 'Logo'",
         "t.vms:2:29: warning: unreachable code", "t.vms:2:29: warning: unused variable 'z'"}},

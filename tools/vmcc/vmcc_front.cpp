@@ -350,6 +350,14 @@ std::string Parser::Found() const {
 }
 
 std::string Parser::Ident(const char* what) {
+  static const std::set<std::string> kReserved = {
+      "import", "const", "routine", "object", "func",     "on",     "var",   "if",
+      "else",   "while", "for",     "break",  "continue", "return", "yield", "fork",
+      "true",   "false", "and",     "or",     "not",      "out"};
+  if (Cur().kind == TokenKind::kIdent && kReserved.count(Cur().text) != 0) {
+    Error(Cur().pos, "'" + Cur().text + "' is a reserved word");
+    return "";
+  }
   if (Cur().kind == TokenKind::kIdent) {
     return tokens_[at_++].text;
   }
