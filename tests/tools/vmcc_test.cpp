@@ -199,6 +199,31 @@ TEST_F(VmccTest, RoutineResultsComeBackThroughOutArguments) {
   EXPECT_EQ(TakeReports(), (Reports{"right,left"}));
 }
 
+class VmccDebugTest : public ScriptRunTest {
+ protected:
+  VmccDebugTest() { switches_.push_back("-scriptdebug"); }
+};
+
+// The line table written beside the script lets -scriptdebug name the
+// source position of a fault.
+TEST_F(VmccDebugTest, AFaultNamesTheSourceLine) {
+  VmccResult result;
+  ASSERT_TRUE(
+      VmccCompile("routine REPORT;\nobject List Names { }\nREPORT(1);\n"
+                  "var t = Names.item[5].text;\nREPORT(t);\n",
+                  "dbg.vms", {}, result));
+  std::string error;
+  ASSERT_TRUE(VmcLinesSave(result.script.code, result.lines, folder_.path() + "dbg.vmc", error))
+      << error;
+  ASSERT_NE(LoadScript(result.script, "dbg.vmc"), 0);
+  EXPECT_EQ(TakeReports(), (Reports{"1"}));
+  bool named = false;
+  for (const std::string& line : SplitLines(folder_.read("results.log"))) {
+    named = named || line.starts_with("Script fault: \"dbg.vmc\" (dbg.vms:4:9): ");
+  }
+  EXPECT_TRUE(named) << folder_.read("results.log");
+}
+
 TEST(VmccErrors, BadProgramsGiveExactMessages) {
   const std::string deep(10000, '(');
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
