@@ -240,6 +240,8 @@ TEST(VmccErrors, BadProgramsGiveExactMessages) {
         "t.vms:2:9: error: unknown object 'Nobody'", "t.vms:3:1: error: unknown function 'foo'"}},
       {"var x = " + deep + "1;", {"t.vms:1:265: error: nesting deeper than 256 levels"}},
       {"var a = \"\xC3\x28\";", {"t.vms:1:10: error: invalid UTF-8 in the source"}},
+      {"if (true) { const A = 1; }",
+       {"t.vms:1:13: error: 'const' is only allowed at the top level of a file"}},
       {"break;\nfunc f(): int { return; }\nfunc g() { fork { yield; } }",
        {"t.vms:1:1: error: break outside a loop",
         "t.vms:2:17: error: the function 'f' must return a int",

@@ -650,6 +650,12 @@ StmtPtr Parser::ParseStatement() {
   if (Is("{")) {
     return ParseBlock();
   }
+  for (const char* word : {"func", "object", "const", "routine", "import", "on"}) {
+    if (Is(word)) {
+      Error(stmt->pos, std::string("'") + word + "' is only allowed at the top level of a file");
+      return nullptr;
+    }
+  }
   if (Accept("var")) {
     stmt->kind = StmtKind::kVar;
     stmt->name = Ident("a variable name");
