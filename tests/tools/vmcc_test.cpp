@@ -508,6 +508,12 @@ TEST_F(VmccTest, RandomExpressionsMatchADirectEvaluation) {
                   : k == 1 ? Gen::Val{1, Gen::AsBool(value), ""}
                            : Gen::Val{2, 0, Gen::AsText(value)};
         expected.push_back(Gen::AsText(vars[k]));
+      } else if (gen.Pick(4) == 0) {
+        // The same expression in a function, on parameters of the same names.
+        const std::string f = "g" + std::to_string(p);
+        source += "func " + f + "(v0: int, v1: bool, v2: string): string { return " + text +
+                  "; }\nREPORT(" + f + "(v0, v1, v2));\n";
+        expected.push_back(Gen::AsText(value));
       } else if (gen.Pick(2) == 0) {
         source += "if (" + text + ") { REPORT(\"yes\"); } else { REPORT(\"no\"); }\n";
         expected.push_back(Gen::AsBool(value) ? "yes" : "no");
