@@ -301,7 +301,10 @@ class Writer {
     for (const Item& item : items_) {
       if (item.instruction != nullptr && HasTarget(*item.instruction) &&
           boundaries.count(item.target) != 0 && labels_.count(item.target) == 0) {
-        labels_[item.target] = "L" + std::to_string(item.target);
+        // Built by appending: GCC 12 warns wrongly about a literal + string at -O3.
+        std::string label(1, 'L');
+        label += std::to_string(item.target);
+        labels_[item.target] = std::move(label);
       }
     }
   }
@@ -505,10 +508,12 @@ class Writer {
       text = std::to_string(item.index);
     }
     const std::string name = VmcAttributeName(type, set, item.attribute);
-    text += "." + (name.empty() ? std::to_string(item.attribute) : name);
+    text += '.';
+    text += name.empty() ? std::to_string(item.attribute) : name;
     if (item.hasItem) {
-      text +=
-          "[" + (item.item.variable ? Variable(item.item) : std::to_string(item.item.number)) + "]";
+      text += '[';
+      text += item.item.variable ? Variable(item.item) : std::to_string(item.item.number);
+      text += ']';
     }
     return text;
   }
