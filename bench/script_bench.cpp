@@ -5,9 +5,11 @@
 // - app-routine: 1,000,000 calls of a registered routine that reads two
 //   parameter slots and writes one (Lua: a C function taking two integers
 //   and returning one).
-// Our byte code is made with the writer library and runs in the listener of
-// a loaded script, started by an event. Prints
-// "<name>: ours X ms, lua Y ms, ratio R" (ratio = ours / lua).
+// Our side runs each workload twice: as byte code made by hand with the
+// writer library, and as the script language compiled by vmcc ("(vmcc)"
+// lines), each in the listener of a loaded script, started by an event.
+// Prints "<name>: ours X ms, lua Y ms, ratio R" (ratio = ours / lua), then
+// the compiler's speed on a 10,000-line source and on 10 MB.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -25,6 +27,7 @@
 #include "platform/platform.h"
 #include "script/script.h"
 #include "tools/vmc/vmcwriter.h"
+#include "tools/vmcc/vmcc.h"
 
 namespace {
 
@@ -168,6 +171,121 @@ int32_t LoadBenchScript(const VmcCode& code, const std::string& name) {
   return ScriptLoad(name);
 }
 
+// --- Our side: the same workloads in the script language, compiled by vmcc --------------------
+
+const char kIntLoop[] = R"(
+routine REPORT, RESULT, AddTwo;
+on event(code, name) {
+  var s = 0;
+  var i = 0;
+  while (i < 10000000) {
+    s += i;
+    i += 1;
+  }
+  RESULT(s);
+}
+)";
+
+const char kStringWork[] = R"(
+routine REPORT, RESULT, AddTwo;
+on event(code, name) {
+  var base = "item";
+  var suffix = "-x";
+  var w = "";
+  var hits = 0;
+  var part = "";
+  var i = 0;
+  while (i < 1000000) {
+    w = base + suffix;
+    if (w == "item-y") { hits += 1; }
+    part = substring(w, 2, 2);
+    i += 1;
+  }
+  RESULT(part);
+}
+)";
+
+const char kAppRoutine[] = R"(
+routine REPORT, RESULT, AddTwo;
+on event(code, name) {
+  var acc = 0;
+  var i = 0;
+  while (i < 1000000) {
+    AddTwo(acc, i, out acc);
+    i += 1;
+  }
+  RESULT(acc);
+}
+)";
+
+int32_t CompileBenchScript(const char* source, const std::string& name) {
+  VmccResult result;
+  std::string error;
+  if (!VmccCompile(source, name + ".vms", {}, result) ||
+      !VmcWriterSave(result.script, folder + name, error)) {
+    for (const std::string& line : result.diagnostics) {
+      std::fprintf(stderr, "script-bench: %s\n", line.c_str());
+    }
+    std::fprintf(stderr, "script-bench: %s\n", error.c_str());
+    return 0;
+  }
+  return ScriptLoad(name);
+}
+
+// A source of the given number of lines mixing declarations, expressions,
+// loops and calls; compiled repeatedly, the lines per second are printed.
+std::string CompileSource(int lines) {
+  std::string source = "routine REPORT;\nobject Label Title { left = 4; }\nvar total = 0;\n";
+  int line = 3;
+  int function = 0;
+  while (line < lines) {
+    const std::string f = "f" + std::to_string(function++);
+    source += "func " + f +
+              "(a: int, b: string): int {\n"
+              "  var c = a * 3 + length(b) - (a % 7);\n"
+              "  for (var i = 0; i < a; i += 1) {\n"
+              "    if (i == 5 or c > 100) { break; }\n"
+              "    c = c + i * 2;\n"
+              "  }\n"
+              "  Title.text = b + c;\n"
+              "  return c;\n"
+              "}\n"
+              "total += " +
+              f + "(total, \"x\" + total);\n";
+    line += 10;
+  }
+  source += "REPORT(total);\n";
+  return source;
+}
+
+void PrintCompileSpeed() {
+  const int lines = 10000;
+  const std::string source = CompileSource(lines);
+  const int rounds = 5;
+  double seconds = 0.0;
+  for (int round = 0; round < rounds; ++round) {
+    VmccResult result;
+    const auto start = Clock::now();
+    const bool ok = VmccCompile(source, "speed.vms", {}, result);
+    seconds += std::chrono::duration<double>(Clock::now() - start).count();
+    if (!ok) {
+      std::fprintf(stderr, "script-bench: the speed source does not compile\n");
+      return;
+    }
+  }
+  std::printf("compile-speed: %d lines in %.1f ms, %.0f lines per second\n", lines,
+              seconds / rounds * 1000.0, lines * rounds / seconds);
+  std::string big = "var x = 0;\n";
+  while (big.size() < 10 * 1024 * 1024) {
+    big += "x = x + 1; x -= 2; if (x > 3) { x = 0; }\n";
+  }
+  VmccResult result;
+  const auto start = Clock::now();
+  VmccCompile(big, "big.vms", {}, result);
+  std::printf("compile-10mb: %.0f ms\n",
+              std::chrono::duration<double>(Clock::now() - start).count() * 1000.0);
+}
+
 // --- Timing -----------------------------------------------------------------------------------
 
 struct Totals {
@@ -221,9 +339,15 @@ void Compare(benchmark::State& state, Totals& totals, int32_t script, const char
 int32_t intScript = 0;
 int32_t stringScript = 0;
 int32_t routineScript = 0;
+int32_t compiledIntScript = 0;
+int32_t compiledStringScript = 0;
+int32_t compiledRoutineScript = 0;
 Totals intTotals;
 Totals stringTotals;
 Totals routineTotals;
+Totals compiledIntTotals;
+Totals compiledStringTotals;
+Totals compiledRoutineTotals;
 
 void BM_IntLoop(benchmark::State& state) {
   Compare(state, intTotals, intScript, "int_loop", kLoopCount, false, false);
@@ -235,6 +359,20 @@ void BM_StringWork(benchmark::State& state) {
 
 void BM_AppRoutine(benchmark::State& state) {
   Compare(state, routineTotals, routineScript, "routine_calls", kRoutineCalls, true, false);
+}
+
+void BM_IntLoopVmcc(benchmark::State& state) {
+  Compare(state, compiledIntTotals, compiledIntScript, "int_loop", kLoopCount, false, false);
+}
+
+void BM_StringWorkVmcc(benchmark::State& state) {
+  Compare(state, compiledStringTotals, compiledStringScript, "string_work", kStringRounds, false,
+          true);
+}
+
+void BM_AppRoutineVmcc(benchmark::State& state) {
+  Compare(state, compiledRoutineTotals, compiledRoutineScript, "routine_calls", kRoutineCalls, true,
+          false);
 }
 
 void Print(const char* name, const Totals& totals) {
@@ -249,6 +387,9 @@ void Print(const char* name, const Totals& totals) {
 BENCHMARK(BM_IntLoop)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_StringWork)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_AppRoutine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_IntLoopVmcc)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_StringWorkVmcc)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_AppRoutineVmcc)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
@@ -281,9 +422,13 @@ int main(int argc, char** argv) {
   intScript = LoadBenchScript(IntLoopCode(), "intloop.vmc");
   stringScript = LoadBenchScript(StringWorkCode(), "strings.vmc");
   routineScript = LoadBenchScript(RoutineCallCode(), "routines.vmc");
+  compiledIntScript = CompileBenchScript(kIntLoop, "intloop-vmcc.vmc");
+  compiledStringScript = CompileBenchScript(kStringWork, "strings-vmcc.vmc");
+  compiledRoutineScript = CompileBenchScript(kAppRoutine, "routines-vmcc.vmc");
   lua = luaL_newstate();
   luaL_openlibs(lua);
-  if (intScript == 0 || stringScript == 0 || routineScript == 0 ||
+  if (intScript == 0 || stringScript == 0 || routineScript == 0 || compiledIntScript == 0 ||
+      compiledStringScript == 0 || compiledRoutineScript == 0 ||
       luaL_dostring(lua, kLuaCode) != LUA_OK) {
     std::fprintf(stderr, "script-bench: cannot set up the scripts\n");
     return 1;
@@ -292,6 +437,10 @@ int main(int argc, char** argv) {
   Print("int-loop", intTotals);
   Print("string-work", stringTotals);
   Print("app-routine", routineTotals);
+  Print("int-loop (vmcc)", compiledIntTotals);
+  Print("string-work (vmcc)", compiledStringTotals);
+  Print("app-routine (vmcc)", compiledRoutineTotals);
+  PrintCompileSpeed();
   lua_close(lua);
   ScriptStop();
   StateStop();

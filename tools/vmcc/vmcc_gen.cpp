@@ -11,42 +11,6 @@ namespace {
 
 constexpr size_t kMaxLiteral = 65535;
 
-bool IsComparison(const std::string& op) {
-  return op == "==" || op == "!=" || op == "<" || op == "<=" || op == ">" || op == ">=";
-}
-
-uint8_t CompareOpcode(const std::string& op) {
-  if (op == "==")
-    return kVmcJumpEqual;
-  if (op == "!=")
-    return kVmcJumpNotEqual;
-  if (op == "<")
-    return kVmcJumpLess;
-  if (op == "<=")
-    return kVmcJumpLessEqual;
-  if (op == ">")
-    return kVmcJumpGreater;
-  return kVmcJumpGreaterEqual;
-}
-
-uint8_t ArithmeticOpcode(const std::string& op) {
-  if (op == "+" || op == "+=")
-    return kVmcAdd;
-  if (op == "-" || op == "-=")
-    return kVmcSubtract;
-  if (op == "*" || op == "*=")
-    return kVmcMultiply;
-  if (op == "/" || op == "/=")
-    return kVmcDivide;
-  if (op == "%" || op == "%=")
-    return kVmcRemainder;
-  if (op == "and")
-    return kVmcAnd;
-  if (op == "or")
-    return kVmcOr;
-  return kVmcMove;
-}
-
 // An item attribute's name in the attribute table.
 std::string ItemAttributeName(const std::string& name) {
   if (name == "text")

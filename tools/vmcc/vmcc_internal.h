@@ -57,6 +57,14 @@ bool JumpTaken(uint8_t opcode, int order);
 // The byte code's not.
 Value Not(const Value& value);
 
+// --- Operators (vmcc_values.cpp) ---------------------------------------------------------------
+bool IsComparison(const std::string& op);  // == != < <= > >=
+// The conditional jump that is taken when the comparison holds.
+uint8_t CompareOpcode(const std::string& op);
+// The arithmetic opcode of a binary or compound-assignment operator ("+" or
+// "+=", ..., "and", "or"); move for anything else.
+uint8_t ArithmeticOpcode(const std::string& op);
+
 // --- Tokens -----------------------------------------------------------------------------------
 
 enum class TokenKind { kIdent, kInt, kString, kPunct, kEnd };

@@ -11,40 +11,6 @@ bool IsSimple(const Expr& expr) {
          expr.kind == ExprKind::kString || expr.kind == ExprKind::kName;
 }
 
-bool IsComparisonOp(const std::string& op) {
-  return op == "==" || op == "!=" || op == "<" || op == "<=" || op == ">" || op == ">=";
-}
-
-uint8_t JumpOpcode(const std::string& op) {
-  if (op == "==")
-    return kVmcJumpEqual;
-  if (op == "!=")
-    return kVmcJumpNotEqual;
-  if (op == "<")
-    return kVmcJumpLess;
-  if (op == "<=")
-    return kVmcJumpLessEqual;
-  if (op == ">")
-    return kVmcJumpGreater;
-  return kVmcJumpGreaterEqual;
-}
-
-uint8_t AssignOpcode(const std::string& op) {
-  if (op == "+" || op == "+=")
-    return kVmcAdd;
-  if (op == "-" || op == "-=")
-    return kVmcSubtract;
-  if (op == "*" || op == "*=")
-    return kVmcMultiply;
-  if (op == "/" || op == "/=")
-    return kVmcDivide;
-  if (op == "%" || op == "%=")
-    return kVmcRemainder;
-  if (op == "and")
-    return kVmcAnd;
-  return kVmcOr;
-}
-
 }  // namespace
 
 // --- Conditions ---------------------------------------------------------------------------------
@@ -53,7 +19,7 @@ bool Generator::SimpleCondition(const Expr& expr) const {
   if (IsSimple(expr)) {
     return true;
   }
-  if (expr.kind == ExprKind::kBinary && IsComparisonOp(expr.op)) {
+  if (expr.kind == ExprKind::kBinary && IsComparison(expr.op)) {
     return IsSimple(*expr.args[0]) && IsSimple(*expr.args[1]);
   }
   return false;
@@ -83,11 +49,11 @@ void Generator::CondJump(const Expr& cond, bool whenTrue, const std::string& lab
     }
     return;
   }
-  if (cond.kind == ExprKind::kBinary && IsComparisonOp(cond.op) && IsSimple(*cond.args[0]) &&
+  if (cond.kind == ExprKind::kBinary && IsComparison(cond.op) && IsSimple(*cond.args[0]) &&
       IsSimple(*cond.args[1])) {
     const Operand a = Eval(*cond.args[0]);
     const Operand b = Eval(*cond.args[1]);
-    const uint8_t opcode = JumpOpcode(cond.op);
+    const uint8_t opcode = CompareOpcode(cond.op);
     Ins& jump = Emit(whenTrue ? opcode : InverseJump(opcode), cond.pos);
     jump.a = Ref(a);
     jump.b = Ref(b);
@@ -244,7 +210,7 @@ void Generator::AssignVar(const Stmt& stmt, Var& var) {
   const Expr& value = *stmt.value;
   if (stmt.op != "=") {
     const Operand src = Eval(value);
-    Ins& ins = Emit(AssignOpcode(stmt.op), stmt.pos);
+    Ins& ins = Emit(ArithmeticOpcode(stmt.op), stmt.pos);
     ins.a = Ref(src);
     ins.b = dest;
     Release(src, stmt.pos);
@@ -255,7 +221,7 @@ void Generator::AssignVar(const Stmt& stmt, Var& var) {
     return;  // a move of a variable onto itself changes nothing
   }
   Type leftType = var.type;
-  const bool direct = value.kind == ExprKind::kBinary && !IsComparisonOp(value.op) &&
+  const bool direct = value.kind == ExprKind::kBinary && !IsComparison(value.op) &&
                       !Constant(value) && IsSimple(*value.args[0]) && IsSimple(*value.args[1]) &&
                       TypeOf(*value.args[0], leftType) && leftType == var.type &&
                       !(value.args[1]->kind == ExprKind::kName && value.args[1]->text == var.name);
@@ -268,7 +234,7 @@ void Generator::AssignVar(const Stmt& stmt, Var& var) {
       move.a = Ref(Eval(*value.args[0]));
       move.b = dest;
     }
-    Ins& ins = Emit(AssignOpcode(value.op), value.pos);
+    Ins& ins = Emit(ArithmeticOpcode(value.op), value.pos);
     ins.a = Ref(Eval(*value.args[1]));
     ins.b = dest;
     return;
@@ -293,7 +259,7 @@ void Generator::AssignAttribute(const Stmt& stmt) {
   } else {
     value = EvalAttribute(target);
     const Operand src = Eval(*stmt.value);
-    Ins& ins = Emit(AssignOpcode(stmt.op), stmt.pos);
+    Ins& ins = Emit(ArithmeticOpcode(stmt.op), stmt.pos);
     ins.a = Ref(src);
     ins.b = Ref(value);
     Release(src, stmt.pos);

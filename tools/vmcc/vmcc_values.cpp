@@ -209,3 +209,41 @@ Value Not(const Value& value) {
       return StringValue(TextToBool(value.text) ? "FALSE" : "TRUE");
   }
 }
+
+// --- Operators ------------------------------------------------------------------------------
+
+bool IsComparison(const std::string& op) {
+  return op == "==" || op == "!=" || op == "<" || op == "<=" || op == ">" || op == ">=";
+}
+
+uint8_t CompareOpcode(const std::string& op) {
+  if (op == "==")
+    return kVmcJumpEqual;
+  if (op == "!=")
+    return kVmcJumpNotEqual;
+  if (op == "<")
+    return kVmcJumpLess;
+  if (op == "<=")
+    return kVmcJumpLessEqual;
+  if (op == ">")
+    return kVmcJumpGreater;
+  return kVmcJumpGreaterEqual;
+}
+
+uint8_t ArithmeticOpcode(const std::string& op) {
+  if (op == "+" || op == "+=")
+    return kVmcAdd;
+  if (op == "-" || op == "-=")
+    return kVmcSubtract;
+  if (op == "*" || op == "*=")
+    return kVmcMultiply;
+  if (op == "/" || op == "/=")
+    return kVmcDivide;
+  if (op == "%" || op == "%=")
+    return kVmcRemainder;
+  if (op == "and")
+    return kVmcAnd;
+  if (op == "or")
+    return kVmcOr;
+  return kVmcMove;
+}
