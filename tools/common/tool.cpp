@@ -3,6 +3,19 @@
 #include <algorithm>
 #include <iostream>
 
+std::vector<std::string> ToolArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+
+bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage) {
+  const bool asked = std::find(args.begin(), args.end(), "--help") != args.end() ||
+                     (args.size() == 1 && args[0] == "-h");
+  if (asked) {
+    std::cout << usage;
+  }
+  return asked;
+}
+
 int ToolFail(const std::string& where, const std::string& message) {
   std::cerr << where << ": " << message << "\n";
   return kToolFailure;

@@ -4,9 +4,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int kToolFailure = 1;  // the work failed; the message says where
 constexpr int kToolUsage = 2;    // the command line was wrong
+
+// The command line's arguments after the program's name.
+std::vector<std::string> ToolArguments(int argc, char** argv);
+// When the arguments ask for help ("--help" anywhere, or "-h" alone), prints
+// the usage text on standard output and returns true.
+bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage);
 
 // Prints "<where>: <message>" (where is a file, or file:line); kToolFailure.
 int ToolFail(const std::string& where, const std::string& message);

@@ -188,9 +188,8 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << kUsageText;
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, kUsageText)) {
     return 0;
   }
   Options options;

@@ -394,9 +394,8 @@ int Dump(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    std::cout << kUsageText;
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, kUsageText)) {
     return 0;
   }
   if (!args.empty() && args[0] == "--dump") {

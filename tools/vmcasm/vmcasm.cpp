@@ -43,9 +43,8 @@ const char kUsageText[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    std::cout << kUsageText;
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, kUsageText)) {
     return 0;
   }
   std::string output;

@@ -64,9 +64,8 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments& parsed, std
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    std::cout << kUsageText;
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, kUsageText)) {
     return 0;
   }
   Arguments parsed;

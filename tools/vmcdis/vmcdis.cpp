@@ -23,9 +23,8 @@ const char kUsageText[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    std::cout << kUsageText;
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, kUsageText)) {
     return 0;
   }
   if (!(args.size() == 1 || (args.size() == 3 && args[1] == "-o"))) {
