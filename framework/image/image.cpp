@@ -78,6 +78,9 @@ void ImageLoad(const std::string& name, ImageFrame*& image, int32_t firstIcon, i
   if (id == 0) {
     return;
   }
+  // A true-colour reader sets no palette: the frame's old one (from an
+  // earlier file) would otherwise be taken for this picture's by the writers.
+  image->palette.fill(0);
   ImageDataFileSource source(id);
   if (extension == ".ANI") {
     ImageAniRead(source, image, image);

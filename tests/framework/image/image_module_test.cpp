@@ -171,6 +171,20 @@ TEST_F(ImageModuleTest, LoadChoosesTheReaderByTheUpperCasedExtension) {
   }
 }
 
+TEST_F(ImageModuleTest, AFrameReloadedFromATrueColourFileIsSavedWithItsOwnColours) {
+  OwnedImage first, second;
+  FillPhotoLike(ImageFrameNew(first.first), 9, 7, 24, 1);
+  FillPhotoLike(ImageFrameNew(second.first), 9, 7, 24, 2);
+  ASSERT_TRUE(ImageSave(folder_.path() + "First.gif", first.first));
+  ASSERT_TRUE(ImageSave(folder_.path() + "Second.tga", second.first));
+  OwnedImage frame, saved;
+  ImageLoad("First.gif", frame.first);
+  ImageLoad("Second.tga", frame.first);
+  ASSERT_TRUE(ImageSave(folder_.path() + "Again.gif", frame.first));
+  ImageLoad("Again.gif", saved.first);
+  EXPECT_EQ(saved.first->pixels, second.first->pixels);
+}
+
 TEST_F(ImageModuleTest, LoadReadsFromAMemoryCopyLikeFromDisk) {
   const Bytes jpeg = JpegEncode(PhotoLikeRgb(33, 21, 4), 33, 21, JpegSettings{});
   WriteContent("Bin/Photo.jpg", jpeg);
