@@ -94,10 +94,6 @@ int32_t FindByName(int32_t display, std::string Font::*field, const std::string&
 
 }  // namespace
 
-FontModule& FontData() {
-  return state;
-}
-
 std::string FontQuoted(const std::string& text) {
   return "\"" + text + "\"";
 }

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-struct ModelTexture;
-
 // Line alignment within a box (FontDrawLines).
 constexpr int32_t kFontAlignLeft = 0;
 constexpr int32_t kFontAlignCentre = 1;
@@ -64,11 +62,3 @@ void FontDrawLines(int32_t font, int32_t x, int32_t y, int32_t alignment, int32_
 // FontWrap, then the lines left-aligned in a box of the wrap width.
 void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t wrapWidth,
                      const std::string& text);
-
-// --- Rebuilding glyph pages in a new rendering context -----------------------------
-// Opens the font file past its header: the file id (0 on failure) and, in
-// font, the display's font of that file name.
-int32_t FontRebuildStart(int32_t display, const std::string& fileName, int32_t& font);
-// Reads the file's next image into one tile of the texture. On failure the
-// font is deleted, the file closed, and false returned.
-bool FontRebuildTexel(int32_t font, int32_t file, ModelTexture* texture, int32_t tile);

@@ -217,7 +217,6 @@ void AddImage(Font& font, const FontImage& image, int32_t offset, int32_t covere
     const uint8_t width = image.widths[i];
     font.widths[offset + i] = width;
     font.glyphs[offset + i] = MakeGlyph(font, tile, FontGlyphPlace(pen, width, font.height), width);
-    ++font.glyphCount;
   }
 }
 
