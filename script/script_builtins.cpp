@@ -119,7 +119,7 @@ void SignalScript(const Script& caller, const std::string& scriptName, int32_t c
       continue;
     }
     if (script.get() != &caller && !script->threads.empty() && script->threads[0].running == 0) {
-      ScriptListenerCall(*script, code, name);
+      ScriptListenerCall(*script, code, UtilitiesUpperCase(name));
     }
     return;
   }

@@ -36,10 +36,6 @@ Parameter ScriptStringValue(std::string value);
 int32_t ScriptToInt(const Parameter& value);
 bool ScriptToBool(const Parameter& value);
 std::string ScriptToString(const Parameter& value);
-// The value converted to the type (unchanged when it already has it).
-Parameter ScriptConvert(const Parameter& value, int32_t type);
-// An optional minus sign and at least one decimal digit, nothing else.
-bool ScriptIsIntegerText(std::string_view text);
 // The string conversions on text that need not be a value of its own.
 int32_t ScriptTextToInt(std::string_view text);
 bool ScriptTextToBool(std::string_view text);
@@ -470,8 +466,9 @@ Parameter* ScriptParamSlot(Script& script, int32_t thread, int32_t slot);
 int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index);
 // Seeds the built-ins' random numbers from the tick clock.
 void ScriptBuiltInsSeed();
-// Calls the listener on thread 0 with the code and the (upper-cased) name,
-// without the running check of ScriptEventSend (internal events).
+// Calls the listener on thread 0 with the code and the name, which the
+// caller has upper-cased (object names are upper-cased when read), without
+// the running check of ScriptEventSend (internal events).
 void ScriptListenerCall(Script& script, int32_t code, const std::string& name);
 
 // --- Debugging with -scriptdebug (script_debug.cpp) ------------------------------------------

@@ -278,9 +278,6 @@ std::string_view ToText(const Operand& value, NumberText& buffer) {
 }
 
 Parameter ToParameter(const Operand& value) {
-  if (value.slot != nullptr) {
-    return *value.slot;
-  }
   switch (value.type) {
     case kScriptInteger:
       return ScriptIntValue(value.number);

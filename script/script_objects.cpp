@@ -387,7 +387,7 @@ void ScriptReleaseAssets(Script& script) {
 
 // Listener calls and callbacks may close this very script: it is found again
 // by id after each (ids are never reused), and the step ends when it is gone.
-// The name is passed as a copy for the same reason.
+// The AppObj callback gets a copy of the name for the same reason.
 void ScriptAnimateObjects(Script& script) {
   const int32_t id = script.id;
   for (ObjEntry& object : script.objects) {
@@ -395,13 +395,13 @@ void ScriptAnimateObjects(Script& script) {
       ScrollAtex(object.atex);
       continue;
     }
-    const std::string name = object.name;
     if (AnimatesThroughListener(object)) {
-      ScriptListenerCall(script, -1, name);
+      // The listener gets its own copy of the name on the stack first.
+      ScriptListenerCall(script, -1, object.name);
     } else if (object.type == kObjAppObj && object.appObj.visible != 0 &&
                object.appObj.enabled != 0 && object.appObj.animate) {
       const ScriptAppObjAnimate animate = object.appObj.animate;
-      animate(name);
+      animate(std::string(object.name));
     } else {
       continue;
     }

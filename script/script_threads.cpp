@@ -87,7 +87,6 @@ void ScriptThreadStart(Script& script, int32_t thread, int32_t address) {
   if (started.suspended != 0) {
     return;
   }
-  started.running = 1;
   started.frameBase = static_cast<int32_t>(started.stack.size());
   ScriptThreadRun(script, thread, address, RunData{});
 }
@@ -149,7 +148,7 @@ void ScriptListenerCall(Script& script, int32_t code, const std::string& name) {
   }
   const int32_t id = script.id;
   std::vector<Parameter>& stack = script.threads[0].stack;
-  stack.push_back(ScriptStringValue(UtilitiesUpperCase(name)));
+  stack.push_back(ScriptStringValue(name));
   stack.push_back(ScriptIntValue(code));
   ScriptThreadStart(script, 0, script.listenerAddress);
   // A listener that yielded keeps its arguments until it finishes.
@@ -167,7 +166,7 @@ void ScriptListenerCall(Script& script, int32_t code, const std::string& name) {
 void ScriptEventSend(int32_t script, int32_t code, const std::string& name) {
   const ScriptThread* thread = EventThread(script);
   if (thread != nullptr && thread->suspended == 0 && thread->running == 0) {
-    ScriptListenerCall(*ScriptFind(script), code, name);
+    ScriptListenerCall(*ScriptFind(script), code, UtilitiesUpperCase(name));
   }
 }
 

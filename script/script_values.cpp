@@ -1,6 +1,7 @@
 // Script values and the fixed conversions between their three types.
 #include <utility>
 
+#include "framework/utilities/utilities.h"
 #include "script/script_internal.h"
 
 Parameter ScriptIntValue(int32_t value) {
@@ -23,23 +24,10 @@ Parameter ScriptStringValue(std::string value) {
   return parameter;
 }
 
-bool ScriptIsIntegerText(std::string_view text) {
-  const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
-  if (text.size() <= digits) {
-    return false;
-  }
-  for (size_t i = digits; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') {
-      return false;
-    }
-  }
-  return true;
-}
-
 // A valid integer text too large for 32 bits keeps its low 32 bits, the way
 // a decimal reader that multiplies and adds in 32-bit arithmetic ends up.
 int32_t ScriptTextToInt(std::string_view text) {
-  if (!ScriptIsIntegerText(text)) {
+  if (!UtilitiesIsIntegerText(text)) {
     return 0;
   }
   const bool negative = text[0] == '-';
@@ -85,19 +73,5 @@ std::string ScriptToString(const Parameter& value) {
       return value.boolValue != 0 ? "true" : "false";
     default:
       return value.textValue;
-  }
-}
-
-Parameter ScriptConvert(const Parameter& value, int32_t type) {
-  if (value.type == type) {
-    return value;
-  }
-  switch (type) {
-    case kScriptInteger:
-      return ScriptIntValue(ScriptToInt(value));
-    case kScriptBoolean:
-      return ScriptBoolValue(ScriptToBool(value));
-    default:
-      return ScriptStringValue(ScriptToString(value));
   }
 }

@@ -108,7 +108,7 @@ int32_t UtilitiesSwitchValue(const std::string& name, int32_t defaultValue) {
 
 // --- Text ---------------------------------------------------------------------
 
-bool UtilitiesIsIntegerText(const std::string& text) {
+bool UtilitiesIsIntegerText(std::string_view text) {
   const size_t digits = text.starts_with('-') ? 1 : 0;
   if (text.size() <= digits) {
     return false;

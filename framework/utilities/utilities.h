@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,7 @@ bool UtilitiesSwitchPresent(const std::string& name);
 int32_t UtilitiesSwitchValue(const std::string& name, int32_t defaultValue);
 
 // --- Text -----------------------------------------------------------------
-bool UtilitiesIsIntegerText(const std::string& text);
+bool UtilitiesIsIntegerText(std::string_view text);
 bool UtilitiesIsPositiveIntegerText(const std::string& text);
 // Converts integer text; false when it is not integer text or does not fit.
 bool UtilitiesParseInteger(const std::string& text, int32_t& value);
