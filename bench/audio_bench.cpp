@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 
 #include "framework/audio/audio.h"
@@ -55,10 +54,6 @@ std::vector<int16_t> MusicSamples(int32_t rate, int32_t seconds) {
   return WithNoise(mix, 0.03);
 }
 
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream(path, std::ios::binary) << contents;
-}
-
 void StartModules() {
   char pattern[] = "/tmp/qmrbench-XXXXXX";
   folder = std::string(mkdtemp(pattern)) + "/";
@@ -66,12 +61,12 @@ void StartModules() {
   PlatformSetProgramPath(folder + "game");
   PlatformSetParameters({"-userdatainapp"});
   PlatformClockSetManual(true);
-  music = OggFile(MusicSamples(kRate, kMusicSeconds), kRate);
-  WriteFile(folder + "music.ogg", music);
-  const std::vector<int16_t> loop = MusicSamples(kLoopRate, 10);
-  WriteFile(folder + "loop.ogg", OggFile(loop, kLoopRate));
-  WriteFile(folder + "loop.wav", WavFile(loop, kLoopRate));
   DataFileStart();
+  music = OggFile(MusicSamples(kRate, kMusicSeconds), kRate);
+  DataFileDirectWriteWhole(folder + "music.ogg", music);
+  const std::vector<int16_t> loop = MusicSamples(kLoopRate, 10);
+  DataFileDirectWriteWhole(folder + "loop.ogg", OggFile(loop, kLoopRate));
+  DataFileDirectWriteWhole(folder + "loop.wav", WavFile(loop, kLoopRate));
   LogStart();
   UtilitiesStart();
   IniStart();

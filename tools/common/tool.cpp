@@ -1,7 +1,9 @@
 #include "tools/common/tool.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 std::vector<std::string> ToolArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
@@ -14,6 +16,17 @@ bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage) {
     std::cout << usage;
   }
   return asked;
+}
+
+bool ToolReadFile(const std::string& path, std::string& contents) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  contents = text.str();
+  return true;
 }
 
 int ToolFail(const std::string& where, const std::string& message) {

@@ -15,6 +15,8 @@ std::vector<std::string> ToolArguments(int argc, char** argv);
 // the usage text on standard output and returns true.
 bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage);
 
+// Reads the whole file; false when it cannot be opened.
+bool ToolReadFile(const std::string& path, std::string& contents);
 // Prints "<where>: <message>" (where is a file, or file:line); kToolFailure.
 int ToolFail(const std::string& where, const std::string& message);
 // Prints "<where>: warning: <message>".

@@ -184,9 +184,7 @@ bool ReadLabels(const std::string& path, std::vector<Label>& labels) {
 // Pictures are TGA or BMP files, named by their extension; false after
 // reporting any other name.
 bool PicturePath(const std::string& path) {
-  std::string extension = fs::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const std::string extension = UtilitiesUpperCase(fs::path(path).extension().string());
   if (extension != ".TGA" && extension != ".BMP") {
     ToolFail(path, "a picture must be a \".tga\" or \".bmp\" file");
     return false;

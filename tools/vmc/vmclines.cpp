@@ -1,9 +1,9 @@
 // Source line table writer: a header that ties the table to its code, the
 // source file names once each, then entries sorted by code offset.
 #include "tools/vmc/vmclines.h"
+#include "tools/vmc/vmcwriter.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 #include <map>
 
@@ -103,12 +103,5 @@ bool VmcLinesSave(const std::string& code, const std::vector<VmcLineEntry>& entr
     error = path + ": " + error;
     return false;
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) {
-    error = path + ": cannot write the file";
-    return false;
-  }
-  return true;
+  return VmcWriteFile(path, bytes, error);
 }

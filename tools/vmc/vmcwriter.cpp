@@ -348,6 +348,10 @@ bool VmcWriterSave(const VmcScript& script, const std::string& path, std::string
     error = path + ": " + error;
     return false;
   }
+  return VmcWriteFile(path, bytes, error);
+}
+
+bool VmcWriteFile(const std::string& path, const std::string& bytes, std::string& error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   file.close();

@@ -266,6 +266,9 @@ VmcObject VmcObjectNew(int32_t type, const std::string& name);
 bool VmcWriterBytes(const VmcScript& script, std::string& bytes, std::string& error);
 // Writes the file; false with a message ("path: ...").
 bool VmcWriterSave(const VmcScript& script, const std::string& path, std::string& error);
+// Writes the bytes as the whole file; false with "<path>: cannot write the
+// file" in error.
+bool VmcWriteFile(const std::string& path, const std::string& bytes, std::string& error);
 
 // --- Byte code ------------------------------------------------------------------------------
 constexpr uint8_t kVmcReturn = 0;

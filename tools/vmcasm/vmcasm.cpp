@@ -1,11 +1,8 @@
 // vmcasm: assembles the text form of a script into a ".vmc" file the game
 // loads. The text form is described in docs/tools/vmcasm.md; vmcdis writes
 // it back from any file.
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,15 +54,13 @@ int main(int argc, char** argv) {
   if (output.empty()) {
     output = std::filesystem::path(source).replace_extension(".vmc").string();
   }
-  std::ifstream in(source, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (!ToolReadFile(source, text)) {
     return ToolFail(source, "cannot open the file");
   }
-  std::ostringstream text;
-  text << in.rdbuf();
   VmcScript script;
   std::string error;
-  if (!VmcAssemble(text.str(), source, script, error)) {
+  if (!VmcAssemble(text, source, script, error)) {
     std::cerr << error << "\n";
     return kToolFailure;
   }

@@ -137,7 +137,6 @@ class Generator {
   Operand Fail();
 
   // Statements.
-  void CompileBody(const Stmt& body);
   bool Statement(const Stmt& stmt);  // false when control cannot pass it
   bool Block(const std::vector<StmtPtr>& body);
   void VarStatement(const Stmt& stmt);

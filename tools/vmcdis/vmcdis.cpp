@@ -1,10 +1,8 @@
 // vmcdis: writes the text form of a ".vmc" script, which vmcasm assembles
 // back into the same bytes. Bytes of the code that do not form an
 // instruction come out as .byte lines, so nothing is lost.
-#include <algorithm>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,15 +29,13 @@ int main(int argc, char** argv) {
     return ToolUsageError("vmcdis", kUsageText, "expected a script file and at most -o <out.vmca>");
   }
   const std::string& input = args[0];
-  std::ifstream in(input, std::ios::binary);
-  if (!in) {
+  std::string bytes;
+  if (!ToolReadFile(input, bytes)) {
     return ToolFail(input, "cannot open the file");
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
   VmcScript script;
   std::string error;
-  if (!VmcRead(bytes.str(), script, error)) {
+  if (!VmcRead(bytes, script, error)) {
     return ToolFail(input, error);
   }
   const std::string text = VmcDisassemble(script);
