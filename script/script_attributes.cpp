@@ -51,13 +51,15 @@ float FromThousandths(int32_t value) {
 // --- Shared steps ---------------------------------------------------------------------------
 
 // Makes `frame` the current frame when the set has it; otherwise frame 1
-// with the clamp message, width and height staying as they were.
-void SelectFrame(FrameSet& set, int32_t& current, int32_t frame, const std::string& message) {
+// with the clamp message, width and height staying as they were. The message
+// is built only when it is logged: scripts set frames every frame.
+template <typename Message>
+void SelectFrame(FrameSet& set, int32_t& current, int32_t frame, Message message) {
   if (ScriptFrameSetSize(set, frame)) {
     current = frame;
   } else {
     current = 1;
-    LogError(message);
+    LogError(message());
   }
 }
 
@@ -147,7 +149,7 @@ bool ButtonSet(ObjButton& button, int32_t id, const Parameter& value) {
       return true;
     case 2:
       SelectFrame(button.frames, button.frame, ScriptToInt(value),
-                  "ScriptCodeObjectButtonAttributeSet" + kInvalidFrame + ".");
+                  [] { return "ScriptCodeObjectButtonAttributeSet" + kInvalidFrame + "."; });
       return true;
     case 3:
       button.visible = ToFlag(value);
@@ -321,9 +323,10 @@ bool ImageSet(ObjEntry& object, int32_t id, const Parameter& value) {
       return true;
     }
     case 3:
-      SelectFrame(image.frames, image.frame, ScriptToInt(value),
-                  "ScriptCodeObjectImageAttributeSet" + kInvalidFrame + " on object \"" +
-                      object.name + "\".");
+      SelectFrame(image.frames, image.frame, ScriptToInt(value), [&object] {
+        return "ScriptCodeObjectImageAttributeSet" + kInvalidFrame + " on object \"" + object.name +
+               "\".";
+      });
       return true;
     case 4:
       image.visible = ToFlag(value);
@@ -546,7 +549,8 @@ bool ListSet(ObjList& list, int32_t id, int32_t item, const Parameter& value) {
       list.color = ScriptToInt(value);
       return true;
     case 3:
-      SelectFrame(list.cells, list.frame, ScriptToInt(value), kListSet + kInvalidFrame + ".");
+      SelectFrame(list.cells, list.frame, ScriptToInt(value),
+                  [] { return kListSet + kInvalidFrame + "."; });
       return true;
     case 4:
       list.cellCount = ScriptToInt(value);
@@ -647,7 +651,7 @@ bool PointerSet(ObjPointer& pointer, int32_t id, const Parameter& value) {
       return true;
     case 1:
       SelectFrame(pointer.frames, pointer.frame, ScriptToInt(value),
-                  "ScriptCodeObjectPointerAttributeSet" + kInvalidFrame + ".");
+                  [] { return "ScriptCodeObjectPointerAttributeSet" + kInvalidFrame + "."; });
       return true;
     case 2:
       pointer.fadeOnIdle = ToFlag(value);
@@ -708,7 +712,6 @@ bool SliderGet(const ObjSlider& slider, int32_t id, Parameter& out) {
 }
 
 bool SliderSet(ObjSlider& slider, int32_t id, const Parameter& value) {
-  const std::string set = "ScriptCodeObjectSliderAttributeSet";
   switch (id) {
     case 0:
     case 1: {
@@ -719,16 +722,16 @@ bool SliderSet(ObjSlider& slider, int32_t id, const Parameter& value) {
       return true;
     }
     case 2:
-      SelectFrame(slider.track, slider.frameRange, ScriptToInt(value),
-                  set +
-                      " - Script attempted to set invalid frame range number.  Clamping to "
-                      "first frame.");
+      SelectFrame(slider.track, slider.frameRange, ScriptToInt(value), [] {
+        return "ScriptCodeObjectSliderAttributeSet - Script attempted to set invalid frame range "
+               "number.  Clamping to first frame.";
+      });
       return true;
     case 3:
-      SelectFrame(slider.thumb, slider.frameSlider, ScriptToInt(value),
-                  set +
-                      " - Script attempted to set invalid frame slider number.  Clamping to "
-                      "first frame.");
+      SelectFrame(slider.thumb, slider.frameSlider, ScriptToInt(value), [] {
+        return "ScriptCodeObjectSliderAttributeSet - Script attempted to set invalid frame slider "
+               "number.  Clamping to first frame.";
+      });
       return true;
     case 4:
       slider.minValue = std::min(ScriptToInt(value), slider.maxValue);
