@@ -80,7 +80,6 @@ struct FrameSet {
 
 // Twelve values per triangle: x1, y1, u1, v1, x2, y2, u2, v2, x3, y3, u3, v3.
 struct TrianglesData {
-  int32_t count = 0;
   std::vector<std::array<int32_t, 12>> triangles;
 };
 

@@ -140,10 +140,11 @@ bool ScriptFileReadTriangles(int32_t file, TrianglesData& data, int32_t version)
   static constexpr const char* kCoordinates[12] = {"x1", "y1", "u1", "v1", "x2", "y2",
                                                    "u2", "v2", "x3", "y3", "u3", "v3"};
   const FieldReader in(file, version, "ScriptFileReadTriangles");
-  if (!in.Int("triangleCount", data.count)) {
+  int32_t count = 0;
+  if (!in.Int("triangleCount", count)) {
     return false;
   }
-  for (int32_t k = 0; k < data.count; ++k) {
+  for (int32_t k = 0; k < count; ++k) {
     std::array<int32_t, 12> triangle{};
     for (size_t c = 0; c < triangle.size(); ++c) {
       if (!in.Int(kCoordinates[c], triangle[c])) {
