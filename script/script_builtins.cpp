@@ -256,7 +256,7 @@ int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index) {
       out.SetText(2, LowerCase(in.View(1, scratch)));
       return 1;
     default:
-      if (index < 0 || index > 42) {
+      if (index < 0 || index >= kBuiltInCount) {
         return 0;
       }
       LogError("ScriptBuiltInRun - Built-in routine " + std::to_string(index) +

@@ -21,8 +21,6 @@ bool debugOn = false;
 constexpr char kLinesMagic[] = "VMCL";
 constexpr uint32_t kLinesVersion = 1;
 constexpr size_t kLineEntrySize = 14;
-constexpr int32_t kBuiltInCount = 43;
-constexpr int32_t kLongStringVersion = 9;
 
 // --- Reading the line table -----------------------------------------------------------
 
@@ -158,9 +156,9 @@ class FaultDecoder {
     if (!Byte(header)) {
       return "the code ends inside the instruction";
     }
-    const uint8_t opcode = header & 0x3F;
-    const bool aIsVariable = (header & 0x40) != 0;
-    const bool bIsVariable = (header & 0x80) != 0;
+    const uint8_t opcode = header & kOpcodeMask;
+    const bool aIsVariable = (header & kFlagA) != 0;
+    const bool bIsVariable = (header & kFlagB) != 0;
     if (!Instruction(opcode, aIsVariable, bIsVariable)) {
       return reason_;
     }
@@ -277,43 +275,43 @@ class FaultDecoder {
 
   bool Instruction(uint8_t opcode, bool a, bool b) {
     switch (opcode) {
-      case 1:
+      case kOpCall:
         return Target("call");
-      case 5:
+      case kOpNot:
         return Destination(a);
-      case 10:
+      case kOpJump:
         return Target("jump");
-      case 11:
-      case 12:
-      case 13:
-      case 14:
-      case 15:
-      case 16:
+      case kOpJumpNotEqual:
+      case kOpJumpEqual:
+      case kOpJumpGreaterEqual:
+      case kOpJumpLess:
+      case kOpJumpGreater:
+      case kOpJumpLessEqual:
         return Operand(a) && Operand(b) && Target("jump");
-      case 17:
-      case 18:
-      case 19:
-      case 20:
-      case 21:
-      case 22:
-      case 23:
-      case 24:
+      case kOpMove:
+      case kOpAdd:
+      case kOpSubtract:
+      case kOpAnd:
+      case kOpOr:
+      case kOpMultiply:
+      case kOpDivide:
+      case kOpRemainder:
         return Operand(a) && Destination(b);
-      case 25:
+      case kOpPush:
         return Operand(a);
-      case 26:
+      case kOpPop:
         return !thread_.stack.empty() || Fail("pop from an empty stack");
-      case 31:
-      case 32:
-        return Routine(opcode == 31);
-      case 33:
-      case 34:
-        return Attribute(opcode == 33, a);
-      case 0:
-      case 35:
-      case 36:
+      case kOpAppRoutine:
+      case kOpBuiltIn:
+        return Routine(opcode == kOpAppRoutine);
+      case kOpSetAttribute:
+      case kOpGetAttribute:
+        return Attribute(opcode == kOpSetAttribute, a);
+      case kOpReturn:
+      case kOpNothing:
+      case kOpYield:
         return true;
-      case 37:
+      case kOpFork:
         return Target("fork");
       default:
         return Fail("unknown opcode " + std::to_string(opcode));

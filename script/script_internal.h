@@ -430,6 +430,44 @@ bool ScriptObjectAttributeGet(Script& script, int32_t object, int32_t attribute,
 bool ScriptObjectAttributeSet(Script& script, int32_t object, int32_t attribute, int32_t item,
                               const Parameter& value);
 
+// --- Byte code (the interpreter, the built-ins and the fault decoder) ------------------------
+enum Opcode : uint8_t {
+  kOpReturn = 0,
+  kOpCall = 1,
+  kOpNot = 5,
+  kOpJump = 10,
+  kOpJumpNotEqual = 11,
+  kOpJumpEqual = 12,
+  kOpJumpGreaterEqual = 13,
+  kOpJumpLess = 14,
+  kOpJumpGreater = 15,
+  kOpJumpLessEqual = 16,
+  kOpMove = 17,
+  kOpAdd = 18,
+  kOpSubtract = 19,
+  kOpAnd = 20,
+  kOpOr = 21,
+  kOpMultiply = 22,
+  kOpDivide = 23,
+  kOpRemainder = 24,
+  kOpPush = 25,
+  kOpPop = 26,
+  kOpAppRoutine = 31,
+  kOpBuiltIn = 32,
+  kOpSetAttribute = 33,
+  kOpGetAttribute = 34,
+  kOpNothing = 35,
+  kOpYield = 36,
+  kOpFork = 37,
+};
+
+constexpr uint8_t kOpcodeMask = 0x3F;
+constexpr uint8_t kFlagA = 0x40;
+constexpr uint8_t kFlagB = 0x80;
+constexpr int32_t kBuiltInCount = 43;
+// Strings in the code have a 16-bit length from this script version on.
+constexpr int32_t kLongStringVersion = 9;
+
 // --- Interpreter and routines (script_threads.cpp, script_interpreter.cpp,
 // script_routines.cpp, script_builtins.cpp) -------------------------------------------------
 // Appends a thread with the next id, empty stacks, all flags clear; its index.

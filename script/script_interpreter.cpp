@@ -23,43 +23,6 @@ namespace {
 constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 int64_t instructionBudget = kUnlimited;
 
-enum Opcode : uint8_t {
-  kOpReturn = 0,
-  kOpCall = 1,
-  kOpNot = 5,
-  kOpJump = 10,
-  kOpJumpNotEqual = 11,
-  kOpJumpEqual = 12,
-  kOpJumpGreaterEqual = 13,
-  kOpJumpLess = 14,
-  kOpJumpGreater = 15,
-  kOpJumpLessEqual = 16,
-  kOpMove = 17,
-  kOpAdd = 18,
-  kOpSubtract = 19,
-  kOpAnd = 20,
-  kOpOr = 21,
-  kOpMultiply = 22,
-  kOpDivide = 23,
-  kOpRemainder = 24,
-  kOpPush = 25,
-  kOpPop = 26,
-  kOpAppRoutine = 31,
-  kOpBuiltIn = 32,
-  kOpSetAttribute = 33,
-  kOpGetAttribute = 34,
-  kOpNothing = 35,
-  kOpYield = 36,
-  kOpFork = 37,
-};
-
-constexpr uint8_t kOpcodeMask = 0x3F;
-constexpr uint8_t kFlagA = 0x40;
-constexpr uint8_t kFlagB = 0x80;
-constexpr int32_t kBuiltInCount = 43;
-// Strings in the code have a 16-bit length from this script version on.
-constexpr int32_t kLongStringVersion = 9;
-
 // The helpers on the path of every instruction are forced inline, so that the
 // cursor and the decoded operands stay in registers.
 #define SCRIPT_HOT [[gnu::always_inline]] inline
