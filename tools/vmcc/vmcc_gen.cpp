@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -105,7 +106,7 @@ bool Generator::Constant(const Expr& expr) const {
     case ExprKind::kString:
       return true;
     case ExprKind::kName:
-      return consts_.count(expr.text) != 0 && !IsVariable(expr.text);
+      return consts_.count(expr.text) != 0 && FindVar(expr.text) == nullptr;
     case ExprKind::kUnary:
       return Constant(*expr.args[0]);
     case ExprKind::kBinary:
@@ -113,22 +114,6 @@ bool Generator::Constant(const Expr& expr) const {
     default:
       return false;
   }
-}
-
-bool Generator::IsVariable(const std::string& name) const {
-  for (const auto& scope : scopes_) {
-    for (const Var& var : scope) {
-      if (var.visible && var.name == name) {
-        return true;
-      }
-    }
-  }
-  for (const Var& var : globals_) {
-    if (var.visible && var.name == name) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // --- Names ------------------------------------------------------------------------------------
@@ -140,6 +125,10 @@ void Generator::CheckShadow(const Pos& pos, const std::string& name) {
 }
 
 Var* Generator::FindVar(const std::string& name) {
+  return const_cast<Var*>(std::as_const(*this).FindVar(name));
+}
+
+const Var* Generator::FindVar(const std::string& name) const {
   for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
     for (auto var = scope->rbegin(); var != scope->rend(); ++var) {
       if (var->visible && var->name == name) {
@@ -147,7 +136,7 @@ Var* Generator::FindVar(const std::string& name) {
       }
     }
   }
-  for (Var& var : globals_) {
+  for (const Var& var : globals_) {
     if (var.visible && var.name == name) {
       return &var;
     }

@@ -92,7 +92,6 @@ class Generator {
   // Constants and object values.
   bool ConstEval(const Expr& expr, Value& value);
   bool Constant(const Expr& expr) const;
-  bool IsVariable(const std::string& name) const;
   bool ObjectValue(const Expr& expr, Type type, Value& value);
   void ObjectFrames(const ObjectItem& item, VmcFrameSet& frames);
   void ObjectNames(const ObjectItem& item, std::vector<std::string>& names);
@@ -101,6 +100,7 @@ class Generator {
 
   // Names.
   Var* FindVar(const std::string& name);
+  const Var* FindVar(const std::string& name) const;
   Var& Declare(const Pos& pos, const std::string& name, Type type, uint8_t mode, int32_t n);
   void OpenScope();
   void CloseScope();
