@@ -44,6 +44,24 @@ bool ScriptIsRunning(int32_t script);  // thread 0's running flag
 // Writes the script's threads to the log.
 void ScriptThreadDump(int32_t script);
 
+// --- Rendering and the pointer ------------------------------------------------------------
+// Draws the script's objects for one display, between the display's
+// GraphicsRenderBegin and GraphicsRenderEnd; nothing for an unknown script or
+// one without a Display object for that display.
+void ScriptRender(int32_t script, int32_t display);
+
+// Where the script's pointer device is: the display it is over, its position
+// in that window's client pixels (raw) and in the script's display
+// coordinates (the Display object's logical screen).
+struct ScriptPointerPosition {
+  int32_t display = -1;
+  int32_t rawX = 0;
+  int32_t rawY = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+};
+ScriptPointerPosition ScriptPointerToDisplay(int32_t script);
+
 // --- App routines -------------------------------------------------------------------
 // Routines return 1 to let the calling thread go on; anything else ends it.
 using ScriptAppRoutine = std::function<int32_t(int32_t script, int32_t thread)>;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/graphics/graphics.h"
 #include "framework/mat/mat.h"
 #include "script/script.h"
 
@@ -375,6 +376,7 @@ struct Script {
   uint8_t listenerEnabled = 0;
   std::vector<ObjEntry> objects;
   std::vector<OrderedObject> drawOrder;  // sorted by order
+  int32_t inputDevice = -1;  // the control set whose pointer and clicks the script follows
   EventObject pointerObject;
   EventObject previousPointerObject;
   uint8_t sliderDragged = 0;
@@ -420,6 +422,45 @@ int32_t ScriptRound(double value);
 
 // --- Attributes (script_attributes.cpp) ---------------------------------------------------
 // Whether the attribute takes an item index operand before its value.
+// --- Rendering (script_render.cpp) --------------------------------------------------------
+// How a script's logical screen lies in a display's window: the first
+// Display object of the display (null: none, nothing is drawn), the window's
+// client size and, in BestFit mode, the scale, the drawn size and the bars.
+struct DisplayMapping {
+  const ObjEntry* display = nullptr;
+  bool bestFit = false;
+  int32_t windowWidth = 0;
+  int32_t windowHeight = 0;
+  double scale = 1.0;
+  int32_t drawnWidth = 0;
+  int32_t drawnHeight = 0;
+  int32_t barX = 0;
+  int32_t barY = 0;
+};
+DisplayMapping ScriptDisplayMapping(const Script& script, int32_t display);
+// Sets up and restores the display mapping (viewport and pixel projection).
+GraphicsRect ScriptViewportDisplaySet(const DisplayMapping& mapping);
+void ScriptViewportDisplayUnset(const GraphicsRect& saved);
+// Sets up and restores a camera's viewport and projection.
+GraphicsRect ScriptRenderObjectCamera(const ObjCamera& camera, const DisplayMapping& mapping);
+void ScriptViewportCameraUnset(const GraphicsRect& saved);
+// Draws one object by its type.
+void ScriptRenderObject(int32_t display, Script& script, ObjEntry& object,
+                        const DisplayMapping& mapping);
+// Draws a scene's visible loaded models: normally, or in their picking colours.
+void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& scene,
+                       bool picking);
+
+// --- Pointer input (script_input.cpp) ------------------------------------------------------
+// The per-frame pointer events of a script (a step of ScriptProcess).
+void ScriptPointerUpdate(Script& script);
+// What lies topmost under (x, y) in display coordinates of the script's
+// pointer display, with the hit tests' side effects; the empty object when
+// nothing is hit.
+EventObject ScriptObjectAtPointer(Script& script);
+// Moves the slider's thumb models to where its value puts them.
+void ScriptSliderPlaceThumb(ObjSlider& slider);
+
 bool ScriptAttributeHasIndex(int32_t type, int32_t attribute, bool set);
 // Reads an attribute into the value; false ends the executing thread (an
 // object index outside the script, an attribute the type does not have, an
