@@ -39,6 +39,8 @@ void ScriptProcess(int32_t script);
 // Calls the listener with the code and the upper-cased name unless thread 0
 // is suspended or running (the event is then dropped).
 void ScriptEventSend(int32_t script, int32_t code, const std::string& name);
+// The same with the name as given (typed text keeps its letter case).
+void ScriptEventSendExact(int32_t script, int32_t code, const std::string& name);
 bool ScriptIsWaiting(int32_t script);  // thread 0 is suspended
 bool ScriptIsRunning(int32_t script);  // thread 0's running flag
 // Writes the script's threads to the log.

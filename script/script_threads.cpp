@@ -164,9 +164,13 @@ void ScriptListenerCall(Script& script, int32_t code, const std::string& name) {
 }
 
 void ScriptEventSend(int32_t script, int32_t code, const std::string& name) {
+  ScriptEventSendExact(script, code, UtilitiesUpperCase(name));
+}
+
+void ScriptEventSendExact(int32_t script, int32_t code, const std::string& name) {
   const ScriptThread* thread = EventThread(script);
   if (thread != nullptr && thread->suspended == 0 && thread->running == 0) {
-    ScriptListenerCall(*ScriptFind(script), code, UtilitiesUpperCase(name));
+    ScriptListenerCall(*ScriptFind(script), code, name);
   }
 }
 
