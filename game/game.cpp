@@ -25,6 +25,7 @@ struct GameState {
   int32_t primaryDisplayId = -1;
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
+  bool cutscene = false;
 };
 
 GameState game;
@@ -94,14 +95,24 @@ void PumpMessages() {
 
 void GameStart() {
   game = GameState{};
+  GameStatesReset();
 }
 
 void GameStop() {
   game = GameState{};
+  GameStatesReset();
 }
 
 int32_t GamePrimaryDisplay() {
   return game.primaryDisplayId;
+}
+
+bool GameCutsceneRunning() {
+  return game.cutscene;
+}
+
+void GameCutsceneSet(bool running) {
+  game.cutscene = running;
 }
 
 // --- Calls from the shell ---------------------------------------------------------
@@ -130,6 +141,7 @@ bool GameInitDisplay() {
 // Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  GameStatesReset();
   const bool configured = IniReadBool("Controls", "Configured", false);
   PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
@@ -138,10 +150,13 @@ bool GameInit() {
   GraphicsSetVSync(game.vsyncWanted);
   GraphicsSetFlush(true);
   PumpMessages();
+  GameRegisterKeys();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
   PumpMessages();
-  StateSet(configured ? kStateMainMenu : kStateMainInitial);
+  // "-testscreen" opens the test interface in the main initial state.
+  const bool testScreen = UtilitiesSwitchPresent("-testscreen");
+  StateSet(configured && !testScreen ? kStateMainMenu : kStateMainInitial);
   return true;
 }
 
@@ -180,6 +195,7 @@ bool GameQuit() {
 
 void GameShutdown() {
   AudioCloseAll();
+  GameScriptsClose();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }

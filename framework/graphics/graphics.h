@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -110,6 +111,9 @@ GraphicsRect GraphicsViewportGet();
 void GraphicsViewportSet(int32_t x, int32_t y, int32_t width, int32_t height,
                          const std::string& label);
 void GraphicsViewportRestore(const GraphicsRect& viewport, const std::string& label);
+// The colour buffer's pixels in a rectangle, as OpenGL reads them with a pack
+// alignment of 4: RGBA bytes, rows from the bottom up.
+std::vector<uint8_t> GraphicsReadPixels(const GraphicsRect& rect);
 
 // --- Face culling ------------------------------------------------------------------
 // 1: counter-clockwise front, back culled; 2: clockwise front, back culled;

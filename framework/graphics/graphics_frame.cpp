@@ -2,6 +2,8 @@
 // viewport, face culling, vertical sync, flushing, and OpenGL error texts.
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "framework/graphics/graphics_internal.h"
 #include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
@@ -74,6 +76,17 @@ void GraphicsViewportSet(int32_t x, int32_t y, int32_t width, int32_t height,
 
 void GraphicsViewportRestore(const GraphicsRect& viewport, const std::string& label) {
   GraphicsViewportSet(viewport.x, viewport.y, viewport.width, viewport.height, label);
+}
+
+std::vector<uint8_t> GraphicsReadPixels(const GraphicsRect& rect) {
+  // RGBA rows are whole multiples of 4 bytes: the alignment adds no padding.
+  std::vector<uint8_t> pixels(static_cast<size_t>(std::max(rect.width, 0)) *
+                              static_cast<size_t>(std::max(rect.height, 0)) * 4);
+  if (!pixels.empty()) {
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(rect.x, rect.y, rect.width, rect.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  }
+  return pixels;
 }
 
 void GraphicsViewportFitWindow(PlatformWindow window) {
