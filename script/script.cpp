@@ -2,6 +2,7 @@
 // start and stop.
 #include <algorithm>
 
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "script/script_internal.h"
 
@@ -50,6 +51,10 @@ bool ScriptExists(int32_t script) {
 int32_t ScriptNew() {
   auto script = std::make_unique<Script>();
   script->id = module.nextScriptId++;
+  // The script follows the pointer and buttons of the control set in use,
+  // or of the menus' set when none is.
+  const int32_t active = InputControlSetActive();
+  script->inputDevice = active >= 0 ? active : InputMenuControlSet();
   ScriptThreadNew(*script);
   module.scripts.push_back(std::move(script));
   return module.scripts.back()->id;

@@ -618,7 +618,7 @@ bool ListSet(ObjList& list, int32_t id, int32_t item, const Parameter& value) {
 
 // --- Pointer ----------------------------------------------------------------------------------
 
-// The position is the last one the script saw the pointer at.
+// The position is the pointer device's, in display coordinates.
 bool PointerGet(const Script& script, const ObjPointer& pointer, int32_t id, Parameter& out) {
   switch (id) {
     case 0:
@@ -626,9 +626,9 @@ bool PointerGet(const Script& script, const ObjPointer& pointer, int32_t id, Par
     case 1:
       return GiveInt(out, pointer.frame);
     case 2:
-      return GiveInt(out, script.lastPointerX);
+      return GiveInt(out, ScriptPointerToDisplay(script.id).x);
     case 3:
-      return GiveInt(out, script.lastPointerY);
+      return GiveInt(out, ScriptPointerToDisplay(script.id).y);
     case 4:
       return GiveBool(out, pointer.fadeOnIdle);
     case 5:
@@ -644,7 +644,13 @@ bool PointerGet(const Script& script, const ObjPointer& pointer, int32_t id, Par
   }
 }
 
-bool PointerSet(ObjPointer& pointer, int32_t id, const Parameter& value) {
+// A new hot spot takes effect at once.
+void PointerReplace(Script& script) {
+  const ScriptPointerPosition at = ScriptPointerToDisplay(script.id);
+  ScriptPointerPlace(script, at.display, at.rawX, at.rawY);
+}
+
+bool PointerSet(Script& script, ObjPointer& pointer, int32_t id, const Parameter& value) {
   switch (id) {
     case 0:
       pointer.visible = ToFlag(value);
@@ -669,9 +675,11 @@ bool PointerSet(ObjPointer& pointer, int32_t id, const Parameter& value) {
       return true;
     case 5:
       pointer.clickX = ScriptToInt(value);
+      PointerReplace(script);
       return true;
     case 6:
       pointer.clickY = ScriptToInt(value);
+      PointerReplace(script);
       return true;
     default:
       return false;
@@ -736,14 +744,17 @@ bool SliderSet(ObjSlider& slider, int32_t id, const Parameter& value) {
     case 4:
       slider.minValue = std::min(ScriptToInt(value), slider.maxValue);
       slider.value = std::max(slider.value, slider.minValue);
+      ScriptSliderPlaceThumb(slider);
       return true;
     case 5:
       slider.maxValue = std::max(ScriptToInt(value), slider.minValue);
       slider.value = std::min(slider.value, slider.maxValue);
+      ScriptSliderPlaceThumb(slider);
       return true;
     case 6:
       // Not std::clamp: a file may give a minimum above the maximum.
       slider.value = std::max(std::min(ScriptToInt(value), slider.maxValue), slider.minValue);
+      ScriptSliderPlaceThumb(slider);
       return true;
     case 7:
       slider.visible = ToFlag(value);
@@ -1136,7 +1147,7 @@ bool ScriptObjectAttributeSet(Script& script, int32_t object, int32_t attribute,
     case kObjList:
       return ListSet(entry->list, attribute, item, value);
     case kObjPointer:
-      return PointerSet(entry->pointer, attribute, value);
+      return PointerSet(script, entry->pointer, attribute, value);
     case kObjSlider:
       return SliderSet(entry->slider, attribute, value);
     case kObjMat:

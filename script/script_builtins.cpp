@@ -8,7 +8,7 @@
 #include "framework/audio/audio.h"
 #include "framework/font/font.h"
 #include "framework/graphics/graphics.h"
-#include "framework/log/log.h"
+#include "framework/input/input.h"
 #include "framework/mat/mat.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
@@ -139,6 +139,27 @@ std::string MatLabel(const Script& script, const std::string& objectName, int32_
   return {};
 }
 
+// Built-in 20: the first key released among the main control set's pending
+// key events. Mouse movement and wheels, joystick hats and axes report
+// amounts rather than keys (and 0 when the mouse is reset), so they are passed over.
+bool IsKeyControl(int32_t code) {
+  if (code >= kInputMouseDown && code <= kInputMouseUp) {
+    return false;
+  }
+  constexpr int32_t kFirstJoystickAxis = 33;  // hat and axes: elements 33-45 of a joystick
+  return code < kInputFirstJoystickControl ||
+         (code - kInputFirstJoystickControl) % kInputJoystickElements + 1 < kFirstJoystickAxis;
+}
+
+int32_t NextKeyReleased(int32_t set) {
+  for (const InputEvent& event : InputControlEventsTake(set)) {
+    if (event.value == 0 && IsKeyControl(event.code)) {
+      return event.code;
+    }
+  }
+  return 0;
+}
+
 std::string LowerCase(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) {
@@ -189,6 +210,42 @@ int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index) {
     case 8:
       AudioVolumeSetSound(FromPercent(in.Int(1)));
       return 1;
+    case 9:
+      InputActionBind(in.Int(1), in.Int(2), in.Int(3));
+      return 1;
+    case 10:
+      InputActionClear(in.Int(1));
+      return 1;
+    case 11:
+      out.SetInt(3, InputActionControl(in.Int(1), in.Int(2)));
+      return 1;
+    case 12:
+      out.SetInt(3, InputActionAt(in.Int(1), in.Int(2)));
+      return 1;
+    case 13:
+      out.SetText(2, InputActionName(in.Int(1)));
+      return 1;
+    case 14:
+      out.SetInt(2, InputAxisControl(in.Int(1)));
+      return 1;
+    case 15:
+      out.SetInt(3, InputActionOfControl(in.Int(1), in.Int(2)));
+      return 1;
+    case 16:
+      out.SetText(2, InputControlDisplayName(in.Int(1)));
+      return 1;
+    case 17:
+      out.SetInt(2, InputControlSetFind(in.Text(1)));
+      return 1;
+    case 18:
+      out.SetInt(2, InputActionCount(in.Int(1)));
+      return 1;
+    case 19:
+      InputControlEventsTake(script.inputDevice);
+      return 1;
+    case 20:
+      out.SetInt(1, NextKeyReleased(script.inputDevice));
+      return 1;
     case 21:
       out.SetInt(1, Percent(AudioVolumeGetApp()));
       return 1;
@@ -230,15 +287,30 @@ int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index) {
     case 33:
       out.SetText(2, std::string(1, static_cast<char>(in.Int(1) & 0xFF)));
       return 1;
+    case 34:
+      out.SetBool(1, InputMouseButtonsSwapped());
+      return 1;
     case 35:
       out.SetInt(1, Percent(AudioVolumeGetVoice()));
       return 1;
     case 36:
       AudioVolumeSetVoice(FromPercent(in.Int(1)));
       return 1;
+    case 37:
+      out.SetInt(1, InputJoystickCount());
+      return 1;
     case 38: {
       const std::string needle = in.Text(1);
       out.SetBool(3, !needle.empty() && in.View(2, scratch).find(needle) != std::string_view::npos);
+      return 1;
+    }
+    case 39: {
+      // A hit-test callback of the game may close the script.
+      const int32_t id = script.id;
+      std::string name = ScriptObjectNameAt(script, in.Int(1), in.Int(2));
+      if (ScriptFind(id) != nullptr) {
+        out.SetText(3, std::move(name));
+      }
       return 1;
     }
     case 40:
@@ -256,11 +328,6 @@ int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index) {
       out.SetText(2, LowerCase(in.View(1, scratch)));
       return 1;
     default:
-      if (index < 0 || index >= kBuiltInCount) {
-        return 0;
-      }
-      LogError("ScriptBuiltInRun - Built-in routine " + std::to_string(index) +
-               " is not available yet.");
-      return 1;
+      return 0;
   }
 }

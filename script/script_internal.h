@@ -347,9 +347,12 @@ struct ScriptThread {
 };
 
 // --- Scripts (script.cpp, script_load.cpp) ------------------------------------------------
+// An object as pointer events name it: its index and the name its events
+// carry; (-1, empty) is no object.
 struct EventObject {
   int32_t object = -1;
   std::string name;
+  bool operator==(const EventObject&) const = default;
 };
 
 // Source line tables (read with -scriptdebug): the code from an entry's
@@ -448,8 +451,7 @@ void ScriptViewportCameraUnset(const GraphicsRect& saved);
 void ScriptRenderObject(int32_t display, Script& script, ObjEntry& object,
                         const DisplayMapping& mapping);
 // Draws a scene's visible loaded models: normally, or in their picking colours.
-void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& scene,
-                       bool picking);
+void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& scene, bool picking);
 
 // --- Pointer input (script_input.cpp) ------------------------------------------------------
 // The per-frame pointer events of a script (a step of ScriptProcess).
@@ -458,6 +460,13 @@ void ScriptPointerUpdate(Script& script);
 // pointer display, with the hit tests' side effects; the empty object when
 // nothing is hit.
 EventObject ScriptObjectAtPointer(Script& script);
+// The name of what lies topmost at a point of the display coordinates, each
+// object tested on its own display; empty when nothing is hit. A hit-test
+// callback may close the script: the caller finds it again by id.
+std::string ScriptObjectNameAt(Script& script, int32_t x, int32_t y);
+// Moves every Pointer object of the display so that its hot spot is at the
+// window pixel (raw x, raw y).
+void ScriptPointerPlace(Script& script, int32_t display, int32_t rawX, int32_t rawY);
 // Moves the slider's thumb models to where its value puts them.
 void ScriptSliderPlaceThumb(ObjSlider& slider);
 

@@ -137,6 +137,11 @@ void ScriptProcess(int32_t script) {
       ScriptAnimateObjects(*found);
     }
   }
+  // The animation step's listener calls may have closed the script.
+  found = ScriptFind(script);
+  if (found != nullptr) {
+    ScriptPointerUpdate(*found);
+  }
   if (!StateIsPaused() && ScriptFind(script) != nullptr) {
     ProcessThreads(script);
   }
