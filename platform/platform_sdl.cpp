@@ -371,6 +371,13 @@ bool SdlBackend::WindowSetFullscreen(PlatformWindow window, bool on, const Platf
   for (int number = 0; number < count; ++number) {
     SDL_DisplayMode offered{};
     if (SDL_GetDisplayMode(display, number, &offered) == 0 && MatchesMode(offered, mode)) {
+      // Without a window manager nothing makes the window cover the monitor
+      // either, so the backend gives it the monitor's place and the mode's
+      // size first; a window manager then does the rest.
+      SDL_Rect bounds{};
+      SDL_GetDisplayBounds(display, &bounds);
+      SDL_SetWindowPosition(native, bounds.x, bounds.y);
+      SDL_SetWindowSize(native, offered.w, offered.h);
       return SDL_SetWindowDisplayMode(native, &offered) == 0 &&
              SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN) == 0;
     }
