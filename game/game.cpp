@@ -7,6 +7,7 @@
 #include "framework/audio/audio.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
@@ -150,6 +151,8 @@ bool GameInit() {
   GraphicsSetVSync(game.vsyncWanted);
   GraphicsSetFlush(true);
   PumpMessages();
+  // The screens run on the menus' control set until the game has its own.
+  InputControlSetActivate(InputMenuControlSet());
   GameRegisterKeys();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);

@@ -2,7 +2,10 @@
 // to the interface and room scripts as text, Alt+Enter, Escape in the room,
 // and the actions of the current control set (clicks, pause, quick load,
 // screenshots).
+#include <algorithm>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "framework/graphics/graphics.h"
 #include "framework/input/input.h"
@@ -33,9 +36,37 @@ constexpr struct {
     {'7', '&'},  {'8', '*'}, {'9', '('}, {';', ':'}, {'[', '{'}, {']', '}'}, {'`', '~'},
 };
 
-bool Held(int32_t set, int32_t left, int32_t right) {
-  return InputControlState(set, left) != 0 || InputControlState(set, right) != 0;
-}
+// Whether Shift and Alt are down as each queued key event happened. The
+// control states tell how the keys are after the whole queue, but a frame's
+// queue can hold Shift pressed and released around a key (fast typing, or
+// Alt+Enter as one chord), so the queue is replayed: a key's first event in
+// it tells how the key was before, and each event changes it.
+class ModifierKeys {
+ public:
+  ModifierKeys(int32_t set, const std::vector<InputEvent>& events) {
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+      const auto first = std::find_if(events.begin(), events.end(), [i](const InputEvent& event) {
+        return event.code == kKeys[i];
+      });
+      down_[i] = first != events.end() ? first->value < 1 : InputControlState(set, kKeys[i]) != 0;
+    }
+  }
+  // Takes the event into account; call it for every event, in order.
+  void Apply(const InputEvent& event) {
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+      if (event.code == kKeys[i]) {
+        down_[i] = event.value >= 1;
+      }
+    }
+  }
+  bool Shift() const { return down_[0] || down_[1]; }
+  bool Alt() const { return down_[2] || down_[3]; }
+
+ private:
+  static constexpr std::array<int32_t, 4> kKeys = {kInputKeyLeftShift, kInputKeyRightShift,
+                                                   kInputKeyLeftAlt, kInputKeyRightAlt};
+  std::array<bool, 4> down_{};
+};
 
 // The text a pressed key types: a single character for letters, digits,
 // punctuation and Space, else the key's name in upper case.
@@ -63,8 +94,8 @@ std::string KeyText(int32_t control, bool shift) {
 
 // Enter acts on its release: with Alt held it switches full screen and tells
 // the options screens, which show the setting; without, the script gets it.
-void EnterReleased(int32_t script, int32_t set, int32_t state) {
-  if (!Held(set, kInputKeyLeftAlt, kInputKeyRightAlt)) {
+void EnterReleased(int32_t script, bool alt, int32_t state) {
+  if (!alt) {
     ScriptEventSendExact(script, kEventKey, "ENTER");
     return;
   }
@@ -74,8 +105,8 @@ void EnterReleased(int32_t script, int32_t set, int32_t state) {
   }
 }
 
-void KeyPressed(int32_t script, int32_t set, int32_t state, int32_t control) {
-  const std::string text = KeyText(control, Held(set, kInputKeyLeftShift, kInputKeyRightShift));
+void KeyPressed(int32_t script, bool shift, int32_t state, int32_t control) {
+  const std::string text = KeyText(control, shift);
   if (text.size() == 1 || text == "BACKSPACE") {
     ScriptEventSendExact(script, kEventKey, text);
   } else if (text == "ESCAPE") {
@@ -113,14 +144,17 @@ void GameRegisterKeys() {
 void GameTextKeys(int32_t script) {
   const int32_t set = InputControlSetActive();
   const int32_t state = StateGetCurrent();
-  for (const InputEvent& event : InputControlEventsTake(set)) {
+  const std::vector<InputEvent> events = InputControlEventsTake(set);
+  ModifierKeys modifiers(set, events);
+  for (const InputEvent& event : events) {
+    modifiers.Apply(event);
     if (event.handled) {
       continue;
     }
     if (event.value >= 1) {
-      KeyPressed(script, set, state, event.code);
+      KeyPressed(script, modifiers.Shift(), state, event.code);
     } else if (event.code == kInputKeyEnter) {
-      EnterReleased(script, set, state);
+      EnterReleased(script, modifiers.Alt(), state);
     }
   }
 }
