@@ -132,3 +132,24 @@ std::vector<XWindowInfo> ListNamedWindows() {
   XCloseDisplay(display);
   return windows;
 }
+
+std::vector<uint32_t> ReadScreen(int x, int y, int width, int height) {
+  std::vector<uint32_t> pixels;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    return pixels;
+  }
+  XImage* image =
+      XGetImage(display, DefaultRootWindow(display), x, y, width, height, AllPlanes, ZPixmap);
+  if (image != nullptr) {
+    pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int row = 0; row < height; ++row) {
+      for (int column = 0; column < width; ++column) {
+        pixels.push_back(static_cast<uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFFu);
+      }
+    }
+    XDestroyImage(image);
+  }
+  XCloseDisplay(display);
+  return pixels;
+}

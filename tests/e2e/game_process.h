@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,3 +44,7 @@ struct XWindowInfo {
 
 // Every top-level window of the display in $DISPLAY with a name.
 std::vector<XWindowInfo> ListNamedWindows();
+
+// The pixels of a rectangle of the screen in $DISPLAY as 0xRRGGBB, rows from
+// the top; empty when the screen cannot be read.
+std::vector<uint32_t> ReadScreen(int x, int y, int width, int height);
