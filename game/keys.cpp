@@ -18,7 +18,8 @@
 
 namespace {
 
-// The key event code of the scripts: a typed character or a key name.
+// Event codes the game sends to its scripts; 2 is a typed character or a
+// key name.
 constexpr int32_t kEventKey = 2;
 constexpr int32_t kEventPause = 4;
 constexpr int32_t kEventFullscreenToggle = 5;
@@ -39,7 +40,7 @@ constexpr struct {
 // Whether Shift and Alt are down as each queued key event happened. The
 // control states tell how the keys are after the whole queue, but a frame's
 // queue can hold Shift pressed and released around a key (fast typing, or
-// Alt+Enter as one chord), so the queue is replayed: a key's first event in
+// a quick Alt+Enter), so the queue is replayed: a key's first event in
 // it tells how the key was before, and each event changes it.
 class ModifierKeys {
  public:
