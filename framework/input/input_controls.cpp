@@ -8,132 +8,33 @@
 namespace {
 
 // Names of the controls 1-126; stored and display name alike.
-constexpr const char* kControlNames[126] = {"1",
-                                            "2",
-                                            "3",
-                                            "4",
-                                            "5",
-                                            "6",
-                                            "7",
-                                            "8",
-                                            "9",
-                                            "0",
-                                            "A",
-                                            "Left Alt",
-                                            "Right Alt",
-                                            "Down Arrow",
-                                            "Left Arrow",
-                                            "Right Arrow",
-                                            "Up Arrow",
-                                            "B",
-                                            "\\",
-                                            "Backspace",
-                                            "[",
-                                            "]",
-                                            "C",
-                                            "Caps Lock",
-                                            ",",
-                                            "Context Menu",
-                                            "Left Control",
-                                            "Right Control",
-                                            "D",
-                                            "-",
-                                            "Delete",
-                                            "E",
-                                            "End",
-                                            "Enter",
-                                            "=",
-                                            "Escape",
-                                            "F",
-                                            "F1",
-                                            "F2",
-                                            "F3",
-                                            "F4",
-                                            "F5",
-                                            "F6",
-                                            "F7",
-                                            "F8",
-                                            "F9",
-                                            "F10",
-                                            "F11",
-                                            "F12",
-                                            "F13",
-                                            "F14",
-                                            "F15",
-                                            "F16",
-                                            "F17",
-                                            "F18",
-                                            "F19",
-                                            "F20",
-                                            "F21",
-                                            "F22",
-                                            "F23",
-                                            "F24",
-                                            "G",
-                                            "H",
-                                            "Home",
-                                            "I",
-                                            "Insert",
-                                            "J",
-                                            "K",
-                                            "L",
-                                            "M",
-                                            "N",
-                                            "Num Lock",
-                                            "Numpad 1",
-                                            "Numpad 2",
-                                            "Numpad 3",
-                                            "Numpad 4",
-                                            "Numpad 5",
-                                            "Numpad 6",
-                                            "Numpad 7",
-                                            "Numpad 8",
-                                            "Numpad 9",
-                                            "Numpad 0",
-                                            "Numpad Enter",
-                                            "Numpad -",
-                                            "Numpad *",
-                                            "Numpad .",
-                                            "Numpad +",
-                                            "Numpad /",
-                                            "O",
-                                            "P",
-                                            "Page Down",
-                                            "Page Up",
-                                            "Pause",
-                                            ".",
-                                            "Q",
-                                            "'",
-                                            "R",
-                                            "S",
-                                            "Scroll Lock",
-                                            ";",
-                                            "Left Shift",
-                                            "Right Shift",
-                                            "/",
-                                            "Space",
-                                            "T",
-                                            "Tab",
-                                            "`",
-                                            "U",
-                                            "V",
-                                            "W",
-                                            "X",
-                                            "Y",
-                                            "Z",
-                                            "Mouse Left Button",
-                                            "Mouse Middle Button",
-                                            "Mouse Right Button",
-                                            "Mouse Button 4",
-                                            "Mouse Button 5",
-                                            "Mouse Down",
-                                            "Mouse Left",
-                                            "Mouse Right",
-                                            "Mouse Scroll Left",
-                                            "Mouse Scroll Right",
-                                            "Mouse Scroll Down",
-                                            "Mouse Scroll Up",
-                                            "Mouse Up"};
+// clang-format off
+constexpr const char* kControlNames[126] = {
+    "1", "2", "3", "4", "5", "6",  // 1-6
+    "7", "8", "9", "0", "A", "Left Alt",  // 7-12
+    "Right Alt", "Down Arrow", "Left Arrow", "Right Arrow", "Up Arrow", "B",  // 13-18
+    "\\", "Backspace", "[", "]", "C", "Caps Lock",  // 19-24
+    ",", "Context Menu", "Left Control", "Right Control", "D", "-",  // 25-30
+    "Delete", "E", "End", "Enter", "=", "Escape",  // 31-36
+    "F", "F1", "F2", "F3", "F4", "F5",  // 37-42
+    "F6", "F7", "F8", "F9", "F10", "F11",  // 43-48
+    "F12", "F13", "F14", "F15", "F16", "F17",  // 49-54
+    "F18", "F19", "F20", "F21", "F22", "F23",  // 55-60
+    "F24", "G", "H", "Home", "I", "Insert",  // 61-66
+    "J", "K", "L", "M", "N", "Num Lock",  // 67-72
+    "Numpad 1", "Numpad 2", "Numpad 3", "Numpad 4", "Numpad 5", "Numpad 6",  // 73-78
+    "Numpad 7", "Numpad 8", "Numpad 9", "Numpad 0", "Numpad Enter", "Numpad -",  // 79-84
+    "Numpad *", "Numpad .", "Numpad +", "Numpad /", "O", "P",  // 85-90
+    "Page Down", "Page Up", "Pause", ".", "Q", "'",  // 91-96
+    "R", "S", "Scroll Lock", ";", "Left Shift", "Right Shift",  // 97-102
+    "/", "Space", "T", "Tab", "`", "U",  // 103-108
+    "V", "W", "X", "Y", "Z", "Mouse Left Button",  // 109-114
+    "Mouse Middle Button", "Mouse Right Button", "Mouse Button 4",  // 115-117
+    "Mouse Button 5", "Mouse Down", "Mouse Left",  // 118-120
+    "Mouse Right", "Mouse Scroll Left", "Mouse Scroll Right",  // 121-123
+    "Mouse Scroll Down", "Mouse Scroll Up", "Mouse Up",  // 124-126
+};
+// clang-format on
 
 // Joystick elements 1-45: 1-32 buttons, then these.
 enum JoystickElement : int32_t {
