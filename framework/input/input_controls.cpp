@@ -1,6 +1,5 @@
 // Control codes and their names: the keys and mouse controls 1-126 and the
 // elements of the joysticks found at start, with the analog directions.
-#include <algorithm>
 
 #include "framework/input/input_internal.h"
 #include "framework/utilities/utilities.h"
@@ -36,24 +35,6 @@ constexpr const char* kControlNames[126] = {
 };
 // clang-format on
 
-// Joystick elements 1-45: 1-32 buttons, then these.
-enum JoystickElement : int32_t {
-  kLastButton = 32,
-  kPovHat = 33,
-  kRAxisDown = 34,
-  kRAxisUp = 35,
-  kUAxisDown = 36,
-  kUAxisUp = 37,
-  kVAxisDown = 38,
-  kVAxisUp = 39,
-  kXAxisLeft = 40,
-  kXAxisRight = 41,
-  kYAxisDown = 42,
-  kYAxisUp = 43,
-  kZAxisDown = 44,
-  kZAxisUp = 45,
-};
-
 constexpr const char* kElementNames[] = {"POV Hat",      "R-axis Down", "R-axis Up", "U-axis Down",
                                          "U-axis Up",    "V-axis Down", "V-axis Up", "X-axis Left",
                                          "X-axis Right", "Y-axis Down", "Y-axis Up", "Z-axis Down",
@@ -62,28 +43,28 @@ constexpr const char* kElementNames[] = {"POV Hat",      "R-axis Down", "R-axis 
 std::vector<InputJoystick> joysticks;
 
 bool ElementExists(const PlatformJoystickInfo& caps, int32_t element) {
-  if (element >= 1 && element <= kLastButton) {
+  if (element >= 1 && element <= kInputLastButton) {
     return element <= caps.buttons;
   }
   switch (element) {
-    case kPovHat:
+    case kInputPovHat:
       return caps.hasPov;
-    case kRAxisDown:
-    case kRAxisUp:
+    case kInputRAxisDown:
+    case kInputRAxisUp:
       return caps.hasR;
-    case kUAxisDown:
-    case kUAxisUp:
+    case kInputUAxisDown:
+    case kInputUAxisUp:
       return caps.hasU;
-    case kVAxisDown:
-    case kVAxisUp:
+    case kInputVAxisDown:
+    case kInputVAxisUp:
       return caps.hasV;
-    case kXAxisLeft:
-    case kXAxisRight:
-    case kYAxisDown:
-    case kYAxisUp:
+    case kInputXAxisLeft:
+    case kInputXAxisRight:
+    case kInputYAxisDown:
+    case kInputYAxisUp:
       return true;
-    case kZAxisDown:
-    case kZAxisUp:
+    case kInputZAxisDown:
+    case kInputZAxisUp:
       return caps.hasZ;
     default:
       return false;
@@ -91,8 +72,8 @@ bool ElementExists(const PlatformJoystickInfo& caps, int32_t element) {
 }
 
 std::string ElementName(int32_t element) {
-  return element <= kLastButton ? "Button " + std::to_string(element)
-                                : kElementNames[element - kPovHat];
+  return element <= kInputLastButton ? "Button " + std::to_string(element)
+                                     : kElementNames[element - kInputPovHat];
 }
 
 // The joystick and element of a joystick control; false when the code names
@@ -205,8 +186,9 @@ int32_t InputAxisControl(int32_t n) {
       kInputMouseLeft,     kInputMouseRight,      kInputMouseUp,         kInputMouseDown,
       kInputMouseScrollUp, kInputMouseScrollDown, kInputMouseScrollLeft, kInputMouseScrollRight};
   for (int32_t joystick = 0; joystick < InputJoystickCount(); ++joystick) {
-    for (int32_t element : {kXAxisLeft, kXAxisRight, kYAxisUp, kYAxisDown, kZAxisUp, kZAxisDown,
-                            kRAxisUp, kRAxisDown, kUAxisUp, kUAxisDown, kVAxisUp, kVAxisDown}) {
+    for (int32_t element : {kInputXAxisLeft, kInputXAxisRight, kInputYAxisUp, kInputYAxisDown,
+                            kInputZAxisUp, kInputZAxisDown, kInputRAxisUp, kInputRAxisDown,
+                            kInputUAxisUp, kInputUAxisDown, kInputVAxisUp, kInputVAxisDown}) {
       const int32_t code = InputJoystickControl(joystick, element);
       if (code != -1) {
         directions.push_back(code);
