@@ -209,17 +209,13 @@ bool HitAppObj(const ObjEntry& object, Point p) {
 // display: the pointer's conversion run backwards over the same mapping the
 // picture was drawn with. False when it lies outside the window.
 bool WindowPixel(const DisplayMapping& mapping, Point p, Point& pixel) {
+  // The mapping has a Display object only when its screen has a size.
   const ObjDisplay& screen = mapping.display->display;
   int64_t x = p.x;
   int64_t y = p.y;
-  if (screen.width > 0 && screen.height > 0) {
-    if (screen.viewMode == 1) {
-      x = x * mapping.drawnWidth / screen.width + mapping.barX;
-      y = y * mapping.drawnHeight / screen.height + mapping.barY;
-    } else if (screen.viewMode == 0) {
-      x = x * mapping.windowWidth / screen.width;
-      y = y * mapping.windowHeight / screen.height;
-    }
+  if (screen.viewMode == 0 || screen.viewMode == 1) {
+    x = x * mapping.drawnWidth / screen.width + mapping.barX;
+    y = y * mapping.drawnHeight / screen.height + mapping.barY;
   }
   if (x < 0 || x >= mapping.windowWidth || y < 0 || y >= mapping.windowHeight) {
     return false;
