@@ -270,11 +270,13 @@ TEST_F(ScriptInputTest, AListClickSelectsTheItemAndTheMatRegionUnderThePointer) 
   }
 }
 
-// S: a 200 wide track with a 20 wide thumb over 0-100. Full: a thumb as
-// large as its track. Flat: a range without width.
+// S: a 200 wide track with a 20 wide thumb over 0-100 (its second thumb
+// frame is as wide as the track). Full: a thumb as large as its track. Flat:
+// a range without width.
 const std::string kSliders = R"(
 object Slider S { display = D; left = 100; top = 300; pageSize = 10;
-                  track { frame "Bin\\Track.tga"; } thumb { frame "Bin\\Thumb.tga"; } }
+                  track { frame "Bin\\Track.tga"; }
+                  thumb { frame "Bin\\Thumb.tga"; frame "Bin\\Track.tga"; } }
 object Slider Full { display = D; left = 100; top = 350; pageSize = 10;
                      track { frame "Bin\\Track.tga"; } thumb { frame "Bin\\Track.tga"; } }
 object Slider Flat { display = D; left = 100; top = 400; minValue = 5; maxValue = 5; value = 5;
@@ -286,6 +288,7 @@ const std::string kSliderNote = R"(func note(code: int, name: string): string {
 })";
 const std::string kJump = R"(func handle(code: int, name: string) {
   if (code == 2) { S.pageType = 1; Full.pageType = 1; }
+  if (code == 3) { S.frameSlider = 2; }
 })";
 
 float ThumbX(const ObjEntry& slider) {
@@ -352,6 +355,18 @@ TEST_F(ScriptInputTest, DegenerateSlidersNeitherDivideByZeroNorMove) {
   EXPECT_EQ(Frame(), "-10 FLAT;");
   EXPECT_EQ(Click(280, 410), "-7 FLAT;-3 FLAT;-2 FLAT;-10 FLAT;");
   EXPECT_EQ(Object("FLAT").slider.value, 5);
+
+  // S's thumb jumps to the end, then grows as large as the track: the track
+  // left of it cannot jump, and a drag can only take it back to the start.
+  EXPECT_EQ(Click(290, 310), "-6 FLAT;-5 S 0;-3 S 0;-2 S 100;-10 S 100;");
+  ScriptEventSend(id_, 3, "");
+  EXPECT_EQ(Click(120, 310), "-7 S 100;-3 S 100;-2 S 100;-10 S 100;");
+  MoveTo(290, 310);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-7 S 100;-3 S 100;");
+  MoveTo(300, 310);
+  EXPECT_EQ(Frame(), "-2 S 0;");
+  EXPECT_EQ(Object("S").slider.thumbOffset, 0);
 }
 
 TEST_F(ScriptInputTest, APausedStateHearsNoPointerEvents) {
