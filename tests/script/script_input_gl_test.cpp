@@ -26,14 +26,14 @@
 
 namespace {
 
-constexpr int32_t kWidth = 320;  // the window; the screen is half as large
+constexpr int32_t kWidth = 320;  // the window; the screen, shown BestFit, is half as large
 constexpr int32_t kHeight = 240;
 
 // Blue is water in Sky and deep water in Inner, which Cam shows; green is
 // see-through in both.
 const std::string kSource = R"(
 const D = 1;
-object Display Screen { display = D; width = 160; height = 120; }
+object Display Screen { display = D; width = 160; height = 120; viewMode = 1; }
 object Label Log { display = D; }
 object Color Back { display = D; width = 160; height = 120; }
 object Scene Sky { display = D; order = 1; matFile = "Bin\\Sky.mat"; }
