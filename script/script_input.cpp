@@ -312,8 +312,9 @@ bool HitCamera(Search& search, const ObjCamera& camera, Point p, EventObject& hi
 }
 
 // The hit test of the object's type; on a hit `hit` names the object found
-// (for a camera, its member).
+// (for a camera, its member). No hit when a callback closed the script.
 bool HitObject(Search& search, int32_t index, Point p, EventObject& hit) {
+  const int32_t id = search.script.id;
   ObjEntry& object = search.script.objects[static_cast<size_t>(index)];
   bool found = false;
   switch (object.type) {
@@ -343,10 +344,11 @@ bool HitObject(Search& search, int32_t index, Point p, EventObject& hit) {
     default:  // images, labels, pointers, displays, renders and models are never hit
       return false;
   }
-  if (found && Alive(search, search.script.id)) {
-    hit = {index, EventName(object)};
+  if (!found || !Alive(search, id)) {
+    return false;
   }
-  return found;
+  hit = {index, EventName(object)};
+  return true;
 }
 
 // The topmost object at the point: the draw order walked from its last

@@ -238,6 +238,37 @@ object Camera Zero { display = D; order = 7; viewTop = 400; viewHeight = 80; mem
   EXPECT_EQ(Frame(), "-6 M;-5 INSIDE;");
 }
 
+TEST_F(ScriptInputTest, TheGameHitTestsItsObjectsAndMayCloseTheScriptMeanwhile) {
+  std::vector<std::string> asked;
+  bool close = false;
+  ScriptAppObjInObjectRegister("InShip", [&](const std::string& name, int32_t x, int32_t y) {
+    asked.push_back(name + " " + std::to_string(x) + " " + std::to_string(y));
+    if (close) {
+      ScriptClose(id_);
+    }
+    return x >= 200 && x < 300;
+  });
+  LoadScreen(R"(
+object Button A { display = D; left = 100; top = 100; frames { frame "Bin\\Button.tga"; } }
+object AppObj Ship { display = D; order = 1; inObject = "InShip"; }
+)");
+  EXPECT_EQ(ObjectAt(250, 120), "SHIP;");
+  EXPECT_EQ(ObjectAt(150, 120), "A;");
+  MoveTo(250, 120);
+  EXPECT_EQ(Frame(), "-5 SHIP;");
+  EXPECT_EQ(asked, (std::vector<std::string>{"SHIP 250 120", "SHIP 150 120", "SHIP 250 120"}));
+
+  // Closed while its listener asks what is at a point, and while the
+  // pointer looks for what is under it.
+  close = true;
+  ScriptEventSend(id_, 250 * 10000 + 120, "Q");
+  EXPECT_FALSE(ScriptExists(id_));
+  id_ = ScriptLoad("Bin\\Test.vmc");
+  ASSERT_NE(id_, 0);
+  ScriptProcess(id_);
+  EXPECT_FALSE(ScriptExists(id_));
+}
+
 const std::string kList = R"(
 object List L { display = D; left = 100; top = 200; cellCount = 4; mat = "Bin\\Cell.mat";
                 cells { frame "Bin\\Cell.tga"; } }
