@@ -209,17 +209,13 @@ bool HitAppObj(const ObjEntry& object, Point p) {
 // display: the pointer's conversion run backwards over the same mapping the
 // picture was drawn with. False when it lies outside the window.
 bool WindowPixel(const DisplayMapping& mapping, Point p, Point& pixel) {
+  // The mapping has a Display object only when its screen has a size.
   const ObjDisplay& screen = mapping.display->display;
   int64_t x = p.x;
   int64_t y = p.y;
-  if (screen.width > 0 && screen.height > 0) {
-    if (screen.viewMode == 1) {
-      x = x * mapping.drawnWidth / screen.width + mapping.barX;
-      y = y * mapping.drawnHeight / screen.height + mapping.barY;
-    } else if (screen.viewMode == 0) {
-      x = x * mapping.windowWidth / screen.width;
-      y = y * mapping.windowHeight / screen.height;
-    }
+  if (screen.viewMode == 0 || screen.viewMode == 1) {
+    x = x * mapping.drawnWidth / screen.width + mapping.barX;
+    y = y * mapping.drawnHeight / screen.height + mapping.barY;
   }
   if (x < 0 || x >= mapping.windowWidth || y < 0 || y >= mapping.windowHeight) {
     return false;
@@ -316,8 +312,9 @@ bool HitCamera(Search& search, const ObjCamera& camera, Point p, EventObject& hi
 }
 
 // The hit test of the object's type; on a hit `hit` names the object found
-// (for a camera, its member).
+// (for a camera, its member). No hit when a callback closed the script.
 bool HitObject(Search& search, int32_t index, Point p, EventObject& hit) {
+  const int32_t id = search.script.id;
   ObjEntry& object = search.script.objects[static_cast<size_t>(index)];
   bool found = false;
   switch (object.type) {
@@ -347,10 +344,11 @@ bool HitObject(Search& search, int32_t index, Point p, EventObject& hit) {
     default:  // images, labels, pointers, displays, renders and models are never hit
       return false;
   }
-  if (found && Alive(search, search.script.id)) {
-    hit = {index, EventName(object)};
+  if (!found || !Alive(search, id)) {
+    return false;
   }
-  return found;
+  hit = {index, EventName(object)};
+  return true;
 }
 
 // The topmost object at the point: the draw order walked from its last
