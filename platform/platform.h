@@ -270,7 +270,7 @@ void PlatformHeadlessPostEvent(const PlatformEvent& event);
 // What the system reports of one joystick. Axes 0 and 1 are X and Y, 2 Z,
 // 3 R, 4 U and 5 V.
 struct PlatformJoystickInfo {
-  std::string name;           // the device's own name; empty when it has none
+  std::string name{};         // the device's own name; empty when it has none
   uint16_t manufacturer = 0;  // vendor id
   uint16_t product = 0;       // product id
   int32_t buttons = 0;

@@ -11,22 +11,12 @@
 namespace {
 
 constexpr size_t kQueueLimit = 1000;
-constexpr int32_t kLargestWeight = 255;
 constexpr int32_t kKeyDownArrow = 14;
 constexpr int32_t kKeyLeftArrow = 15;
 constexpr int32_t kKeyRightArrow = 16;
 constexpr int32_t kKeyUpArrow = 17;
 constexpr int32_t kKeyPageDown = 91;
 constexpr int32_t kKeyPageUp = 92;
-// Joystick elements the menu controls bind.
-constexpr int32_t kJoystickButton1 = 1;
-constexpr int32_t kJoystickButton2 = 2;
-constexpr int32_t kJoystickXAxisLeft = 40;
-constexpr int32_t kJoystickXAxisRight = 41;
-constexpr int32_t kJoystickYAxisDown = 42;
-constexpr int32_t kJoystickYAxisUp = 43;
-constexpr int32_t kJoystickZAxisDown = 44;
-constexpr int32_t kJoystickZAxisUp = 45;
 
 enum PointerAction : int32_t {
   kPointerDown = 1,
@@ -196,15 +186,16 @@ void BindPointer(int32_t set, int32_t pointerAction, int32_t mouse, int32_t key,
 void BuildMenuControls() {
   const int32_t set = InputControlSetNew("Menu Controls", false);
   module.menu = set;
-  BindPointer(set, kPointerDown, kInputMouseDown, kKeyDownArrow, kJoystickYAxisDown);
-  BindPointer(set, kPointerLeft, kInputMouseLeft, kKeyLeftArrow, kJoystickXAxisLeft);
-  BindPointer(set, kPointerRight, kInputMouseRight, kKeyRightArrow, kJoystickXAxisRight);
-  BindPointer(set, kPointerUp, kInputMouseUp, kKeyUpArrow, kJoystickYAxisUp);
-  BindAction(set, "Scroll Up", {kInputMouseScrollUp, kKeyPageUp}, {kJoystickZAxisUp});
-  BindAction(set, "Scroll Down", {kInputMouseScrollDown, kKeyPageDown}, {kJoystickZAxisDown});
+  BindPointer(set, kPointerDown, kInputMouseDown, kKeyDownArrow, kInputYAxisDown);
+  BindPointer(set, kPointerLeft, kInputMouseLeft, kKeyLeftArrow, kInputXAxisLeft);
+  BindPointer(set, kPointerRight, kInputMouseRight, kKeyRightArrow, kInputXAxisRight);
+  BindPointer(set, kPointerUp, kInputMouseUp, kKeyUpArrow, kInputYAxisUp);
+  BindAction(set, "Scroll Up", {kInputMouseScrollUp, kKeyPageUp}, {kInputZAxisUp});
+  BindAction(set, "Scroll Down", {kInputMouseScrollDown, kKeyPageDown}, {kInputZAxisDown});
   BindAction(set, "Exit", {kInputKeyEscape}, {});
-  BindAction(set, "Select Item", {kInputMouseLeftButton, kInputKeyEnter}, {kJoystickButton1});
-  BindAction(set, "Select Item Secondary", {kInputMouseRightButton}, {kJoystickButton2});
+  // Joystick buttons 1 and 2 select too.
+  BindAction(set, "Select Item", {kInputMouseLeftButton, kInputKeyEnter}, {1});
+  BindAction(set, "Select Item Secondary", {kInputMouseRightButton}, {2});
 }
 
 std::vector<InputEvent> Copy(const std::deque<InputEvent>& queue) {
@@ -356,7 +347,7 @@ void InputActionBind(int32_t action, int32_t control, int32_t weight) {
   for (InputAction& other : place.set->actions) {
     RemoveControl(other.bindings, control);
   }
-  place.action->bindings.push_back({control, std::clamp(weight, 0, kLargestWeight)});
+  place.action->bindings.push_back({control, std::clamp(weight, 0, kInputLargestWeight)});
 }
 
 void InputActionUnbind(int32_t action, int32_t control) {

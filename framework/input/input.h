@@ -83,8 +83,8 @@ std::string InputActionName(int32_t action);
 void InputActionBind(int32_t action, int32_t control, int32_t weight);
 void InputActionUnbind(int32_t action, int32_t control);
 void InputActionClear(int32_t action);
-int32_t InputActionControl(int32_t action, int32_t index);     // 0 when none
-int32_t InputActionOfControl(int32_t set, int32_t control);    // -1 when none
+int32_t InputActionControl(int32_t action, int32_t index);   // 0 when none
+int32_t InputActionOfControl(int32_t set, int32_t control);  // -1 when none
 
 // --- The pointer of a set ---------------------------------------------------------------
 // Pointer actions: 1 down, 2 left, 3 right, 4 up. The mouse movement

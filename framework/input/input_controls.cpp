@@ -1,6 +1,5 @@
 // Control codes and their names: the keys and mouse controls 1-126 and the
 // elements of the joysticks found at start, with the analog directions.
-#include <algorithm>
 
 #include "framework/input/input_internal.h"
 #include "framework/utilities/utilities.h"
@@ -8,150 +7,33 @@
 namespace {
 
 // Names of the controls 1-126; stored and display name alike.
-constexpr const char* kControlNames[126] = {"1",
-                                            "2",
-                                            "3",
-                                            "4",
-                                            "5",
-                                            "6",
-                                            "7",
-                                            "8",
-                                            "9",
-                                            "0",
-                                            "A",
-                                            "Left Alt",
-                                            "Right Alt",
-                                            "Down Arrow",
-                                            "Left Arrow",
-                                            "Right Arrow",
-                                            "Up Arrow",
-                                            "B",
-                                            "\\",
-                                            "Backspace",
-                                            "[",
-                                            "]",
-                                            "C",
-                                            "Caps Lock",
-                                            ",",
-                                            "Context Menu",
-                                            "Left Control",
-                                            "Right Control",
-                                            "D",
-                                            "-",
-                                            "Delete",
-                                            "E",
-                                            "End",
-                                            "Enter",
-                                            "=",
-                                            "Escape",
-                                            "F",
-                                            "F1",
-                                            "F2",
-                                            "F3",
-                                            "F4",
-                                            "F5",
-                                            "F6",
-                                            "F7",
-                                            "F8",
-                                            "F9",
-                                            "F10",
-                                            "F11",
-                                            "F12",
-                                            "F13",
-                                            "F14",
-                                            "F15",
-                                            "F16",
-                                            "F17",
-                                            "F18",
-                                            "F19",
-                                            "F20",
-                                            "F21",
-                                            "F22",
-                                            "F23",
-                                            "F24",
-                                            "G",
-                                            "H",
-                                            "Home",
-                                            "I",
-                                            "Insert",
-                                            "J",
-                                            "K",
-                                            "L",
-                                            "M",
-                                            "N",
-                                            "Num Lock",
-                                            "Numpad 1",
-                                            "Numpad 2",
-                                            "Numpad 3",
-                                            "Numpad 4",
-                                            "Numpad 5",
-                                            "Numpad 6",
-                                            "Numpad 7",
-                                            "Numpad 8",
-                                            "Numpad 9",
-                                            "Numpad 0",
-                                            "Numpad Enter",
-                                            "Numpad -",
-                                            "Numpad *",
-                                            "Numpad .",
-                                            "Numpad +",
-                                            "Numpad /",
-                                            "O",
-                                            "P",
-                                            "Page Down",
-                                            "Page Up",
-                                            "Pause",
-                                            ".",
-                                            "Q",
-                                            "'",
-                                            "R",
-                                            "S",
-                                            "Scroll Lock",
-                                            ";",
-                                            "Left Shift",
-                                            "Right Shift",
-                                            "/",
-                                            "Space",
-                                            "T",
-                                            "Tab",
-                                            "`",
-                                            "U",
-                                            "V",
-                                            "W",
-                                            "X",
-                                            "Y",
-                                            "Z",
-                                            "Mouse Left Button",
-                                            "Mouse Middle Button",
-                                            "Mouse Right Button",
-                                            "Mouse Button 4",
-                                            "Mouse Button 5",
-                                            "Mouse Down",
-                                            "Mouse Left",
-                                            "Mouse Right",
-                                            "Mouse Scroll Left",
-                                            "Mouse Scroll Right",
-                                            "Mouse Scroll Down",
-                                            "Mouse Scroll Up",
-                                            "Mouse Up"};
-
-// Joystick elements 1-45: 1-32 buttons, then these.
-enum JoystickElement : int32_t {
-  kLastButton = 32,
-  kPovHat = 33,
-  kRAxisDown = 34,
-  kRAxisUp = 35,
-  kUAxisDown = 36,
-  kUAxisUp = 37,
-  kVAxisDown = 38,
-  kVAxisUp = 39,
-  kXAxisLeft = 40,
-  kXAxisRight = 41,
-  kYAxisDown = 42,
-  kYAxisUp = 43,
-  kZAxisDown = 44,
-  kZAxisUp = 45,
+// clang-format off
+constexpr const char* kControlNames[126] = {
+    "1", "2", "3", "4", "5", "6",  // 1-6
+    "7", "8", "9", "0", "A", "Left Alt",  // 7-12
+    "Right Alt", "Down Arrow", "Left Arrow", "Right Arrow", "Up Arrow", "B",  // 13-18
+    "\\", "Backspace", "[", "]", "C", "Caps Lock",  // 19-24
+    ",", "Context Menu", "Left Control", "Right Control", "D", "-",  // 25-30
+    "Delete", "E", "End", "Enter", "=", "Escape",  // 31-36
+    "F", "F1", "F2", "F3", "F4", "F5",  // 37-42
+    "F6", "F7", "F8", "F9", "F10", "F11",  // 43-48
+    "F12", "F13", "F14", "F15", "F16", "F17",  // 49-54
+    "F18", "F19", "F20", "F21", "F22", "F23",  // 55-60
+    "F24", "G", "H", "Home", "I", "Insert",  // 61-66
+    "J", "K", "L", "M", "N", "Num Lock",  // 67-72
+    "Numpad 1", "Numpad 2", "Numpad 3", "Numpad 4", "Numpad 5", "Numpad 6",  // 73-78
+    "Numpad 7", "Numpad 8", "Numpad 9", "Numpad 0", "Numpad Enter", "Numpad -",  // 79-84
+    "Numpad *", "Numpad .", "Numpad +", "Numpad /", "O", "P",  // 85-90
+    "Page Down", "Page Up", "Pause", ".", "Q", "'",  // 91-96
+    "R", "S", "Scroll Lock", ";", "Left Shift", "Right Shift",  // 97-102
+    "/", "Space", "T", "Tab", "`", "U",  // 103-108
+    "V", "W", "X", "Y", "Z", "Mouse Left Button",  // 109-114
+    "Mouse Middle Button", "Mouse Right Button", "Mouse Button 4",  // 115-117
+    "Mouse Button 5", "Mouse Down", "Mouse Left",  // 118-120
+    "Mouse Right", "Mouse Scroll Left", "Mouse Scroll Right",  // 121-123
+    "Mouse Scroll Down", "Mouse Scroll Up", "Mouse Up",  // 124-126
 };
+// clang-format on
 
 constexpr const char* kElementNames[] = {"POV Hat",      "R-axis Down", "R-axis Up", "U-axis Down",
                                          "U-axis Up",    "V-axis Down", "V-axis Up", "X-axis Left",
@@ -161,28 +43,28 @@ constexpr const char* kElementNames[] = {"POV Hat",      "R-axis Down", "R-axis 
 std::vector<InputJoystick> joysticks;
 
 bool ElementExists(const PlatformJoystickInfo& caps, int32_t element) {
-  if (element >= 1 && element <= kLastButton) {
+  if (element >= 1 && element <= kInputLastButton) {
     return element <= caps.buttons;
   }
   switch (element) {
-    case kPovHat:
+    case kInputPovHat:
       return caps.hasPov;
-    case kRAxisDown:
-    case kRAxisUp:
+    case kInputRAxisDown:
+    case kInputRAxisUp:
       return caps.hasR;
-    case kUAxisDown:
-    case kUAxisUp:
+    case kInputUAxisDown:
+    case kInputUAxisUp:
       return caps.hasU;
-    case kVAxisDown:
-    case kVAxisUp:
+    case kInputVAxisDown:
+    case kInputVAxisUp:
       return caps.hasV;
-    case kXAxisLeft:
-    case kXAxisRight:
-    case kYAxisDown:
-    case kYAxisUp:
+    case kInputXAxisLeft:
+    case kInputXAxisRight:
+    case kInputYAxisDown:
+    case kInputYAxisUp:
       return true;
-    case kZAxisDown:
-    case kZAxisUp:
+    case kInputZAxisDown:
+    case kInputZAxisUp:
       return caps.hasZ;
     default:
       return false;
@@ -190,8 +72,8 @@ bool ElementExists(const PlatformJoystickInfo& caps, int32_t element) {
 }
 
 std::string ElementName(int32_t element) {
-  return element <= kLastButton ? "Button " + std::to_string(element)
-                                : kElementNames[element - kPovHat];
+  return element <= kInputLastButton ? "Button " + std::to_string(element)
+                                     : kElementNames[element - kInputPovHat];
 }
 
 // The joystick and element of a joystick control; false when the code names
@@ -304,8 +186,9 @@ int32_t InputAxisControl(int32_t n) {
       kInputMouseLeft,     kInputMouseRight,      kInputMouseUp,         kInputMouseDown,
       kInputMouseScrollUp, kInputMouseScrollDown, kInputMouseScrollLeft, kInputMouseScrollRight};
   for (int32_t joystick = 0; joystick < InputJoystickCount(); ++joystick) {
-    for (int32_t element : {kXAxisLeft, kXAxisRight, kYAxisUp, kYAxisDown, kZAxisUp, kZAxisDown,
-                            kRAxisUp, kRAxisDown, kUAxisUp, kUAxisDown, kVAxisUp, kVAxisDown}) {
+    for (int32_t element : {kInputXAxisLeft, kInputXAxisRight, kInputYAxisUp, kInputYAxisDown,
+                            kInputZAxisUp, kInputZAxisDown, kInputRAxisUp, kInputRAxisDown,
+                            kInputUAxisUp, kInputUAxisDown, kInputVAxisUp, kInputVAxisDown}) {
       const int32_t code = InputJoystickControl(joystick, element);
       if (code != -1) {
         directions.push_back(code);

@@ -1,7 +1,6 @@
 // The devices that feed the active control set: the render windows' mouse
 // messages, the keyboard while it is hooked, and the list of display
 // windows the pointers move across.
-#include <algorithm>
 #include <array>
 
 #include "framework/input/input_internal.h"

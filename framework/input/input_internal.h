@@ -17,6 +17,27 @@ constexpr int32_t kInputMaxJoysticks = 16;
 constexpr int32_t kInputHighestControl =
     kInputFirstJoystickControl - 1 + kInputMaxJoysticks * kInputJoystickElements;
 
+// Joystick elements 1-45: buttons 1-32, then these.
+enum InputJoystickElement : int32_t {
+  kInputLastButton = 32,
+  kInputPovHat = 33,
+  kInputRAxisDown = 34,
+  kInputRAxisUp = 35,
+  kInputUAxisDown = 36,
+  kInputUAxisUp = 37,
+  kInputVAxisDown = 38,
+  kInputVAxisUp = 39,
+  kInputXAxisLeft = 40,
+  kInputXAxisRight = 41,
+  kInputYAxisDown = 42,
+  kInputYAxisUp = 43,
+  kInputZAxisDown = 44,
+  kInputZAxisUp = 45,
+};
+
+// Action weights are bytes.
+constexpr int32_t kInputLargestWeight = 255;
+
 // One binding: a control and its weight (actions, 0-255) or speed (pointer
 // actions).
 struct InputBinding {

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int32_t kLargestWeight = 255;
 // What a read returns for a key the section does not have: no stored value
 // can hold a line break.
 const std::string kMissing = "\n";
@@ -92,9 +91,9 @@ bool LoadActions(const InputControlSet& set, const std::string& section) {
     if (loaded.insert(action).second) {
       InputActionClear(action);
     }
+    // A weight outside a byte's range, written by hand, is clamped by the bind.
     for (const InputBinding& binding : LoadBindings(section, prefix + " ")) {
-      // Weights are bytes; a larger one written by hand counts as the largest.
-      InputActionBind(action, binding.control, std::min(binding.value, kLargestWeight));
+      InputActionBind(action, binding.control, binding.value);
     }
   }
   return !loaded.empty();

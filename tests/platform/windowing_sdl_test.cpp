@@ -348,6 +348,36 @@ TEST_F(SdlTest, KeysCarryTheirScancode) {
   EXPECT_EQ(event.window, 0u);
 }
 
+TEST_F(SdlTest, JoysticksReportTheirNameIdsButtonsAxesAndHat) {
+  const int before = PlatformJoystickCount();
+  // A virtual joystick stands in for a device: three axes (X, Y, Z), five
+  // buttons and a hat.
+  SDL_VirtualJoystickDesc desc{};
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  desc.naxes = 3;
+  desc.nbuttons = 5;
+  desc.nhats = 1;
+  desc.vendor_id = 0x045E;
+  desc.product_id = 0x028E;
+  desc.name = "Test Pad";
+  const int index = SDL_JoystickAttachVirtualEx(&desc);
+  ASSERT_GE(index, 0) << SDL_GetError();
+  ASSERT_EQ(PlatformJoystickCount(), before + 1);
+  PlatformJoystickInfo info;
+  ASSERT_TRUE(PlatformJoystickGetInfo(index, info));
+  EXPECT_EQ(info.name, "Test Pad");
+  EXPECT_EQ(info.manufacturer, 0x045E);
+  EXPECT_EQ(info.product, 0x028E);
+  EXPECT_EQ(info.buttons, 5);
+  EXPECT_EQ(info.axes, 3);
+  EXPECT_TRUE(info.hasZ);
+  EXPECT_FALSE(info.hasR);
+  EXPECT_TRUE(info.hasPov);
+  EXPECT_FALSE(PlatformJoystickGetInfo(before + 1, info));
+  SDL_JoystickDetachVirtual(index);
+}
+
 TEST_F(SdlTest, WindowEventsBecomeStateChanges) {
   const PlatformWindow window = Create();
   PlatformEvent event = DeliverOne(WindowEvent(window, SDL_WINDOWEVENT_FOCUS_GAINED));

@@ -1,8 +1,19 @@
+#include <SDL_scancode.h>
 #include <gtest/gtest.h>
 
+#include "framework/input/input.h"
 #include "platform/platform.h"
+#include "shell/modules.h"
 #include "shell/shell.h"
 #include "tests/support/testsupport.h"
+
+// Takes the shell's start-up, loop and shutdown steps one at a time.
+class TmainFormTestAccess {
+ public:
+  static bool StartupChecks() { return MainForm().StartupChecks(); }
+  static void FramePass() { MainForm().FramePass(); }
+  static void Shutdown() { MainForm().Shutdown(); }
+};
 
 namespace {
 
@@ -69,6 +80,65 @@ TEST_F(ShellTest, AStartThatCannotOpenTheGameDisplayEndsWithStatusOne) {
             std::string::npos);
   // Neither failure shows a box beyond the acceleration question.
   EXPECT_EQ(PlatformShownBoxes().size(), 1u);
+}
+
+TEST_F(ShellTest, WhileRunningTheMouseFeedsTheActiveSetAndKeysStopWithTheFocus) {
+  program_.write("settings.ini", "[Video]\nFullscreen=No\n");
+  ModulesStart();
+  PlatformSetEventHandler([](const PlatformEvent& event) { MainForm().DispatchEvent(event); });
+  MainForm().MainFormCreate();
+  ASSERT_TRUE(TmainFormTestAccess::StartupChecks());
+  EXPECT_TRUE(InputKeyboardHooked());
+  const PlatformWindow primary = 2;  // the splash window is the first
+  const int32_t set = InputMenuControlSet();
+  InputControlSetActivate(set);
+  // The render window is registered: the pointer follows the mouse into it.
+  PlatformHeadlessPostEvent({.type = PlatformEventType::MouseMessage,
+                             .window = primary,
+                             .message = 0x0201,
+                             .wParam = 1,
+                             .lParam = (20 << 16) | 30});
+  PlatformHeadlessPostEvent({.type = PlatformEventType::MouseMessage,
+                             .window = primary,
+                             .message = 0x0200,
+                             .lParam = (20 << 16) | 30});
+  PlatformHeadlessPostEvent(
+      {.type = PlatformEventType::KeyDown, .window = primary, .key = SDL_SCANCODE_SPACE});
+  MainForm().MainFormProcessMessages();
+  const std::vector<InputEvent> fed = InputControlEventsTake(set);
+  ASSERT_GE(fed.size(), 2u);
+  EXPECT_EQ(fed.front().code, kInputMouseLeftButton);
+  EXPECT_EQ(fed.back().code, 104);  // Space
+  const InputPointer pointer = InputPointerGet(set);
+  EXPECT_NE(pointer.display, -1);
+  EXPECT_EQ(pointer.x, 30);
+  EXPECT_EQ(pointer.y, 20);
+
+  // The focus goes: the next pass pauses and unhooks, and keys are dropped.
+  PlatformHeadlessPostEvent({.type = PlatformEventType::WindowDeactivated, .window = primary});
+  MainForm().MainFormProcessMessages();
+  TmainFormTestAccess::FramePass();
+  EXPECT_FALSE(InputKeyboardHooked());
+  PlatformHeadlessPostEvent(
+      {.type = PlatformEventType::KeyDown, .window = primary, .key = SDL_SCANCODE_ESCAPE});
+  MainForm().MainFormProcessMessages();
+  EXPECT_TRUE(InputControlEventsTake(set).empty());
+
+  // It comes back: hooked again.
+  PlatformHeadlessPostEvent({.type = PlatformEventType::WindowActivated, .window = primary});
+  MainForm().MainFormProcessMessages();
+  TmainFormTestAccess::FramePass();
+  EXPECT_TRUE(InputKeyboardHooked());
+
+  TmainFormTestAccess::Shutdown();
+  EXPECT_FALSE(InputKeyboardHooked());
+  // Once the game has stopped, mouse messages no longer reach the input module.
+  PlatformHeadlessPostEvent(
+      {.type = PlatformEventType::MouseMessage, .window = primary, .message = 0x0201, .lParam = 0});
+  MainForm().MainFormProcessMessages();
+  EXPECT_TRUE(InputControlEventsTake(set).empty());
+  PlatformSetEventHandler({});
+  ModulesStop();
 }
 
 }  // namespace
