@@ -260,18 +260,11 @@ CameraView CameraViewOf(const ObjCamera& camera, const DisplayMapping& mapping) 
           mapping.barY};
 }
 
-// A view that covers no window pixel, or a world region without width or
-// height (which has no projection), shows nothing.
-bool CameraShows(const ObjCamera& camera, const DisplayMapping& mapping) {
-  const CameraView view = CameraViewOf(camera, mapping);
-  return view.width > 0 && view.height > 0 && camera.viewWidth != 0 && camera.viewHeight != 0;
-}
-
 // The members of this display, in their order, through the camera. A member
 // may close the script (a render callback): the camera stops there.
 void DrawCamera(int32_t display, Script& script, const ObjCamera& camera,
                 const DisplayMapping& mapping) {
-  if (camera.enabled == 0 || !CameraShows(camera, mapping)) {
+  if (camera.enabled == 0) {
     return;
   }
   const int32_t id = script.id;
@@ -397,7 +390,9 @@ void ScriptViewportDisplayUnset(const GraphicsRect& saved) {
 
 // The view rectangle counts from the top of the current viewport; OpenGL
 // counts from the bottom. The projection shows the world region at
-// (cameraX, cameraY) of the view's unscaled size.
+// (cameraX, cameraY) of the view's unscaled size. A view without width or
+// height (or with a negative one) gets an empty viewport, in which nothing
+// is drawn, and a world region without width or height no projection.
 GraphicsRect ScriptRenderObjectCamera(const ObjCamera& camera, const DisplayMapping& mapping) {
   const GraphicsRect saved = GraphicsViewportGet();
   const CameraView view = CameraViewOf(camera, mapping);
