@@ -605,8 +605,10 @@ TEST_F(ScriptObjectsTest, EveryAttributeReadsAndWritesThroughByteCode) {
   EXPECT_THAT(Positions(list.overlays),
               ElementsAre(ModelVertex{50, 60, 0}, ModelVertex{50, 60, 0}));
   EXPECT_EQ(objects[kPointer].pointer.fadeAlpha, 255);
+  // The last value set, 30 of 0-100, put the 8 wide thumb 9 pixels along
+  // the 32 it has on the 40 wide track.
   EXPECT_THAT(Positions(objects[kSlider].slider.thumb),
-              ElementsAreArray(std::vector<ModelVertex>(4, {19, 29, 0})));
+              ElementsAreArray(std::vector<ModelVertex>(4, {28, 29, 0})));
   EXPECT_TRUE(objects[kMat].mat.mat.entries.empty());
   const Model* atex = objects[kAtex].atex.model;
   EXPECT_EQ(atex->position, (ModelVertex{31, 32, 0}));
