@@ -117,8 +117,8 @@ bool HitButton(const ObjButton& button, Point p) {
   const FrameSet& set = button.frames;
   const Frame* frame = FrameOf(set, button.frame);
   if (frame != nullptr && MatIsValid(frame->mat)) {
-    return MatEntryAt(frame->mat, Narrow(int64_t{p.x} - set.left), Narrow(int64_t{p.y} - set.top)) >
-           0;
+    const Point inMat{Narrow(int64_t{p.x} - set.left), Narrow(int64_t{p.y} - set.top)};
+    return MatEntryAt(frame->mat, inMat.x, inMat.y) > 0;
   }
   return InsideFrameSet(p, set, 0, 0);
 }

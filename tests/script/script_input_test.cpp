@@ -199,12 +199,15 @@ TEST_F(ScriptInputTest, ButtonsHearEnterPressClickAndLeaveAndConsumeWhatTheyHear
 TEST_F(ScriptInputTest, WhatIsFoundIsTheTopmostInDrawOrderThroughMatsAndCameras) {
   WriteColumnsMat("Door.mat", {{"Transparent", 0}, {"Door", 0x00FF00}, {"", 0xFF0000}}, {0, 1, 2},
                   10, 10);
+  WriteColumnsMat("Round.mat", {{"", 0}, {"", 0xFFFFFF}}, {0, 1}, 50, 40);
   LoadScreen(R"(
 object Color Back { display = D; order = 0; width = 640; height = 480; }
 object Color C2 { display = D; order = 2; left = 420; top = 320; width = 50; height = 50; }
 object Color C1 { display = D; order = 1; left = 400; top = 300; width = 50; height = 50; }
 object Button Under { display = D; order = 3; left = 100; top = 100; frames { frame "Bin\\Button.tga"; } }
 object Mat M { display = D; order = 4; left = 100; top = 100; file = "Bin\\Door.mat"; }
+object Button Round { display = D; order = 4; left = 300; top = 200;
+                      frames { frame "Bin\\Button.tga" mat "Bin\\Round.mat"; } }
 object Color Inside { display = D; order = 6; left = 1010; top = 10; width = 20; height = 20; }
 object Color Hidden { display = D; order = 8; top = 400; width = 50; height = 50; }
 object Camera Cam { display = D; order = 5; viewLeft = 500; viewWidth = 100; viewHeight = 100;
@@ -218,6 +221,8 @@ object Camera Zero { display = D; order = 7; viewTop = 400; viewHeight = 80; mem
   EXPECT_EQ(ObjectAt(115, 105), "DOOR;");
   EXPECT_EQ(ObjectAt(125, 105), "M;");  // an entry without a name
   EXPECT_EQ(ObjectAt(150, 130), "UNDER;");
+  EXPECT_EQ(ObjectAt(310, 210), "BACK;");  // entry 0 of a button's mat is not the button
+  EXPECT_EQ(ObjectAt(360, 210), "ROUND;");
   EXPECT_EQ(ObjectAt(430, 330), "C2;");
   ScriptEventSend(id_, 2, "raise");
   EXPECT_EQ(ObjectAt(430, 330), "C1;");
