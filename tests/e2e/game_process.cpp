@@ -133,6 +133,15 @@ std::vector<XWindowInfo> ListNamedWindows() {
   return windows;
 }
 
+void ScreenSize(int& width, int& height) {
+  width = height = 0;
+  if (Display* display = XOpenDisplay(nullptr)) {
+    width = DisplayWidth(display, DefaultScreen(display));
+    height = DisplayHeight(display, DefaultScreen(display));
+    XCloseDisplay(display);
+  }
+}
+
 std::vector<uint32_t> ReadScreen(int x, int y, int width, int height) {
   std::vector<uint32_t> pixels;
   Display* display = XOpenDisplay(nullptr);

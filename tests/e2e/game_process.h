@@ -45,6 +45,9 @@ struct XWindowInfo {
 // Every top-level window of the display in $DISPLAY with a name.
 std::vector<XWindowInfo> ListNamedWindows();
 
+// The size of the screen of $DISPLAY; 0 x 0 when it cannot be opened.
+void ScreenSize(int& width, int& height);
+
 // The pixels of a rectangle of the screen in $DISPLAY as 0xRRGGBB, rows from
 // the top; empty when the screen cannot be read.
 std::vector<uint32_t> ReadScreen(int x, int y, int width, int height);
