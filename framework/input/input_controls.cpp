@@ -125,7 +125,13 @@ const std::vector<InputJoystick>& InputJoysticks() {
 
 // --- Control codes and names -----------------------------------------------------------
 
-std::string InputControlName(int32_t code) {
+namespace {
+
+// A control's name: keys and mouse controls by the table, joystick elements
+// through `joystickName` (joystick index, its record, element); empty when
+// no such control exists.
+template <typename JoystickName>
+std::string ControlName(int32_t code, JoystickName joystickName) {
   if (code >= 1 && code < kInputFirstJoystickControl) {
     return kControlNames[code - 1];
   }
@@ -135,19 +141,21 @@ std::string InputControlName(int32_t code) {
     return "";
   }
   const int32_t index = (code - kInputFirstJoystickControl) / kInputJoystickElements;
-  return "Controller" + std::to_string(index + 1) + " " + ElementName(element);
+  return joystickName(index, *joystick, element);
+}
+
+}  // namespace
+
+std::string InputControlName(int32_t code) {
+  return ControlName(code, [](int32_t index, const InputJoystick&, int32_t element) {
+    return "Controller" + std::to_string(index + 1) + " " + ElementName(element);
+  });
 }
 
 std::string InputControlDisplayName(int32_t code) {
-  if (code >= 1 && code < kInputFirstJoystickControl) {
-    return kControlNames[code - 1];
-  }
-  const InputJoystick* joystick = nullptr;
-  int32_t element = 0;
-  if (!SplitJoystickCode(code, joystick, element)) {
-    return "";
-  }
-  return ElementName(element) + " (" + joystick->name + ")";
+  return ControlName(code, [](int32_t, const InputJoystick& joystick, int32_t element) {
+    return ElementName(element) + " (" + joystick.name + ")";
+  });
 }
 
 int32_t InputControlCode(const std::string& storedName) {
