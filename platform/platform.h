@@ -265,6 +265,30 @@ void PlatformWaitEvents(uint32_t timeoutMs);
 // and activates.
 void PlatformHeadlessPostEvent(const PlatformEvent& event);
 
+// --- Joysticks -----------------------------------------------------------
+
+// What the system reports of one joystick. Axes 0 and 1 are X and Y, 2 Z,
+// 3 R, 4 U and 5 V.
+struct PlatformJoystickInfo {
+  std::string name;           // the device's own name; empty when it has none
+  uint16_t manufacturer = 0;  // vendor id
+  uint16_t product = 0;       // product id
+  int32_t buttons = 0;
+  int32_t axes = 0;
+  bool hasZ = false;
+  bool hasR = false;
+  bool hasU = false;
+  bool hasV = false;
+  bool hasPov = false;  // a point-of-view hat
+};
+
+// Joysticks attached now, numbered from 0 in the system's order.
+int PlatformJoystickCount();
+// False when the joystick cannot be opened or its capabilities read.
+bool PlatformJoystickGetInfo(int joystick, PlatformJoystickInfo& info);
+// Headless: replaces the joysticks (none until set).
+void PlatformHeadlessSetJoysticks(const std::vector<PlatformJoystickInfo>& joysticks);
+
 // --- OpenGL contexts -----------------------------------------------------
 
 using PlatformGLContext = uint32_t;  // 0 = none

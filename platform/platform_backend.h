@@ -59,6 +59,11 @@ class PlatformBackendImpl {
   // has passed.
   virtual void WaitEvents(uint32_t timeoutMs) = 0;
 
+  // Joysticks; SetJoysticks is for the headless backend only.
+  virtual int JoystickCount() = 0;
+  virtual bool JoystickGetInfo(int joystick, PlatformJoystickInfo& info) = 0;
+  virtual void SetJoysticks(const std::vector<PlatformJoystickInfo>& joysticks) = 0;
+
   // OpenGL; the window exists.
   virtual PlatformGLContext GLCreateContext(PlatformWindow window) = 0;
   virtual void GLDeleteContext(PlatformGLContext context) = 0;

@@ -543,6 +543,23 @@ bool PlatformWindowFocused(PlatformWindow window) {
   return record != nullptr && record->focused;
 }
 
+// --- Joysticks ---
+
+int PlatformJoystickCount() {
+  return front.backend ? front.backend->JoystickCount() : 0;
+}
+
+bool PlatformJoystickGetInfo(int joystick, PlatformJoystickInfo& info) {
+  return front.backend && joystick >= 0 && joystick < front.backend->JoystickCount() &&
+         front.backend->JoystickGetInfo(joystick, info);
+}
+
+void PlatformHeadlessSetJoysticks(const std::vector<PlatformJoystickInfo>& joysticks) {
+  if (front.backend) {
+    front.backend->SetJoysticks(joysticks);
+  }
+}
+
 // --- OpenGL contexts ---
 
 PlatformGLContext PlatformGLCreateContext(PlatformWindow window) {

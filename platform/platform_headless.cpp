@@ -120,6 +120,15 @@ class HeadlessBackend final : public PlatformBackendImpl {
   // No system event ever comes, so the whole time passes.
   void WaitEvents(uint32_t timeoutMs) override { PlatformSleep(timeoutMs); }
 
+  int JoystickCount() override { return static_cast<int>(joysticks_.size()); }
+  bool JoystickGetInfo(int joystick, PlatformJoystickInfo& info) override {
+    info = joysticks_[joystick];
+    return true;
+  }
+  void SetJoysticks(const std::vector<PlatformJoystickInfo>& joysticks) override {
+    joysticks_ = joysticks;
+  }
+
   PlatformGLContext GLCreateContext(PlatformWindow) override { return NoOpenGL(0); }
   void GLDeleteContext(PlatformGLContext) override {}
   bool GLMakeCurrent(PlatformWindow, PlatformGLContext) override { return NoOpenGL(false); }
@@ -139,6 +148,7 @@ class HeadlessBackend final : public PlatformBackendImpl {
   std::vector<PlatformMonitor> monitors_{DefaultMonitor()};
   std::map<PlatformWindow, HeadlessWindow> windows_;
   std::string openglWindowFailure_;
+  std::vector<PlatformJoystickInfo> joysticks_;
 };
 
 int HeadlessBackend::MonitorOf(const PlatformRect& rect) const {

@@ -199,6 +199,10 @@ class SdlBackend final : public PlatformBackendImpl {
     SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs));
   }
 
+  int JoystickCount() override { return std::max(SDL_NumJoysticks(), 0); }
+  bool JoystickGetInfo(int joystick, PlatformJoystickInfo& info) override;
+  void SetJoysticks(const std::vector<PlatformJoystickInfo>&) override {}
+
   PlatformGLContext GLCreateContext(PlatformWindow window) override;
   void GLDeleteContext(PlatformGLContext context) override;
   bool GLMakeCurrent(PlatformWindow window, PlatformGLContext context) override;
@@ -566,6 +570,31 @@ void SdlBackend::TranslateMouseEvent(const SDL_Event& event, std::vector<Platfor
   }
 }
 
+// --- Joysticks ---
+
+bool SdlBackend::JoystickGetInfo(int joystick, PlatformJoystickInfo& info) {
+  SDL_Joystick* device = SDL_JoystickOpen(joystick);
+  if (device == nullptr) {
+    return false;
+  }
+  const int buttons = SDL_JoystickNumButtons(device);
+  const int axes = SDL_JoystickNumAxes(device);
+  const int hats = SDL_JoystickNumHats(device);
+  const char* name = SDL_JoystickName(device);
+  info = {.name = name != nullptr ? name : "",
+          .manufacturer = SDL_JoystickGetVendor(device),
+          .product = SDL_JoystickGetProduct(device),
+          .buttons = buttons,
+          .axes = axes,
+          .hasZ = axes > 2,
+          .hasR = axes > 3,
+          .hasU = axes > 4,
+          .hasV = axes > 5,
+          .hasPov = hats > 0};
+  SDL_JoystickClose(device);
+  return buttons >= 0 && axes >= 0 && hats >= 0;
+}
+
 // --- OpenGL contexts ---
 
 PlatformGLContext SdlBackend::GLCreateContext(PlatformWindow window) {
@@ -657,6 +686,10 @@ std::unique_ptr<PlatformBackendImpl> PlatformSdlBackendCreate() {
   // whose allocations then read as leaks.
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     return nullptr;
+  }
+  // Joysticks are optional: without the subsystem none are found.
+  if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0) {
+    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
   }
   return std::make_unique<SdlBackend>();
 }

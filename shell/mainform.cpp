@@ -4,6 +4,7 @@
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
@@ -152,6 +153,7 @@ bool TmainForm::StartupChecks() {
     return StartFailed();
   }
   running_ = true;
+  InputKeyboardHookOn();
   MainFormProcessMessages();
   quit_ = false;
   MainMouseConstrain(true);
@@ -207,6 +209,7 @@ void TmainForm::FramePass() {
 }
 
 void TmainForm::Shutdown() {
+  InputKeyboardHookOff();
   GameShutdown();
   fatalError_ = StateGetCurrent() == kFatalErrorState;
   if (fatalError_) {
@@ -227,6 +230,7 @@ void TmainForm::MainAppPause() {
   stateWasPaused_ = StateIsPaused();
   AudioPausePlaying();
   StatePause();
+  InputKeyboardHookOff();
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
   paused_ = true;
@@ -245,6 +249,7 @@ void TmainForm::MainAppResume() {
   if (!stateWasPaused_) {
     StateResumeId(pausedState_);
   }
+  InputKeyboardHookOn();
   MainDisplayShowMouse(false);
   MainMouseConstrain(true);
   paused_ = false;
@@ -351,6 +356,9 @@ int32_t TmainForm::MainThreadDisplayAdd(int monitor, const std::string& name, bo
   const int32_t id = GraphicsDisplayAdd(form.Handle(), name, form.Monitor());
   pair.displayId = id;
   form.RenderFormSetDisplayId(id);
+  if (id != -1) {
+    InputDisplayAdd(id, form.Handle());
+  }
   if (id != -1 && createContext) {
     GraphicsDisplayCreateRC(id);  // a failure is logged with the system's reason
   }
@@ -365,6 +373,7 @@ int32_t TmainForm::MainThreadDisplayAdd(int monitor, const std::string& name, bo
 
 void TmainForm::MainThreadDisplayClose(int32_t displayId) {
   GraphicsDisplayClose(displayId);
+  InputDisplayRemove(displayId);
   std::erase_if(displayWindows_,
                 [displayId](const DisplayWindow& pair) { return pair.displayId == displayId; });
 }
@@ -385,6 +394,7 @@ void TmainForm::MainThreadDisplaySetFullscreen(bool on) {
       pair.form->RenderFormSetWindowed();
     }
     GraphicsDisplaySetWindow(pair.displayId, pair.form->Handle());
+    InputDisplaySetWindow(pair.displayId, pair.form->Handle());
   }
   MainMouseConstrain(on);
 }
@@ -442,6 +452,19 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
       break;
     case PlatformEventType::QuitRequest:
       MainFormClose();
+      break;
+    // While the game runs, the render windows' mouse messages go to the input
+    // module, and key events too while the keyboard is hooked.
+    case PlatformEventType::MouseMessage:
+      if (running_) {
+        InputMouseMessage(event.message, event.window, event.wParam, event.lParam);
+      }
+      break;
+    case PlatformEventType::KeyDown:
+    case PlatformEventType::KeyUp:
+      if (running_ && InputKeyboardHooked()) {
+        InputKeyboardEvent(event.key, event.type == PlatformEventType::KeyDown);
+      }
       break;
     default:
       break;

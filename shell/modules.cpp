@@ -8,6 +8,7 @@
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/model/model.h"
@@ -29,8 +30,9 @@ constexpr Module modules[] = {
     {DataFileStart, DataFileStop},   {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
     {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
     {FontStart, FontStop},           {ModelStart, ModelStop},       {IniStart, IniStop},
-    {GraphicsStart, GraphicsStop},   {MatStart, MatStop},           {AudioStart, AudioShutdown},
-    {StateStart, StateStop},         {ScriptStart, ScriptStop},     {GameStart, GameStop},
+    {InputStart, InputStop},         {GraphicsStart, GraphicsStop}, {MatStart, MatStop},
+    {AudioStart, AudioShutdown},     {StateStart, StateStop},       {ScriptStart, ScriptStop},
+    {GameStart, GameStop},
 };
 
 }  // namespace

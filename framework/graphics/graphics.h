@@ -56,6 +56,9 @@ void GraphicsDisplaySetWindow(int32_t id, PlatformWindow window);
 bool GraphicsDisplayMakeCurrent(int32_t id);
 // The display's monitor; -1 for an unknown id.
 int32_t GraphicsDisplayGetMonitor(int32_t id);
+// The size of the display's window client area, each at least 1 (1 x 1 for
+// an unknown id or a window without a client area).
+void GraphicsDisplayGetClientSize(int32_t id, int32_t& width, int32_t& height);
 
 // --- Display listeners -------------------------------------------------------
 // Modules above this one hear of displays through listeners, called in the

@@ -120,6 +120,14 @@ int32_t GraphicsDisplayGetMonitor(int32_t id) {
   return display != nullptr ? display->monitor : -1;
 }
 
+void GraphicsDisplayGetClientSize(int32_t id, int32_t& width, int32_t& height) {
+  const GraphicsDisplay* display = GraphicsDisplayFind(id);
+  const PlatformRect client =
+      display != nullptr ? PlatformWindowClientRect(display->window) : PlatformRect{};
+  width = std::max(client.width, 1);
+  height = std::max(client.height, 1);
+}
+
 // --- Rendering contexts -----------------------------------------------------------
 
 bool GraphicsDisplayCreateRC(int32_t id) {

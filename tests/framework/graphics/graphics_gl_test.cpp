@@ -223,6 +223,15 @@ TEST_F(GraphicsGlTest, SettingADisplaysModeFitsTheViewportToTheWindow) {
   GraphicsDisplaySetMode(id_, mode);
   EXPECT_EQ(GraphicsViewportGet(), (GraphicsRect{0, 0, kWidth, kHeight}));
   EXPECT_EQ(GraphicsDisplayGetWidth(id_), desktop.width);
+  // The window keeps its own size, which is what its client area reports.
+  int32_t width = 0;
+  int32_t height = 0;
+  GraphicsDisplayGetClientSize(id_, width, height);
+  EXPECT_EQ(width, kWidth);
+  EXPECT_EQ(height, kHeight);
+  GraphicsDisplayGetClientSize(id_ + 1, width, height);
+  EXPECT_EQ(width, 1);
+  EXPECT_EQ(height, 1);
 }
 
 // --- Full screen ----------------------------------------------------------------------------
