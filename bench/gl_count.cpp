@@ -33,6 +33,7 @@
   X(void, glDeleteLists, (GLuint list, GLsizei range), (list, range), Forward)                  \
   X(void, glDeleteTextures, (GLsizei n, const GLuint* textures), (n, textures), Forward)        \
   X(void, glDepthFunc, (GLenum func), (func), Skip)                                             \
+  X(void, glDepthMask, (GLboolean flag), (flag), Keep)                                          \
   X(void, glDisable, (GLenum cap), (cap), Skip)                                                 \
   X(void, glEnable, (GLenum cap), (cap), Skip)                                                  \
   X(void, glEnd, (void), (), Skip)                                                              \
@@ -40,8 +41,13 @@
   X(void, glFinish, (void), (), Skip)                                                           \
   X(void, glFlush, (void), (), Skip)                                                            \
   X(void, glFrontFace, (GLenum mode), (mode), Skip)                                             \
+  X(void, glFrustum,                                                                            \
+    (GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble nearVal,            \
+     GLdouble farVal),                                                                          \
+    (left, right, bottom, top, nearVal, farVal), Skip)                                          \
   X(GLuint, glGenLists, (GLsizei range), (range), Forward)                                      \
   X(void, glGenTextures, (GLsizei n, GLuint * textures), (n, textures), Forward)                \
+  X(void, glGetBooleanv, (GLenum pname, GLboolean * params), (pname, params), Answer)           \
   X(GLenum, glGetError, (void), (), Answer)                                                     \
   X(void, glGetIntegerv, (GLenum pname, GLint * params), (pname, params), Answer)               \
   X(const GLubyte*, glGetString, (GLenum which), (which), Forward)                              \
@@ -101,6 +107,7 @@ struct Layer {
   // The state the game reads back, kept while stubbed.
   GLint viewport[4] = {};
   GLint texture = 0;
+  GLboolean depthWrites = GL_TRUE;
 };
 
 Layer layer;
@@ -134,11 +141,24 @@ void Keep_glBindTexture(GLenum target, GLuint texture) {
   }
 }
 
+void Keep_glDepthMask(GLboolean flag) {
+  layer.depthWrites = flag;
+}
+
 void Keep_glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
   layer.viewport[0] = x;
   layer.viewport[1] = y;
   layer.viewport[2] = width;
   layer.viewport[3] = height;
+}
+
+void Answer_glGetBooleanv(GLenum pname, GLboolean* params) {
+  if (pname == GL_DEPTH_WRITEMASK) {
+    *params = layer.depthWrites;
+  } else {
+    ++layer.stubQueries;
+    Driver<void (*)(GLenum, GLboolean*)>(k_glGetBooleanv)(pname, params);
+  }
 }
 
 GLenum Answer_glGetError() {
@@ -192,6 +212,7 @@ void GlCountSetForward(bool forward) {
   if (!forward && layer.forward) {
     Driver<void (*)(GLenum, GLint*)>(k_glGetIntegerv)(GL_VIEWPORT, layer.viewport);
     Driver<void (*)(GLenum, GLint*)>(k_glGetIntegerv)(GL_TEXTURE_BINDING_2D, &layer.texture);
+    Driver<void (*)(GLenum, GLboolean*)>(k_glGetBooleanv)(GL_DEPTH_WRITEMASK, &layer.depthWrites);
   }
   layer.forward = forward;
 }

@@ -6,10 +6,11 @@
 // is stubbed, returns at once, so a frame can be timed without the driver.
 //
 // Stubbed, the calls that return something keep the caller on its normal path:
-// - glGetIntegerv answers GL_VIEWPORT and GL_TEXTURE_BINDING_2D from a copy of
-//   that state, read from the driver when the layer is stubbed and then kept
-//   by the stubbed glViewport and glBindTexture; other names are asked of the
-//   driver (counted in GlCountStubQueries);
+// - glGetIntegerv answers GL_VIEWPORT and GL_TEXTURE_BINDING_2D, and
+//   glGetBooleanv GL_DEPTH_WRITEMASK, from a copy of that state, read from the
+//   driver when the layer is stubbed and then kept by the stubbed glViewport,
+//   glBindTexture and glDepthMask; other names are asked of the driver
+//   (counted in GlCountStubQueries);
 // - glGetError answers GL_NO_ERROR;
 // - the calls that make, test, delete or describe OpenGL objects (glGenLists,
 //   glGenTextures, glIsList, glDeleteLists, glDeleteTextures, glGetString)
@@ -30,7 +31,7 @@ bool GlCountForwarding();
 // --- Counts -----------------------------------------------------------------------
 // Calls of every function since the program started.
 uint64_t GlCountTotal();
-// Stubbed glGetIntegerv calls that the driver answered.
+// Stubbed queries that the driver answered.
 uint64_t GlCountStubQueries();
 struct GlCountEntry {
   const char* name;
