@@ -109,6 +109,9 @@ void BuildImage(ObjImage& image, int32_t display) {
     ModelTranslate(model, static_cast<float>(image.offsetX), static_cast<float>(image.offsetY),
                    0.0f);
     ModelRotate(model, static_cast<float>(image.rotation));
+    // The shift changed the vertices: compiled again, the image draws from
+    // its display list instead of vertex by vertex.
+    ModelCompile(model);
   });
 }
 

@@ -527,6 +527,16 @@ void ScriptRenderObject(int32_t display, Script& script, ObjEntry& object,
 
 // --- Scripts ----------------------------------------------------------------------------------
 
+namespace {
+
+// Only render objects, application objects and cameras (through their
+// members) run the game's callbacks, which may close the script.
+bool CallsOut(int32_t type) {
+  return type == kObjRender || type == kObjAppObj || type == kObjCamera;
+}
+
+}  // namespace
+
 // Objects of the display from the lowest order up, later ones over earlier
 // ones; camera members are drawn by their camera. A render callback may
 // close the script: drawing stops there.
@@ -549,7 +559,7 @@ void ScriptRender(int32_t scriptId, int32_t display) {
       DrawPointer(*script, object.pointer, mapping, saved);
     } else {
       ScriptRenderObject(display, *script, object, mapping);
-      if (ScriptFind(scriptId) == nullptr) {
+      if (CallsOut(object.type) && ScriptFind(scriptId) == nullptr) {
         break;
       }
     }
