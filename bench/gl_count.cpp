@@ -49,6 +49,7 @@
   X(void, glGenTextures, (GLsizei n, GLuint * textures), (n, textures), Forward)                \
   X(void, glGetBooleanv, (GLenum pname, GLboolean * params), (pname, params), Answer)           \
   X(GLenum, glGetError, (void), (), Answer)                                                     \
+  X(void, glGetFloatv, (GLenum pname, GLfloat * params), (pname, params), Forward)              \
   X(void, glGetIntegerv, (GLenum pname, GLint * params), (pname, params), Answer)               \
   X(const GLubyte*, glGetString, (GLenum which), (which), Forward)                              \
   X(GLboolean, glIsList, (GLuint list), (list), Forward)                                        \
