@@ -97,11 +97,13 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 void GameStop() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 int32_t GamePrimaryDisplay() {
@@ -143,7 +145,7 @@ bool GameInitDisplay() {
 bool GameInit() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
-  const bool configured = IniReadBool("Controls", "Configured", false);
+  GameConfigRead();
   PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
   GraphicsSetCulling(1);
@@ -159,7 +161,7 @@ bool GameInit() {
   PumpMessages();
   // "-testscreen" opens the test interface in the main initial state.
   const bool testScreen = UtilitiesSwitchPresent("-testscreen");
-  StateSet(configured && !testScreen ? kStateMainMenu : kStateMainInitial);
+  StateSet(GameConfigured() && !testScreen ? kStateMainMenu : kStateMainInitial);
   return true;
 }
 
@@ -199,6 +201,7 @@ bool GameQuit() {
 void GameShutdown() {
   AudioCloseAll();
   GameScriptsClose();
+  GameConfigWrite();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }
