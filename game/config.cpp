@@ -152,13 +152,17 @@ std::vector<std::string> ReadUnlockList(const UnlockListInfo& info) {
   return names;
 }
 
-// Entries beyond the new Count that the file held stay in it; reading stops
-// at Count.
+// Count, then the entries 1 .. Count in list order, in one pass over the file
+// however long the list. Entries beyond the new Count that the file held stay
+// in it; reading stops at Count.
 void WriteUnlockList(const UnlockListInfo& info, const std::vector<std::string>& names) {
-  IniWriteInt(info.section, "Count", static_cast<int32_t>(names.size()));
+  std::vector<IniKey> keys;
+  keys.reserve(names.size() + 1);
+  keys.push_back({"Count", std::to_string(names.size())});
   for (size_t i = 0; i < names.size(); ++i) {
-    IniWriteString(info.section, info.entry + std::to_string(i + 1), names[i]);
+    keys.push_back({info.entry + std::to_string(i + 1), names[i]});
   }
+  IniWriteSectionKeys(info.section, keys);
 }
 
 // The primary display's mode as an entry of its monitor's list; zeros when

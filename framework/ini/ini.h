@@ -33,6 +33,9 @@ std::vector<IniKey> IniReadSectionKeys(const std::string& section);
 bool IniWriteBool(const std::string& section, const std::string& key, bool value);
 bool IniWriteInt(const std::string& section, const std::string& key, int32_t value);
 bool IniWriteString(const std::string& section, const std::string& key, const std::string& value);
+// The keys in order, as many IniWriteString calls would leave the file, in
+// one pass over it however many keys there are.
+bool IniWriteSectionKeys(const std::string& section, const std::vector<IniKey>& keys);
 
 // --- Batches (nestable) ---------------------------------------------------
 // Until the outermost end, writes change a copy in memory that reads see;

@@ -25,3 +25,9 @@ std::string IniTextSet(const std::string& text, const std::string& section, cons
 // The keys of the first matching section in file order, each name once with
 // the value IniTextFind gives for it (that of its first line).
 std::vector<IniKey> IniTextKeys(const std::string& text, const std::string& section);
+
+// The text as IniTextSet of each key in order would leave it, in one pass:
+// a name set twice keeps the place of its first setting and the last value.
+// Names are the writer's own (no "=", not starting with "[" or ";").
+std::string IniTextSetKeys(const std::string& text, const std::string& section,
+                           const std::vector<IniKey>& keys);

@@ -200,6 +200,24 @@ TEST_F(ConfigTest, HostileSettingsStartWithHeldValuesAndAreWrittenBackWellFormed
                 "[Special Features]\nCount=0\nSpecialFeature1=y\n");
 }
 
+// A list as long as a settings file can hold is read and written back in one
+// pass over the file each, not one pass per entry.
+TEST_F(ConfigTest, ALongListCostsOnePassToReadAndOneToWrite) {
+  constexpr int32_t kEntries = 20000;
+  std::string entries;
+  std::string reversed;
+  for (int32_t n = 1; n <= kEntries; ++n) {
+    const std::string number = std::to_string(n);
+    entries += "Collectible" + number + "=item" + number + "\n";
+    reversed += "Collectible" + number + "=item" + std::to_string(kEntries + 1 - n) + "\n";
+  }
+  Start("[Video]\nWidth=1280\nHeight=720\nFullscreen=No\n[Collectibles]\nCount=2147483647\n" +
+        entries);
+  GameShutdown();
+  EXPECT_THAT(Settings(), HasSubstr("[Collectibles]\nCount=" + std::to_string(kEntries) + "\n" +
+                                    reversed + "[Controls]\n"));
+}
+
 // The first-run screen's "Done" must not wait for the shutdown: the whole
 // configuration is written the moment the flag is set, and the next start
 // reads it.

@@ -61,6 +61,28 @@ TEST(IniText, SettingKeepsEveryOtherByte) {
   EXPECT_EQ(IniTextSet(text, "Controls", "Mode", "1"), text + "[Controls]\r\nMode=1\r\n");
 }
 
+// Setting many keys in one pass leaves the text as setting them one by one.
+TEST(IniText, SettingKeysAtOnceMatchesSettingThemOneByOne) {
+  const std::vector<std::string> texts = {
+      "",
+      "[List]",
+      "[List]\nCount=1",
+      "[Other]\r\nx=1\r\n",
+      "[list]\r\nCOUNT=9\r\n\r\nitem2=old\r\n; note\r\n\r\n[Next]\r\nItem1=keep\r\n",
+      "[List]\nItem1=a\nItem1=dup\n[List]\nItem2=second section\n  \n",
+  };
+  const std::vector<IniKey> keys = {
+      {"Count", "3"}, {"Item1", "x"}, {"Item2", ""}, {"Item3", "z"}, {"ITEM1", "again"}};
+  for (const std::string& text : texts) {
+    std::string oneByOne = text;
+    for (const IniKey& key : keys) {
+      oneByOne = IniTextSet(oneByOne, "List", key.name, key.value);
+    }
+    EXPECT_EQ(IniTextSetKeys(text, "List", keys), oneByOne) << text;
+  }
+  EXPECT_EQ(IniTextSetKeys("[A]\nx=1", "A", {}), "[A]\nx=1");
+}
+
 TEST(IniText, SettingIntoFilesWithoutFinalLineEndOrWithLf) {
   EXPECT_EQ(IniTextSet("[A]\nx=1", "A", "y", "2"), "[A]\nx=1\ny=2\n");
   EXPECT_EQ(IniTextSet("[A]\nx=1", "B", "y", "2"), "[A]\nx=1\n[B]\ny=2\n");
