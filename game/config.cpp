@@ -117,7 +117,7 @@ void WriteSetting(const SettingInfo& info, int32_t value) {
 // n when the key is the entry name + n (n from 1, in decimal without leading
 // zeros, the name in any letter case); 0 for other keys.
 int32_t EntryNumber(const std::string& key, const std::string& entry) {
-  if (key.size() <= entry.size() || key[entry.size()] == '0' ||
+  if (key.size() <= entry.size() || key[entry.size()] < '1' || key[entry.size()] > '9' ||
       !std::equal(entry.begin(), entry.end(), key.begin(), [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) ==
                std::tolower(static_cast<unsigned char>(b));
