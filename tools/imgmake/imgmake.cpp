@@ -50,74 +50,10 @@ const char kUsageText[] =
 constexpr int32_t kMaxSide = 8192;
 constexpr int32_t kMaxFrames = 999;
 
-struct RecipeLine {
-  int32_t number = 0;
-  std::vector<std::string> words;
-};
-
-// Splits a line into words at spaces and tabs; a word in double quotes keeps
-// its spaces, and \" and \\ stand for a quote and a backslash there.
-bool SplitWords(const std::string& text, std::vector<std::string>& words, std::string& error) {
-  size_t at = 0;
-  while (true) {
-    at = text.find_first_not_of(" \t", at);
-    if (at == std::string::npos) {
-      return true;
-    }
-    if (text[at] != '"') {
-      const size_t end = std::min(text.find_first_of(" \t", at), text.size());
-      words.push_back(text.substr(at, end - at));
-      at = end;
-      continue;
-    }
-    std::string word;
-    for (++at; at < text.size() && text[at] != '"'; ++at) {
-      if (text[at] == '\\' && at + 1 < text.size() &&
-          (text[at + 1] == '"' || text[at + 1] == '\\')) {
-        ++at;
-      }
-      word += text[at];
-    }
-    if (at == text.size()) {
-      error = "the text has no closing '\"'";
-      return false;
-    }
-    words.push_back('"' + word);  // the mark tells quoted text from a bare word
-    ++at;
-  }
-}
-
-bool ReadRecipe(const std::string& path, std::vector<RecipeLine>& lines) {
-  std::string contents;
-  if (!ToolReadFile(path, contents)) {
-    ToolFail(path, "error: cannot read the recipe");
-    return false;
-  }
-  std::istringstream in(contents);
-  std::string text;
-  for (int32_t number = 1; std::getline(in, text); ++number) {
-    if (!text.empty() && text.back() == '\r') {
-      text.pop_back();
-    }
-    const size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos || text[start] == '#') {
-      continue;
-    }
-    RecipeLine line{number, {}};
-    std::string error;
-    if (!SplitWords(text, line.words, error)) {
-      ToolFail(path + ":" + std::to_string(number), "error: " + error);
-      return false;
-    }
-    lines.push_back(std::move(line));
-  }
-  return true;
-}
-
 // The words of one command, taken in order; the first fault is kept.
 class Words {
  public:
-  Words(const RecipeLine& line, const ImgFrameValues& values) : line_(line), values_(values) {}
+  Words(const ToolLine& line, const ImgFrameValues& values) : line_(line), values_(values) {}
 
   const std::string& Error() const { return error_; }
   bool Fail(const std::string& message) {
@@ -208,7 +144,7 @@ class Words {
   }
 
  private:
-  const RecipeLine& line_;
+  const ToolLine& line_;
   const ImgFrameValues& values_;
   size_t next_ = 1;
   std::string error_;
@@ -254,7 +190,7 @@ bool Words::Paint(ImgPaint& paint) {
 // Draws the recipe's frames one after the other.
 class Recipe {
  public:
-  Recipe(std::string path, std::vector<RecipeLine> lines, std::vector<std::string> folders)
+  Recipe(std::string path, std::vector<ToolLine> lines, std::vector<std::string> folders)
       : path_(std::move(path)), lines_(std::move(lines)), folders_(std::move(folders)) {}
 
   // The frame count the recipe asks for; false after reporting a fault.
@@ -262,18 +198,18 @@ class Recipe {
   bool Draw(const ImgFrameValues& values, ImgCanvas& canvas);
 
  private:
-  bool Fail(const RecipeLine& line, const std::string& message) const {
+  bool Fail(const ToolLine& line, const std::string& message) const {
     ToolFail(path_ + ":" + std::to_string(line.number), "error: " + message);
     return false;
   }
-  bool Run(const RecipeLine& line, Words& words, ImgCanvas& canvas);
+  bool Run(const ToolLine& line, Words& words, ImgCanvas& canvas);
   bool Shape(const std::string& command, Words& words, ImgCanvas& canvas);
   bool Grain(Words& words, ImgCanvas& canvas);
   bool Text(Words& words, ImgCanvas& canvas);
   bool LoadFont(Words& words);
 
   std::string path_;
-  std::vector<RecipeLine> lines_;
+  std::vector<ToolLine> lines_;
   std::vector<std::string> folders_;
   std::map<std::string, ImgFont> fonts_;
 };
@@ -286,7 +222,7 @@ bool Recipe::Frames(int32_t& frames, int32_t& where) {
              "error: a recipe starts with \"canvas W H\"");
     return false;
   }
-  for (const RecipeLine& line : lines_) {
+  for (const ToolLine& line : lines_) {
     if (line.words[0] != "frames") {
       continue;
     }
@@ -303,7 +239,7 @@ bool Recipe::Frames(int32_t& frames, int32_t& where) {
 }
 
 bool Recipe::Draw(const ImgFrameValues& values, ImgCanvas& canvas) {
-  for (const RecipeLine& line : lines_) {
+  for (const ToolLine& line : lines_) {
     Words words(line, values);
     if (!Run(line, words, canvas) || !words.End()) {
       return Fail(line, words.Error());
@@ -312,7 +248,7 @@ bool Recipe::Draw(const ImgFrameValues& values, ImgCanvas& canvas) {
   return true;
 }
 
-bool Recipe::Run(const RecipeLine& line, Words& words, ImgCanvas& canvas) {
+bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
   const std::string& command = line.words[0];
   if (command == "canvas") {
     int32_t width = 0;
@@ -620,8 +556,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 }
 
 int Make(const Options& options) {
-  std::vector<RecipeLine> lines;
-  if (!ReadRecipe(options.recipe, lines)) {
+  std::vector<ToolLine> lines;
+  if (!ToolReadRecipe(options.recipe, lines)) {
     return kToolFailure;
   }
   Recipe recipe(options.recipe, std::move(lines), options.folders);
