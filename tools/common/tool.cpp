@@ -29,6 +29,14 @@ bool ToolReadFile(const std::string& path, std::string& contents) {
   return true;
 }
 
+bool ToolWriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
 namespace {
 
 // Splits a line into words (see ToolReadRecipe); false with the reason.

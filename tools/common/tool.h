@@ -15,6 +15,9 @@ std::vector<std::string> ToolArguments(int argc, char** argv);
 // the usage text on standard output and returns true.
 bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage);
 
+// Writes the file whole; false when it cannot be created or written.
+bool ToolWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
 // One line of a recipe: its number from 1 and its words.
 struct ToolLine {
   int32_t number = 0;

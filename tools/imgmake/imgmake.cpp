@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -508,19 +507,6 @@ std::string FramePath(const std::string& pattern, int32_t frame) {
       .string();
 }
 
-bool WriteTga(const std::string& path, const ImgCanvas& canvas) {
-  const std::vector<uint8_t> bytes = ImgTgaBytes(canvas);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    ToolFail(path, "error: cannot write the picture");
-    return false;
-  }
-  return true;
-}
-
 struct Options {
   std::string recipe;
   std::string output;
@@ -588,8 +574,8 @@ int Make(const Options& options) {
   }
   for (int32_t f = 0; f < frames; ++f) {
     const std::string path = framesLine == 0 ? options.output : FramePath(options.output, f + 1);
-    if (!WriteTga(path, canvases[static_cast<size_t>(f)])) {
-      return kToolFailure;
+    if (!ToolWriteFile(path, ImgTgaBytes(canvases[static_cast<size_t>(f)]))) {
+      return ToolFail(path, "error: cannot write the picture");
     }
   }
   return 0;
