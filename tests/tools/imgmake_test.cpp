@@ -213,6 +213,7 @@ TEST_F(ImgmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
     EXPECT_THAT(run.err, HasSubstr(c.message)) << c.recipe;
     EXPECT_THAT(run.err, StartsWith("bad.txt:")) << c.recipe;
     EXPECT_FALSE(work_.exists("bad_1.tga")) << c.recipe;
+    EXPECT_FALSE(work_.exists("bad_1.tga.part")) << c.recipe;
     EXPECT_FALSE(work_.exists("bad_2.tga")) << c.recipe;
   }
   EXPECT_EQ(Run({"only-one-file.txt"}).exitCode, 2);

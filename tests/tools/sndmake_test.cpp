@@ -203,7 +203,7 @@ TEST_F(SndmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
       {"noise white 1 to 400\n", "bad.txt:1: error: \"to\" is not an option of noise"},
       {"tone saw 440 abc\n", "bad.txt:1: error: the seconds \"abc\" is not a number"},
       {"tone saw 440 1 env 0 0 1\n", "bad.txt:1: error: tone needs the release"},
-      {"tone saw 440 500\ntone saw 440 200\n", "bad.txt:2: error: the sound would pass 600"},
+      {"tone saw 440 100\ntone saw 440 30\n", "bad.txt:2: error: the sound would pass 120"},
       {"rest 1\n", "bad.txt: error: the recipe has no sound"},
   };
   for (const auto& c : cases) {

@@ -436,14 +436,14 @@ bool Recipe::LoadFont(Words& words) {
   if (fonts_.contains(name)) {
     return true;  // read when the first frame was drawn
   }
+  // An absolute file name stays as it is in each candidate.
   std::vector<std::string> candidates = {(fs::path(path_).parent_path() / file).string()};
   for (const std::string& folder : folders_) {
     candidates.push_back((fs::path(folder) / file).string());
   }
   for (const std::string& candidate : candidates) {
     std::string contents;
-    if (fs::path(file).is_absolute() ? !ToolReadFile(file, contents)
-                                     : !ToolReadFile(candidate, contents)) {
+    if (!ToolReadFile(candidate, contents)) {
       continue;
     }
     std::string error;
@@ -562,20 +562,35 @@ int Make(const Options& options) {
     return ToolFail(where, "error: " + std::to_string(frames) + " frames need a '%' in the name " +
                                options.output + " for their numbers");
   }
-  // Every frame is drawn before any is written, so that a fault in a late
-  // frame leaves no partial set behind.
-  std::vector<ImgCanvas> canvases(static_cast<size_t>(frames));
+  // Frames go to ".part" files that take their names only once every frame
+  // is drawn, so that a fault in a late frame leaves no partial set behind.
+  std::vector<std::string> paths;
+  const auto discard = [&paths] {
+    for (const std::string& path : paths) {
+      std::error_code ignored;
+      fs::remove(path + ".part", ignored);
+    }
+    return kToolFailure;
+  };
   for (int32_t f = 0; f < frames; ++f) {
     const ImgFrameValues values{static_cast<double>(f), static_cast<double>(f) / frames,
                                 static_cast<double>(frames)};
-    if (!recipe.Draw(values, canvases[static_cast<size_t>(f)])) {
-      return kToolFailure;
+    ImgCanvas canvas;
+    if (!recipe.Draw(values, canvas)) {
+      return discard();
+    }
+    paths.push_back(framesLine == 0 ? options.output : FramePath(options.output, f + 1));
+    if (!ToolWriteFile(paths.back() + ".part", ImgTgaBytes(canvas))) {
+      ToolFail(paths.back(), "error: cannot write the picture");
+      return discard();
     }
   }
-  for (int32_t f = 0; f < frames; ++f) {
-    const std::string path = framesLine == 0 ? options.output : FramePath(options.output, f + 1);
-    if (!ToolWriteFile(path, ImgTgaBytes(canvases[static_cast<size_t>(f)]))) {
-      return ToolFail(path, "error: cannot write the picture");
+  for (const std::string& path : paths) {
+    std::error_code error;
+    fs::rename(path + ".part", path, error);
+    if (error) {
+      ToolFail(path, "error: cannot write the picture: " + error.message());
+      return discard();
     }
   }
   return 0;

@@ -44,7 +44,7 @@ const char kUsageText[] =
     "\n"
     "Faults are reported as recipe:line: error: ... and exit with status 1.\n";
 
-constexpr double kMaxSeconds = 600;
+constexpr double kMaxSeconds = 120;  // sound effects and voice lines, not music
 
 // The words of one command, taken in order; the first fault is kept.
 class Words {
@@ -159,7 +159,7 @@ bool Recipe::Command(const ToolLine& line, Words& words) {
       return false;
     }
     cursor_ += seconds;
-    return cursor_ <= kMaxSeconds || words.Fail("the sound would pass 600 seconds");
+    return cursor_ <= kMaxSeconds || words.Fail("the sound would pass 120 seconds");
   }
   if (command == "tone" || command == "noise") {
     return Sound(command, words);
@@ -196,7 +196,7 @@ bool Recipe::Sound(const std::string& command, Words& words) {
     }
   }
   if (at + event.seconds > kMaxSeconds) {
-    return words.Fail("the sound would pass 600 seconds");
+    return words.Fail("the sound would pass 120 seconds");
   }
   event.start = SndSampleCount(at, rate_);
   cursor_ = at + event.seconds;
