@@ -95,6 +95,8 @@ void GameMusicKeepPlaying();
 void GameMusicMoveClock(int32_t from, int32_t to);
 // Closes every track.
 void GameMusicClear();
+// The sound of the named track; -1 when the track is not in the list.
+int32_t GameMusicSound(const std::string& file);
 
 // --- Script routines (routines.cpp) ---------------------------------------------
 // Registers the game's routines with the script engine: the render

@@ -137,3 +137,12 @@ void GameMusicClear() {
   }
   tracks.clear();
 }
+
+int32_t GameMusicSound(const std::string& file) {
+  for (const Track& track : tracks) {
+    if (track.file == file) {
+      return track.sound;
+    }
+  }
+  return -1;
+}
