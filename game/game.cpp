@@ -99,11 +99,13 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 void GameStop() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 int32_t GamePrimaryDisplay() {
@@ -151,7 +153,7 @@ bool GameInit() {
   game.cutscene = false;
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
-  const bool configured = IniReadBool("Controls", "Configured", false);
+  GameConfigRead();
   PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
   GraphicsSetCulling(1);
@@ -172,7 +174,7 @@ bool GameInit() {
   PumpMessages();
   // "-testscreen" opens the test interface in the main initial state.
   const bool testScreen = UtilitiesSwitchPresent("-testscreen");
-  StateSet(configured && !testScreen ? kStateMainMenu : kStateMainInitial);
+  StateSet(GameConfigured() && !testScreen ? kStateMainMenu : kStateMainInitial);
   return true;
 }
 
@@ -215,6 +217,7 @@ void GameShutdown() {
   GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();
+  GameConfigWrite();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }

@@ -105,6 +105,18 @@ void GameRegisterRoutines();
 // Closes the concept art the routines opened.
 void GameConceptArtClose();
 
+// --- Configuration and unlocked names (config.cpp) ---------------------------------
+// The defaults, no unlocked names, no sample sounds.
+void GameConfigReset();
+// Reads the preferences and the three lists of unlocked names from the settings.
+void GameConfigRead();
+// Writes the primary display's mode, the preferences and the lists to the settings.
+void GameConfigWrite();
+// The first-run controls screen was completed.
+bool GameConfigured();
+// The preference, sample sound and unlockable routines of the scripts.
+void GameRegisterConfigRoutines();
+
 // --- Cutscenes ------------------------------------------------------------------
 // While a cutscene runs, Escape in the room does not open the journal.
 bool GameCutsceneRunning();

@@ -174,6 +174,7 @@ void GameRegisterRoutines() {
     return 1;
   });
   RegisterStateRoutines();
+  GameRegisterConfigRoutines();
   RegisterMusicRoutines();
   RegisterDisplayRoutines();
   RegisterTimeAndLogRoutines();

@@ -1,5 +1,6 @@
 #include "framework/ini/ini.h"
 
+#include <functional>
 #include <optional>
 
 #include "framework/datafile/datafile.h"
@@ -71,6 +72,28 @@ bool WritePending() {
   return written;
 }
 
+// Changes the user's copy, or the open batch's copy, by the values given.
+bool WriteChange(const char* function, int32_t values,
+                 const std::function<std::string(const std::string&)>& change) {
+  const std::string path = IniWritePath();
+  std::string text;
+  if (!TextToChange(path, text)) {
+    LogError(std::string(function) + " - Unable to write to " + path);
+    return false;
+  }
+  text = change(text);
+  if (state.batchDepth > 0) {
+    state.pending = std::move(text);
+    state.pendingWrites += values;
+    return true;
+  }
+  if (!DataFileDirectWriteWhole(path, text)) {
+    LogError(std::string(function) + " - Unable to write to " + path);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // --- Module lifecycle ---------------------------------------------------------
@@ -108,6 +131,10 @@ std::string IniReadString(const std::string& section, const std::string& key,
   return IniTextFind(ReadText(), section, key).value_or(defaultValue);
 }
 
+std::vector<IniKey> IniReadSectionKeys(const std::string& section) {
+  return IniTextKeys(ReadText(), section);
+}
+
 bool IniReadBool(const std::string& section, const std::string& key, bool defaultValue) {
   const std::string text =
       UtilitiesUpperCase(IniReadString(section, key, defaultValue ? "Yes" : "No"));
@@ -130,23 +157,18 @@ int32_t IniReadInt(const std::string& section, const std::string& key, int32_t d
 // --- Writes ---------------------------------------------------------------------
 
 bool IniWriteString(const std::string& section, const std::string& key, const std::string& value) {
-  const std::string path = IniWritePath();
-  std::string text;
-  if (!TextToChange(path, text)) {
-    LogError("IniWriteString - Unable to write to " + path);
-    return false;
+  return WriteChange("IniWriteString", 1, [&](const std::string& text) {
+    return IniTextSet(text, section, key, OneLine(value));
+  });
+}
+
+bool IniWriteSectionKeys(const std::string& section, const std::vector<IniKey>& keys) {
+  std::vector<IniKey> lines = keys;
+  for (IniKey& key : lines) {
+    key.value = OneLine(key.value);
   }
-  text = IniTextSet(text, section, key, OneLine(value));
-  if (state.batchDepth > 0) {
-    state.pending = std::move(text);
-    ++state.pendingWrites;
-    return true;
-  }
-  if (!DataFileDirectWriteWhole(path, text)) {
-    LogError("IniWriteString - Unable to write to " + path);
-    return false;
-  }
-  return true;
+  return WriteChange("IniWriteSectionKeys", static_cast<int32_t>(keys.size()),
+                     [&](const std::string& text) { return IniTextSetKeys(text, section, lines); });
 }
 
 bool IniWriteBool(const std::string& section, const std::string& key, bool value) {

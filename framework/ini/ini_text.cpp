@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -32,6 +34,10 @@ std::vector<Line> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string LineText(const std::string& text, const Line& line) {
+  return text.substr(line.begin, line.end - line.begin);
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -53,6 +59,15 @@ bool SameName(const std::string& a, const std::string& b) {
     return std::tolower(static_cast<unsigned char>(x)) ==
            std::tolower(static_cast<unsigned char>(y));
   });
+}
+
+// The name as SameName compares it.
+std::string LowerName(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
 }
 
 // The section name of a "[name]" line, or nothing for other lines.
@@ -82,6 +97,11 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
+// The value of a "key=value" line: trimmed, one pair of quotes removed.
+std::string KeyValue(const std::string& line) {
+  return Unquote(Trim(line.substr(line.find('=') + 1)));
+}
+
 // Where a section's lines are: the header line's index and one past its last
 // line. header is -1 when the section is missing.
 struct SectionSpan {
@@ -93,7 +113,7 @@ SectionSpan FindSection(const std::string& text, const std::vector<Line>& lines,
                         const std::string& section) {
   SectionSpan span;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const auto name = SectionName(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
+    const auto name = SectionName(LineText(text, lines[i]));
     if (!name) {
       continue;
     }
@@ -112,7 +132,7 @@ SectionSpan FindSection(const std::string& text, const std::vector<Line>& lines,
 long FindKey(const std::string& text, const std::vector<Line>& lines, const SectionSpan& span,
              const std::string& key) {
   for (size_t i = static_cast<size_t>(span.header) + 1; i < span.end; ++i) {
-    const auto name = KeyName(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
+    const auto name = KeyName(LineText(text, lines[i]));
     if (name && SameName(*name, key)) {
       return static_cast<long>(i);
     }
@@ -124,6 +144,29 @@ long FindKey(const std::string& text, const std::vector<Line>& lines, const Sect
 std::string LineEnd(const std::string& text) {
   const size_t lf = text.find('\n');
   return lf != std::string::npos && (lf == 0 || text[lf - 1] != '\r') ? "\n" : "\r\n";
+}
+
+// A key line to write and its name as LowerName gives it.
+struct KeyLine {
+  std::string name;
+  std::string line;
+};
+
+// Each name once, where its first setting puts it, with its last setting.
+std::vector<KeyLine> KeyLines(const std::vector<IniKey>& keys) {
+  std::vector<KeyLine> keyLines;
+  std::unordered_map<std::string, size_t> index;
+  for (const IniKey& key : keys) {
+    std::string name = LowerName(key.name);
+    const auto [found, added] = index.try_emplace(name, keyLines.size());
+    std::string line = key.name + "=" + key.value;
+    if (added) {
+      keyLines.push_back({std::move(name), std::move(line)});
+    } else {
+      keyLines[found->second].line = std::move(line);
+    }
+  }
+  return keyLines;
 }
 
 }  // namespace
@@ -139,40 +182,93 @@ std::optional<std::string> IniTextFind(const std::string& text, const std::strin
   if (index < 0) {
     return std::nullopt;
   }
-  const Line& line = lines[static_cast<size_t>(index)];
-  const std::string whole = text.substr(line.begin, line.end - line.begin);
-  return Unquote(Trim(whole.substr(whole.find('=') + 1)));
+  return KeyValue(LineText(text, lines[static_cast<size_t>(index)]));
+}
+
+std::vector<IniKey> IniTextKeys(const std::string& text, const std::string& section) {
+  const std::vector<Line> lines = SplitLines(text);
+  const SectionSpan span = FindSection(text, lines, section);
+  std::vector<IniKey> keys;
+  if (span.header < 0) {
+    return keys;
+  }
+  std::unordered_set<std::string> seen;  // names as LowerName gives them
+  for (size_t i = static_cast<size_t>(span.header) + 1; i < span.end; ++i) {
+    const std::string line = LineText(text, lines[i]);
+    const auto name = KeyName(line);
+    if (name && seen.insert(LowerName(*name)).second) {
+      keys.push_back({*name, KeyValue(line)});
+    }
+  }
+  return keys;
 }
 
 std::string IniTextSet(const std::string& text, const std::string& section, const std::string& key,
                        const std::string& value) {
+  return IniTextSetKeys(text, section, {{key, value}});
+}
+
+std::string IniTextSetKeys(const std::string& text, const std::string& section,
+                           const std::vector<IniKey>& keys) {
+  const std::vector<KeyLine> keyLines = KeyLines(keys);
+  if (keyLines.empty()) {
+    return text;
+  }
   const std::vector<Line> lines = SplitLines(text);
   const std::string eol = LineEnd(text);
-  const std::string keyLine = key + "=" + value;
   const SectionSpan span = FindSection(text, lines, section);
   if (span.header < 0) {
     std::string result = text;
     if (!result.empty() && result.back() != '\n' && result.back() != '\r') {
       result += eol;
     }
-    return result + "[" + section + "]" + eol + keyLine + eol;
+    result += "[" + section + "]" + eol;
+    for (const KeyLine& keyLine : keyLines) {
+      result += keyLine.line + eol;
+    }
+    return result;
   }
-  const long index = FindKey(text, lines, span, key);
-  if (index >= 0) {
-    const Line& line = lines[static_cast<size_t>(index)];
-    return text.substr(0, line.begin) + keyLine + text.substr(line.end);
-  }
-  // After the section's last non-blank line, so blank separator lines stay
+  // Names the section holds replace their first line; the others are added
+  // after the section's last non-blank line, so blank separator lines stay
   // between sections.
+  std::unordered_map<std::string, size_t> firstLine;
   size_t last = static_cast<size_t>(span.header);
   for (size_t i = last + 1; i < span.end; ++i) {
-    if (!Trim(text.substr(lines[i].begin, lines[i].end - lines[i].begin)).empty()) {
+    const std::string line = LineText(text, lines[i]);
+    if (const auto name = KeyName(line)) {
+      firstLine.try_emplace(LowerName(*name), i);
+    }
+    if (!Trim(line).empty()) {
       last = i;
     }
   }
-  const Line& after = lines[last];
-  if (after.next == after.end) {  // the last line of the text has no line end
-    return text + eol + keyLine + eol;
+  std::unordered_map<size_t, const std::string*> replaced;
+  std::string added;
+  for (const KeyLine& keyLine : keyLines) {
+    const auto found = firstLine.find(keyLine.name);
+    if (found != firstLine.end()) {
+      replaced[found->second] = &keyLine.line;
+    } else {
+      added += keyLine.line + eol;
+    }
   }
-  return text.substr(0, after.next) + keyLine + eol + text.substr(after.next);
+  std::string result;
+  result.reserve(text.size() + added.size() + eol.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const Line& line = lines[i];
+    const auto replacement = replaced.find(i);
+    if (replacement != replaced.end()) {
+      result += *replacement->second;
+    } else {
+      result.append(text, line.begin, line.end - line.begin);
+    }
+    result.append(text, line.end, line.next - line.end);
+    if (i == last && !added.empty()) {
+      if (line.next == line.end) {  // the last line of the text has no line end
+        result += eol;
+      }
+      result += added;
+    }
+  }
+  return result;
 }

@@ -27,6 +27,25 @@ TEST(IniText, BrokenLinesAndDuplicatesReadSafely) {
   EXPECT_EQ(IniTextFind("", "A", "key"), std::nullopt);
 }
 
+// A section's keys read in one pass give what reading each key gives.
+TEST(IniText, ASectionsKeysAreThoseItsReadsFind) {
+  std::string text = "[Other]\nx=0\n[List]\n Count = 3 \nno equals\n; k=comment\nItem1=\"a\"\n";
+  text += "ITEM1=shadowed\nitem2 = b = c\n" + std::string("\0\xff=junk\n", 8);
+  text += "[list]\nItem3=second section\n";
+  const std::vector<IniKey> keys = IniTextKeys(text, "LIST");
+  std::vector<IniKey> found;
+  for (const IniKey& key : keys) {
+    found.push_back({key.name, IniTextFind(text, "LIST", key.name).value_or("missing")});
+  }
+  EXPECT_EQ(keys, found);
+  EXPECT_EQ(
+      keys,
+      (std::vector<IniKey>{
+          {"Count", "3"}, {"Item1", "a"}, {"item2", "b = c"}, {std::string("\0\xff", 2), "junk"}}));
+  EXPECT_TRUE(IniTextKeys(text, "Missing").empty());
+  EXPECT_TRUE(IniTextKeys("", "List").empty());
+}
+
 TEST(IniText, VeryLongValuesAreKeptWhole) {
   const std::string value(100000, 'x');
   const std::string text = IniTextSet("", "S", "K", value);
@@ -40,6 +59,28 @@ TEST(IniText, SettingKeepsEveryOtherByte) {
   EXPECT_EQ(IniTextSet(text, "Video", "BPP", "32"),
             "[Video]\r\nWidth=1024\r\nHeight=768\r\nBPP=32\r\n\r\n[Audio]\r\nMaster=80\r\n");
   EXPECT_EQ(IniTextSet(text, "Controls", "Mode", "1"), text + "[Controls]\r\nMode=1\r\n");
+}
+
+// Setting many keys in one pass leaves the text as setting them one by one.
+TEST(IniText, SettingKeysAtOnceMatchesSettingThemOneByOne) {
+  const std::vector<std::string> texts = {
+      "",
+      "[List]",
+      "[List]\nCount=1",
+      "[Other]\r\nx=1\r\n",
+      "[list]\r\nCOUNT=9\r\n\r\nitem2=old\r\n; note\r\n\r\n[Next]\r\nItem1=keep\r\n",
+      "[List]\nItem1=a\nItem1=dup\n[List]\nItem2=second section\n  \n",
+  };
+  const std::vector<IniKey> keys = {
+      {"Count", "3"}, {"Item1", "x"}, {"Item2", ""}, {"Item3", "z"}, {"ITEM1", "again"}};
+  for (const std::string& text : texts) {
+    std::string oneByOne = text;
+    for (const IniKey& key : keys) {
+      oneByOne = IniTextSet(oneByOne, "List", key.name, key.value);
+    }
+    EXPECT_EQ(IniTextSetKeys(text, "List", keys), oneByOne) << text;
+  }
+  EXPECT_EQ(IniTextSetKeys("[A]\nx=1", "A", {}), "[A]\nx=1");
 }
 
 TEST(IniText, SettingIntoFilesWithoutFinalLineEndOrWithLf) {
