@@ -7,8 +7,10 @@
 #include <cstdio>
 
 #include "framework/state/state.h"
+#include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "platform/platform.h"
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
@@ -23,12 +25,13 @@ using ::testing::ElementsAreArray;
 // Reports every event it receives as "code name" and asks for the
 // transitions the test names.
 constexpr const char* kRecorder = R"(
-  routine REPORT, AppQuitConfirm, AppDontQuit, AppResume;
+  routine REPORT, AppQuitConfirm, AppDontQuit, AppResume, AppNewGame;
   on event(code, name) {
     REPORT("" + code + " " + name);
     if (name == "QUIT") { AppQuitConfirm(); }
     if (name == "DONTQUIT") { AppDontQuit(); }
     if (name == "RESUME") { AppResume(); }
+    if (name == "NEWGAME") { AppNewGame(); }
   }
 )";
 
@@ -196,6 +199,39 @@ TEST_F(StatesTest, TheQuitConfirmationKnowsWhereItCameFromAndGoesBackThere) {
   EXPECT_THAT(TakeReports(), ElementsAre("2 QUIT", "1 FROM MENU"));
   Send(kScriptQuit, "DONTQUIT");
   EXPECT_EQ(StateGetCurrent(), kStateMainMenu);
+}
+
+TEST_F(StatesTest, ANewGameAndAQuickLoadGoThroughTheRoomLoad) {
+  Start();
+  const std::string roomFile = "Script Room File";
+  StateVariableSetString(kStateGame, roomFile, "Bin\\Rooms\\First.vmc");
+  StateSet(kStateGame);
+  PlatformClockAdvance(500);
+  StateSet(kStateMainMenu);
+
+  // A new game starts the game's clock again and frees the menus for the
+  // room, which this build cannot load.
+  Send(kScriptMainMenu, "NEWGAME");
+  EXPECT_EQ(StateGetCurrent(), kStateRoomLoad);
+  EXPECT_EQ(StateGetTime(kStateGame), 0u);
+  EXPECT_TRUE(GameFrame());
+  EXPECT_EQ(GameScriptId(kScriptMainMenu), 0);
+  EXPECT_EQ(GameScriptId(kScriptBackground), 0);
+  EXPECT_EQ(StateGetCurrent(), kStateFatalError);
+  EXPECT_NE(program_->read("results.log").find("Bin\\Rooms\\First.vmc"), std::string::npos);
+
+  // Without an autosave a quick load goes back to the menu; with one, the
+  // saved game's room is the one loaded.
+  StateSet(kStateQuickLoad);
+  EXPECT_TRUE(GameFrame());
+  EXPECT_EQ(StateGetCurrent(), kStateMainMenu);
+  StateVariableSetString(kStateGame, roomFile, "Bin\\Rooms\\Saved.vmc");
+  ASSERT_TRUE(StateSave(UtilitiesUserDataFolder() + "autosave.sav", {}));
+  StateVariableSetString(kStateGame, roomFile, "Bin\\Rooms\\Later.vmc");
+  StateSet(kStateQuickLoad);
+  EXPECT_TRUE(GameFrame());
+  EXPECT_EQ(StateGetCurrent(), kStateRoomLoad);
+  EXPECT_EQ(StateVariableGetString(kStateGame, roomFile), "Bin\\Rooms\\Saved.vmc");
 }
 
 }  // namespace
