@@ -253,6 +253,12 @@ void GameConfigReset() {
   config = ConfigState{};
 }
 
+void GameConfigSoundsClose() {
+  for (int32_t& sound : config.testSounds) {
+    AudioClose(sound);
+  }
+}
+
 void GameConfigRead() {
   GameConfigReset();
   for (size_t i = 0; i < kSettingCount; ++i) {

@@ -116,6 +116,8 @@ void GameConfigWrite();
 bool GameConfigured();
 // The preference, sample sound and unlockable routines of the scripts.
 void GameRegisterConfigRoutines();
+// Closes the options screens' two sample sounds (the next play opens them again).
+void GameConfigSoundsClose();
 
 // --- Cutscenes ------------------------------------------------------------------
 // While a cutscene runs, Escape in the room does not open the journal.

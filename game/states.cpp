@@ -327,6 +327,7 @@ void RoomLoadProcess() {
     }
     id = 0;
   }
+  GameConfigSoundsClose();
   if (RoomLoad(StateVariableGetString(kStateGame, "Script Room File"))) {
     StateSet(kStateGame);
   }
