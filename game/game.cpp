@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "framework/audio/audio.h"
+#include "framework/font/font.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/input/input.h"
@@ -27,6 +28,7 @@ struct GameState {
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
   bool cutscene = false;
+  int32_t defaultFont = 0;
 };
 
 GameState game;
@@ -110,6 +112,10 @@ int32_t GamePrimaryDisplay() {
   return game.primaryDisplayId;
 }
 
+int32_t GameDefaultFont() {
+  return game.defaultFont;
+}
+
 bool GameCutsceneRunning() {
   return game.cutscene;
 }
@@ -143,6 +149,8 @@ bool GameInitDisplay() {
 
 // Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
+  GameMusicClear();
+  game.cutscene = false;
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
   GameConfigRead();
@@ -156,8 +164,13 @@ bool GameInit() {
   // The screens run on the menus' control set until the game has its own.
   InputControlSetActivate(InputMenuControlSet());
   GameRegisterKeys();
+  GameRegisterRoutines();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
+  // A missing font is logged by the font module; the game starts without it.
+  game.defaultFont = FontOpen(game.primaryDisplayId, "Bin\\Common\\Fonts\\Cubes.fot");
+  PumpMessages();
+  // The save list holds the autosave slot alone, looked up when asked for.
   PumpMessages();
   // "-testscreen" opens the test interface in the main initial state.
   const bool testScreen = UtilitiesSwitchPresent("-testscreen");
@@ -199,6 +212,9 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  GameBackgroundFramesClose();
+  GameConceptArtClose();
+  GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();
   GameConfigWrite();
