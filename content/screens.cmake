@@ -19,8 +19,9 @@ screens_plate(${common}/button_dim.tga 320 52 "#4A4036" "#2A2622")
 screens_plate(${common}/choice.tga 200 40 "#6A5A40" "#2A2420")
 screens_plate(${common}/choice_lit.tga 200 40 "#C09850" "#46382A")
 screens_plate(${common}/choice_on.tga 200 40 "#F0C860" "#7A5A24")
-screens_plate(${common}/small.tga 120 40 "#6A5A40" "#2A2420")
-screens_plate(${common}/small_lit.tga 120 40 "#C09850" "#46382A")
+screens_plate(${common}/pick.tga 150 40 "#6A5A40" "#2A2420")
+screens_plate(${common}/pick_lit.tga 150 40 "#C09850" "#46382A")
+screens_plate(${common}/pick_on.tga 150 40 "#F0C860" "#7A5A24")
 
 # Check boxes: empty, lit, and ticked.
 qmr_picture(${common}/check.tga -size 36x36 "xc:#8A6A30"
