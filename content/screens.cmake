@@ -43,22 +43,22 @@ qmr_picture(${common}/pointer.tga -size 24x24 xc:none
   -fill "#F4E8C8" -stroke "#201810" -draw "polygon 1,1 1,20 6,15 10,23 13,22 9,14 16,14")
 
 # A sheet of aged paper for the first-run screen and the credits.
-qmr_picture(${common}/paper.tga -size 1280x720 gradient:"#EADFC4"-"#CDBB92"
+qmr_picture(${common}/paper.tga -size 1280x720 "gradient:#EADFC4-#CDBB92"
   -seed 7 -attenuate 0.25 +noise Multiplicative -blur 0x0.6
   -fill none -stroke "#9A8458" -strokewidth 3 -draw "rectangle 24,24 1255,695")
 
 # Concept art: three plates of the case's places and people.
-qmr_picture(${common}/art_shop.tga -size 800x450 gradient:"#3A2A1C"-"#8A6A40"
+qmr_picture(${common}/art_shop.tga -size 800x450 "gradient:#3A2A1C-#8A6A40"
   -fill "#1C140C" -draw "rectangle 60,120 740,450"
   -fill "#D8B060" -draw "rectangle 110,170 330,330 rectangle 470,170 690,330"
   -fill "#2A2016" -draw "rectangle 360,210 440,450"
   -fill "#F0E0B0" -draw "circle 400,80 400,40"
   -stroke "#2A2016" -strokewidth 4 -draw "line 400,80 400,52 line 400,80 420,90")
-qmr_picture(${common}/art_inspector.tga -size 800x450 gradient:"#20283A"-"#5A6A80"
+qmr_picture(${common}/art_inspector.tga -size 800x450 "gradient:#20283A-#5A6A80"
   -fill "#141820" -draw "ellipse 400,470 170,190 0,360"
   -fill "#C8A888" -draw "ellipse 400,200 70,85 0,360"
   -fill "#141820" -draw "rectangle 280,105 520,125 rectangle 320,20 480,110")
-qmr_picture(${common}/art_harbour.tga -size 800x450 gradient:"#0A1020"-"#30405A"
+qmr_picture(${common}/art_harbour.tga -size 800x450 "gradient:#0A1020-#30405A"
   -fill "#F0E8C0" -draw "circle 620,90 620,50"
   -fill "#101620" -draw "rectangle 0,300 800,450"
   -fill "#1C2430" -draw "polygon 120,300 200,250 420,250 460,300"
@@ -67,8 +67,9 @@ qmr_picture(${common}/art_harbour.tga -size 800x450 gradient:"#0A1020"-"#30405A"
 
 # The menus' night street: four frames of the same skyline in the rain, the
 # windows lit in turn and the rain falling, shown one after another.
-set(skyline "rectangle 0,420 180,720 rectangle 170,360 340,720 rectangle 330,460 520,720
-  rectangle 760,380 940,720 rectangle 930,300 1080,720 rectangle 1070,440 1280,720")
+string(CONCAT skyline "rectangle 0,420 180,720 rectangle 170,360 340,720 "
+  "rectangle 330,460 520,720 rectangle 760,380 940,720 rectangle 930,300 1080,720 "
+  "rectangle 1070,440 1280,720")
 set(windows_0 "rectangle 210,400 230,420 rectangle 800,420 820,440 rectangle 1020,520 1040,540")
 set(windows_1 "rectangle 210,400 230,420 rectangle 260,470 280,490 rectangle 980,350 1000,370")
 set(windows_2 "rectangle 260,470 280,490 rectangle 800,420 820,440 rectangle 1120,480 1140,500")
@@ -76,7 +77,7 @@ set(windows_3 "rectangle 210,400 230,420 rectangle 980,350 1000,370 rectangle 10
 foreach(n RANGE 0 3)
   math(EXPR seed "${n} + 11")
   math(EXPR frame "${n} + 1")
-  qmr_picture(${main}/street${frame}.tga -size 1280x720 gradient:"#0A0F22"-"#3A3550"
+  qmr_picture(${main}/street${frame}.tga -size 1280x720 "gradient:#0A0F22-#3A3550"
     -fill "#F0E6C8" -draw "circle 1120,110 1120,76"
     -fill "#141422" -draw "${skyline}"
     -fill "#E8C060" -draw "${windows_${n}}"
