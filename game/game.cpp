@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "framework/audio/audio.h"
+#include "framework/font/font.h"
 #include "framework/graphics/graphics.h"
 #include "framework/ini/ini.h"
 #include "framework/input/input.h"
@@ -27,6 +28,7 @@ struct GameState {
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
   bool cutscene = false;
+  int32_t defaultFont = 0;
 };
 
 GameState game;
@@ -97,15 +99,21 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 void GameStop() {
   game = GameState{};
   GameStatesReset();
+  GameConfigReset();
 }
 
 int32_t GamePrimaryDisplay() {
   return game.primaryDisplayId;
+}
+
+int32_t GameDefaultFont() {
+  return game.defaultFont;
 }
 
 bool GameCutsceneRunning() {
@@ -141,9 +149,11 @@ bool GameInitDisplay() {
 
 // Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
+  GameMusicClear();
+  game.cutscene = false;
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
-  const bool configured = IniReadBool("Controls", "Configured", false);
+  GameConfigRead();
   PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
   GraphicsSetCulling(1);
@@ -154,12 +164,17 @@ bool GameInit() {
   // The screens run on the menus' control set until the game has its own.
   InputControlSetActivate(InputMenuControlSet());
   GameRegisterKeys();
+  GameRegisterRoutines();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
+  // A missing font is logged by the font module; the game starts without it.
+  game.defaultFont = FontOpen(game.primaryDisplayId, "Bin\\Common\\Fonts\\Cubes.fot");
+  PumpMessages();
+  // The save list holds the autosave slot alone, looked up when asked for.
   PumpMessages();
   // "-testscreen" opens the test interface in the main initial state.
   const bool testScreen = UtilitiesSwitchPresent("-testscreen");
-  StateSet(configured && !testScreen ? kStateMainMenu : kStateMainInitial);
+  StateSet(GameConfigured() && !testScreen ? kStateMainMenu : kStateMainInitial);
   return true;
 }
 
@@ -197,8 +212,12 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  GameBackgroundFramesClose();
+  GameConceptArtClose();
+  GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();
+  GameConfigWrite();
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The application states.
 enum : int32_t {
@@ -49,6 +50,8 @@ enum GameScript : int32_t {
 // --- The primary display ----------------------------------------------------
 // The id of the display "Primary", or -1.
 int32_t GamePrimaryDisplay();
+// The default font, opened on the primary display at start-up; 0 when it failed.
+int32_t GameDefaultFont();
 
 // --- Application states (states.cpp) -------------------------------------------
 // Registers the eighteen states with the state store.
@@ -63,6 +66,56 @@ void GameScriptsClose();
 // Draws the current state's scripts on the primary display, inside the
 // display's GraphicsRenderBegin and GraphicsRenderEnd.
 void GameStateRender();
+// Closes the dimmed copy of the last game frame shown behind the menus.
+void GameBackgroundFramesClose();
+// The state the pause overlay returns to, and the one the quit confirmation
+// returns to.
+int32_t GameStateBeforePause();
+int32_t GameStateQuitReturn();
+// The room the Game state loads on its next frame.
+void GameRoomLoadSet(const std::string& name);
+// The save slot the save screens show first; the journal's options start at 0.
+int32_t GameSaveFirstDisplayed();
+// The autosave, the save list's first slot: its file, empty while there is none.
+std::string GameAutosaveFile();
+
+// --- Music (music.cpp) ------------------------------------------------------------
+// Fades the named track in over the fade time (scaled by how far it has to
+// go), opening it when it is not playing yet, and every other track out.
+void GameMusicPlay(const std::string& file, int32_t fadeTime);
+// Fades every track out.
+void GameMusicStop(int32_t fadeTime);
+// Sets each track's volume for the current state's clock; closes the tracks
+// that have faded out.
+void GameMusicFadesUpdate();
+// Starts again a track that has stopped, while the state's clock runs.
+void GameMusicKeepPlaying();
+// Moves every fade from one state's clock to another's, keeping the time
+// each has left.
+void GameMusicMoveClock(int32_t from, int32_t to);
+// Closes every track.
+void GameMusicClear();
+// The sound of the named track; -1 when the track is not in the list.
+int32_t GameMusicSound(const std::string& file);
+
+// --- Script routines (routines.cpp) ---------------------------------------------
+// Registers the game's routines with the script engine: the render
+// callbacks, the hit tests, then the ordinary routines.
+void GameRegisterRoutines();
+// Closes the concept art the routines opened.
+void GameConceptArtClose();
+
+// --- Configuration and unlocked names (config.cpp) ---------------------------------
+// The defaults, no unlocked names, no sample sounds.
+void GameConfigReset();
+// Reads the preferences and the three lists of unlocked names from the settings.
+void GameConfigRead();
+// Writes the primary display's mode, the preferences and the lists to the settings.
+void GameConfigWrite();
+// The first-run controls screen was completed.
+bool GameConfigured();
+// The preference, sample sound and unlockable routines of the scripts.
+void GameRegisterConfigRoutines();
 
 // --- Cutscenes ------------------------------------------------------------------
 // While a cutscene runs, Escape in the room does not open the journal.

@@ -13,7 +13,6 @@
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "game/game_internal.h"
-#include "platform/platform.h"
 #include "script/script.h"
 
 namespace {
@@ -120,12 +119,6 @@ void KeyPressed(int32_t script, bool shift, int32_t state, int32_t control) {
   }
 }
 
-// The autosave slot's file: the save list that will hold it is not built
-// yet, so the file itself stands for the slot.
-bool AutosaveExists() {
-  return PlatformFileExists(UtilitiesUserDataFolder() + "autosave.sav");
-}
-
 }  // namespace
 
 void GameRegisterKeys() {
@@ -193,7 +186,7 @@ void GamePointerKeys(int32_t script) {
     } else if (action == "Select Item Secondary") {
       ScriptEventSend(GameScriptId(kScriptRoom), kEventRightClick, "RIGHTCLICK");
     } else if (action == "Quick Load") {
-      if (AutosaveExists() && state != kStatePaused) {
+      if (!GameAutosaveFile().empty() && state != kStatePaused) {
         StateSet(kStateQuickLoad);
       }
     } else if (action == "Pause") {

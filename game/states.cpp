@@ -8,10 +8,12 @@
 #include "framework/graphics/graphics.h"
 #include "framework/input/input.h"
 #include "framework/log/log.h"
+#include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "platform/platform.h"
 #include "script/script.h"
 
 namespace {
@@ -94,6 +96,9 @@ struct StatesData {
   std::array<int32_t, kScriptCount> scripts{};  // 0: not loaded
   int32_t beforePause = 0;                      // the state the pause overlay returns to
   int32_t quitReturn = 0;                       // the state the quit confirmation returns to
+  std::string pendingRoom;                      // the room the Game state loads next
+  int32_t saveFirstDisplayed = 0;               // the save slot the save screens show first
+  Model* backgroundFrames = nullptr;            // the dimmed last game frame, once taken
 };
 
 StatesData states;
@@ -117,17 +122,36 @@ std::string QuitEnterText() {
   return InGame(from) ? "FROM GAME" : "FROM MENU";
 }
 
-// Loads the scripts the state needs, then tells them that it is entered. A
-// script that cannot be loaded ends the game through the fatal-error state.
-void InterfaceEnter(int32_t state, int32_t previous) {
-  if (state == kStatePaused) {
+// The input starts afresh: nothing pressed on the way in counts.
+void ControlsRestart() {
+  const int32_t set = InputControlSetActive();
+  InputControlSetActivate(set);
+  InputActionEventsTake(set);
+  InputControlEventsTake(set);
+}
+
+// What an interface state remembers of the state it is entered from, before
+// its scripts load.
+void RememberPrevious(int32_t state, int32_t previous) {
+  if ((state == kStateMainMenu || state == kStateMainSpecial) && previous == kStateCredits) {
+    // The menu's music starts again after the credits' own.
+    GameMusicClear();
+  } else if (state == kStateJournalOptions) {
+    states.saveFirstDisplayed = 0;
+  } else if (state == kStatePaused) {
     if (previous != kStateQuit && previous != kStateQuitConfirm) {
       states.beforePause = previous;
     }
     AudioPauseAll();
-  } else if (state == kStateQuitConfirm) {
+  } else if (state == kStateQuitConfirm && previous != kStateQuitConfirm) {
     states.quitReturn = previous;
   }
+}
+
+// Loads the scripts the state needs, then tells them that it is entered. A
+// script that cannot be loaded ends the game through the fatal-error state.
+void InterfaceEnter(int32_t state, int32_t previous) {
+  RememberPrevious(state, previous);
   const InterfaceState& entry = kInterfaceStates[static_cast<size_t>(state)];
   for (const ScriptNeed& need : entry.loads) {
     int32_t& id = states.scripts[need.script];
@@ -140,13 +164,8 @@ void InterfaceEnter(int32_t state, int32_t previous) {
       return;
     }
   }
-  // The main menu's screens start with fresh controls: nothing pressed on the
-  // way in counts.
   if (state >= kStateMainInitial && state <= kStateMainSpecial) {
-    const int32_t set = InputControlSetActive();
-    InputControlSetActivate(set);
-    InputActionEventsTake(set);
-    InputControlEventsTake(set);
+    ControlsRestart();
   }
   const std::string text = state == kStateQuitConfirm ? QuitEnterText() : "AppScriptEnter";
   for (GameScript script : entry.told) {
@@ -154,26 +173,92 @@ void InterfaceEnter(int32_t state, int32_t previous) {
   }
 }
 
-// The interface screens that run one script, which they process, hand the
-// keys to and draw.
-constexpr struct {
-  int32_t state;
-  GameScript script;
-} kSingleScriptStates[] = {
-    {kStateCredits, kScriptCredits},
-    {kStateJournal, kScriptJournal},
-    {kStateMainInitial, kScriptMainInitial},
-};
+void GameEnter() {
+  ControlsRestart();
+  ScriptEventSend(states.scripts[kScriptRoom], 1, "AppScriptEnter");
+}
 
-// The scripts a state draws, from the bottom up. States whose screens are
-// not built yet draw nothing.
-std::vector<GameScript> RenderedScripts(int32_t state) {
-  for (const auto& entry : kSingleScriptStates) {
-    if (entry.state == state) {
-      return {entry.script};
-    }
+// Loads a room. No room can be loaded yet: the attempt is logged and ends
+// the game through the fatal-error state.
+bool RoomLoad(const std::string& name) {
+  LogError("RoomLoad - Unable to load room \"" + name + "\": this build has no rooms.");
+  StateSet(kStateFatalError);
+  return false;
+}
+
+// --- Drawing ------------------------------------------------------------------
+
+// The scripts the menus and journal pages draw, from the bottom up.
+const std::array<std::vector<GameScript>, kStateCount + 1> kDrawnScripts = {{
+    {},
+    {kScriptCredits},
+    {},
+    {},
+    {},
+    {kScriptJournal},
+    {kScriptJournal, kScriptJournalHints},
+    {kScriptJournal, kScriptJournalInvestigations},
+    {kScriptJournal, kScriptJournalOptions},
+    {kScriptJournal, kScriptJournalSpecial},
+    {kScriptJournal, kScriptJournalSuspects},
+    {kScriptMainInitial},
+    {kScriptBackground, kScriptMainMenu},
+    {kScriptBackground, kScriptMainOptions},
+    {kScriptBackground, kScriptMainSpecial},
+    {},
+    {},
+    {},
+    {},
+}};
+
+// The dimmed copy of the last game frame behind the menus, in a pixel
+// projection of its own size; nothing before one was taken.
+void DrawBackgroundFrames() {
+  if (states.backgroundFrames == nullptr) {
+    return;
   }
-  return {};
+  const GraphicsRect viewport = GraphicsViewportGet();
+  GraphicsSetOrtho(static_cast<int32_t>(ModelWidth(states.backgroundFrames)),
+                   static_cast<int32_t>(ModelHeight(states.backgroundFrames)));
+  ModelRender(states.backgroundFrames);
+  GraphicsViewportRestore(viewport, "background frames");
+}
+
+void DrawScript(GameScript script) {
+  ScriptRender(states.scripts[script], GamePrimaryDisplay());
+}
+
+// Only the room, the journal's special page and the main menu's special
+// features stay visible under the pause overlay.
+bool ShownUnderPause(int32_t state) {
+  return state == kStateGame || state == kStateJournalSpecial || state == kStateMainSpecial;
+}
+
+// Draws a state's picture; the overlays draw the state they cover first.
+void DrawState(int32_t state) {
+  switch (state) {
+    case kStateGame:
+      DrawBackgroundFrames();
+      DrawScript(kScriptRoom);
+      break;
+    case kStatePaused:
+      if (ShownUnderPause(states.beforePause)) {
+        DrawState(states.beforePause);
+      }
+      DrawScript(kScriptPause);
+      break;
+    case kStateQuitConfirm:
+      DrawState(states.quitReturn);
+      DrawScript(kScriptQuit);
+      break;
+    default:
+      if (state > 0 && state <= kStateCount) {
+        for (GameScript script : kDrawnScripts[static_cast<size_t>(state)]) {
+          DrawScript(script);
+        }
+      }
+      break;
+  }
 }
 
 void RenderFrame() {
@@ -182,59 +267,150 @@ void RenderFrame() {
   GraphicsRenderEnd(GamePrimaryDisplay());
 }
 
-// The frame of a single-script interface screen: its threads and pointer,
-// its keys, the streams, and the screen drawn.
-void InterfaceProcess(GameScript script) {
-  const int32_t id = states.scripts[script];
-  ScriptProcess(id);
-  GameInterfaceKeys(id);
+// --- Process handlers -------------------------------------------------------------
+
+// The music's fades, the music kept playing, and the streams refilled.
+void MusicAndAudio() {
+  GameMusicFadesUpdate();
+  GameMusicKeepPlaying();
   AudioUpdate();
-  RenderFrame();
 }
 
-// The frame of a state whose screen is not built yet: streams refilled, the
-// display cleared and shown.
-void PlaceholderProcess() {
-  AudioUpdate();
-  RenderFrame();
+void Process(GameScript script) {
+  ScriptProcess(states.scripts[script]);
 }
 
-void RegisterProcess(int32_t state) {
-  for (const auto& entry : kSingleScriptStates) {
-    if (entry.state == state) {
-      StateSetProcess(state, [script = entry.script] { InterfaceProcess(script); });
-      return;
-    }
+// A menu or journal screen: its page's threads and pointer, those of the
+// screen under it, the page's keys, the music and the frame.
+void MenuProcess(GameScript page, GameScript under) {
+  Process(page);
+  if (under != page) {
+    Process(under);
   }
+  GameInterfaceKeys(states.scripts[page]);
+  MusicAndAudio();
+  RenderFrame();
+}
+
+// The journal's options take typed keys before they run (key rebinding),
+// and no action of the player reaches the journal.
+void JournalOptionsProcess() {
+  GameTextKeys(states.scripts[kScriptJournalOptions]);
+  Process(kScriptJournalOptions);
+  Process(kScriptJournal);
+  InputActionEventsTake(InputControlSetActive());
+  MusicAndAudio();
+  RenderFrame();
+}
+
+void GameProcess() {
+  if (!states.pendingRoom.empty()) {
+    RoomLoad(std::exchange(states.pendingRoom, std::string()));
+  }
+  GameMusicKeepPlaying();
+  AudioUpdate();
+  GameMusicFadesUpdate();
+  const int32_t room = states.scripts[kScriptRoom];
+  ScriptProcess(room);
+  ScriptEventSend(room, 3, "AppScriptProcess");
+  GamePointerKeys(room);
+  RenderFrame();
+}
+
+// Frees the menus for the game and loads the room the game state names.
+void RoomLoadProcess() {
+  for (GameScript script : {kScriptBackground, kScriptMainMenu, kScriptMainInitial,
+                            kScriptMainOptions, kScriptMainSpecial, kScriptCredits}) {
+    int32_t& id = states.scripts[script];
+    if (id > 0) {
+      ScriptClose(id);
+    }
+    id = 0;
+  }
+  if (RoomLoad(StateVariableGetString(kStateGame, "Script Room File"))) {
+    StateSet(kStateGame);
+  }
+}
+
+// Loads the autosave; without one the player goes back to the main menu.
+void QuickLoadProcess() {
+  const std::string file = GameAutosaveFile();
+  StateSet(!file.empty() && StateLoad(file, {}) ? kStateRoomLoad : kStateMainMenu);
+}
+
+void PausedProcess() {
+  Process(kScriptPause);
+  GamePointerKeys(states.scripts[kScriptPause]);
+  RenderFrame();
+}
+
+void QuitConfirmProcess() {
+  Process(kScriptQuit);
+  GameInterfaceKeys(states.scripts[kScriptQuit]);
+  RenderFrame();
+  MusicAndAudio();
+}
+
+StateProcessHandler ProcessHandler(int32_t state) {
   switch (state) {
-    case kStateFatalError:
+    case kStateCredits:
+      return [] { MenuProcess(kScriptCredits, kScriptCredits); };
+    case kStateGame:
+      return GameProcess;
     case kStateRoomLoad:
-      StateSetProcess(state, [] {});
-      break;
+      return RoomLoadProcess;
+    case kStateJournal:
+      return [] { MenuProcess(kScriptJournal, kScriptJournal); };
+    case kStateJournalOptions:
+      return JournalOptionsProcess;
+    case kStateJournalHints:
+    case kStateJournalInvestigations:
+    case kStateJournalSpecial:
+    case kStateJournalSuspects:
+      return [state] { MenuProcess(kDrawnScripts[static_cast<size_t>(state)][1], kScriptJournal); };
+    case kStateMainInitial:
+      return [] { MenuProcess(kScriptMainInitial, kScriptMainInitial); };
+    case kStateMainMenu:
+    case kStateMainOptions:
+    case kStateMainSpecial:
+      return
+          [state] { MenuProcess(kDrawnScripts[static_cast<size_t>(state)][1], kScriptBackground); };
+    case kStatePaused:
+      return PausedProcess;
     case kStateQuit:
-      StateSetProcess(state, [] { StateSet(0); });
-      break;
+      return [] { StateSet(0); };
+    case kStateQuitConfirm:
+      return QuitConfirmProcess;
     case kStateQuickLoad:
-      // With no save games to load, quick load returns to the main menu.
-      StateSetProcess(state, [] { StateSet(kStateMainMenu); });
-      break;
-    default:
-      StateSetProcess(state, PlaceholderProcess);
-      break;
+      return QuickLoadProcess;
+    default:  // the fatal error: the frame loop ends before it runs
+      return [] {};
   }
 }
 
 }  // namespace
 
 void GameRegisterStates() {
-  // Called on every change; the game never refuses one.
-  StateSetChangeHook([](int32_t, int32_t) { return true; });
+  // Called on every change, which it always allows: the music's fades keep
+  // their remaining time on the new state's clock.
+  StateSetChangeHook([](int32_t from, int32_t to) {
+    GameMusicMoveClock(from, to);
+    return true;
+  });
   for (int32_t state = 1; state <= kStateCount; ++state) {
     if (!kInterfaceStates[static_cast<size_t>(state)].loads.empty()) {
       StateSetEnter(state, [state](int32_t previous) { InterfaceEnter(state, previous); });
+    } else if (state == kStateGame) {
+      StateSetEnter(state, [](int32_t) { GameEnter(); });
     }
-    RegisterProcess(state);
+    StateSetProcess(state, ProcessHandler(state));
   }
+  // A new game's music starts with its room.
+  StateSetExit(kStateMainMenu, [](int32_t next) {
+    if (next == kStateRoomLoad) {
+      GameMusicClear();
+    }
+  });
   // Leaving the pause overlay lets the sounds it paused play on.
   StateSetExit(kStatePaused, [](int32_t) { AudioResumeAll(); });
   StateSetSaveName(kStateGame, "Game");
@@ -258,7 +434,30 @@ void GameScriptsClose() {
 }
 
 void GameStateRender() {
-  for (GameScript script : RenderedScripts(StateGetCurrent())) {
-    ScriptRender(states.scripts[script], GamePrimaryDisplay());
-  }
+  DrawState(StateGetCurrent());
+}
+
+void GameBackgroundFramesClose() {
+  ModelClose(states.backgroundFrames);
+}
+
+int32_t GameStateBeforePause() {
+  return states.beforePause;
+}
+
+int32_t GameStateQuitReturn() {
+  return states.quitReturn;
+}
+
+void GameRoomLoadSet(const std::string& name) {
+  states.pendingRoom = name;
+}
+
+int32_t GameSaveFirstDisplayed() {
+  return states.saveFirstDisplayed;
+}
+
+std::string GameAutosaveFile() {
+  const std::string file = UtilitiesUserDataFolder() + "autosave.sav";
+  return PlatformFileExists(file) ? file : std::string();
 }

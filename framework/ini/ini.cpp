@@ -108,6 +108,10 @@ std::string IniReadString(const std::string& section, const std::string& key,
   return IniTextFind(ReadText(), section, key).value_or(defaultValue);
 }
 
+std::vector<IniKey> IniReadSectionKeys(const std::string& section) {
+  return IniTextKeys(ReadText(), section);
+}
+
 bool IniReadBool(const std::string& section, const std::string& key, bool defaultValue) {
   const std::string text =
       UtilitiesUpperCase(IniReadString(section, key, defaultValue ? "Yes" : "No"));

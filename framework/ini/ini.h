@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // --- Module lifecycle ---------------------------------------------------
 void IniStart();
@@ -17,6 +18,16 @@ bool IniReadBool(const std::string& section, const std::string& key, bool defaul
 int32_t IniReadInt(const std::string& section, const std::string& key, int32_t defaultValue);
 std::string IniReadString(const std::string& section, const std::string& key,
                           const std::string& defaultValue);
+
+// A key of a section with its value as IniReadString reads it.
+struct IniKey {
+  std::string name;
+  std::string value;
+  bool operator==(const IniKey&) const = default;
+};
+// Every key the section holds, in file order, each name once; empty when the
+// file or section is missing. One read of the file, however many keys.
+std::vector<IniKey> IniReadSectionKeys(const std::string& section);
 
 // --- Writes (create the file and section when needed) -------------------
 bool IniWriteBool(const std::string& section, const std::string& key, bool value);

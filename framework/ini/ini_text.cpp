@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -32,6 +33,10 @@ std::vector<Line> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string LineText(const std::string& text, const Line& line) {
+  return text.substr(line.begin, line.end - line.begin);
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -53,6 +58,15 @@ bool SameName(const std::string& a, const std::string& b) {
     return std::tolower(static_cast<unsigned char>(x)) ==
            std::tolower(static_cast<unsigned char>(y));
   });
+}
+
+// The name as SameName compares it.
+std::string LowerName(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
 }
 
 // The section name of a "[name]" line, or nothing for other lines.
@@ -82,6 +96,11 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
+// The value of a "key=value" line: trimmed, one pair of quotes removed.
+std::string KeyValue(const std::string& line) {
+  return Unquote(Trim(line.substr(line.find('=') + 1)));
+}
+
 // Where a section's lines are: the header line's index and one past its last
 // line. header is -1 when the section is missing.
 struct SectionSpan {
@@ -93,7 +112,7 @@ SectionSpan FindSection(const std::string& text, const std::vector<Line>& lines,
                         const std::string& section) {
   SectionSpan span;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const auto name = SectionName(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
+    const auto name = SectionName(LineText(text, lines[i]));
     if (!name) {
       continue;
     }
@@ -112,7 +131,7 @@ SectionSpan FindSection(const std::string& text, const std::vector<Line>& lines,
 long FindKey(const std::string& text, const std::vector<Line>& lines, const SectionSpan& span,
              const std::string& key) {
   for (size_t i = static_cast<size_t>(span.header) + 1; i < span.end; ++i) {
-    const auto name = KeyName(text.substr(lines[i].begin, lines[i].end - lines[i].begin));
+    const auto name = KeyName(LineText(text, lines[i]));
     if (name && SameName(*name, key)) {
       return static_cast<long>(i);
     }
@@ -139,9 +158,25 @@ std::optional<std::string> IniTextFind(const std::string& text, const std::strin
   if (index < 0) {
     return std::nullopt;
   }
-  const Line& line = lines[static_cast<size_t>(index)];
-  const std::string whole = text.substr(line.begin, line.end - line.begin);
-  return Unquote(Trim(whole.substr(whole.find('=') + 1)));
+  return KeyValue(LineText(text, lines[static_cast<size_t>(index)]));
+}
+
+std::vector<IniKey> IniTextKeys(const std::string& text, const std::string& section) {
+  const std::vector<Line> lines = SplitLines(text);
+  const SectionSpan span = FindSection(text, lines, section);
+  std::vector<IniKey> keys;
+  if (span.header < 0) {
+    return keys;
+  }
+  std::unordered_set<std::string> seen;  // names as LowerName gives them
+  for (size_t i = static_cast<size_t>(span.header) + 1; i < span.end; ++i) {
+    const std::string line = LineText(text, lines[i]);
+    const auto name = KeyName(line);
+    if (name && seen.insert(LowerName(*name)).second) {
+      keys.push_back({*name, KeyValue(line)});
+    }
+  }
+  return keys;
 }
 
 std::string IniTextSet(const std::string& text, const std::string& section, const std::string& key,
@@ -166,7 +201,7 @@ std::string IniTextSet(const std::string& text, const std::string& section, cons
   // between sections.
   size_t last = static_cast<size_t>(span.header);
   for (size_t i = last + 1; i < span.end; ++i) {
-    if (!Trim(text.substr(lines[i].begin, lines[i].end - lines[i].begin)).empty()) {
+    if (!Trim(LineText(text, lines[i])).empty()) {
       last = i;
     }
   }

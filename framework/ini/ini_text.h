@@ -5,6 +5,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "framework/ini/ini.h"
 
 // The value of a key in a section (names compared without regard to ASCII
 // case; the first matching section and key win). Surrounding blanks are
@@ -18,3 +21,7 @@ std::optional<std::string> IniTextFind(const std::string& text, const std::strin
 // or the section is appended. Every other byte of the text is kept.
 std::string IniTextSet(const std::string& text, const std::string& section, const std::string& key,
                        const std::string& value);
+
+// The keys of the first matching section in file order, each name once with
+// the value IniTextFind gives for it (that of its first line).
+std::vector<IniKey> IniTextKeys(const std::string& text, const std::string& section);

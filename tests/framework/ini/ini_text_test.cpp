@@ -27,6 +27,25 @@ TEST(IniText, BrokenLinesAndDuplicatesReadSafely) {
   EXPECT_EQ(IniTextFind("", "A", "key"), std::nullopt);
 }
 
+// A section's keys read in one pass give what reading each key gives.
+TEST(IniText, ASectionsKeysAreThoseItsReadsFind) {
+  std::string text = "[Other]\nx=0\n[List]\n Count = 3 \nno equals\n; k=comment\nItem1=\"a\"\n";
+  text += "ITEM1=shadowed\nitem2 = b = c\n" + std::string("\0\xff=junk\n", 8);
+  text += "[list]\nItem3=second section\n";
+  const std::vector<IniKey> keys = IniTextKeys(text, "LIST");
+  std::vector<IniKey> found;
+  for (const IniKey& key : keys) {
+    found.push_back({key.name, IniTextFind(text, "LIST", key.name).value_or("missing")});
+  }
+  EXPECT_EQ(keys, found);
+  EXPECT_EQ(
+      keys,
+      (std::vector<IniKey>{
+          {"Count", "3"}, {"Item1", "a"}, {"item2", "b = c"}, {std::string("\0\xff", 2), "junk"}}));
+  EXPECT_TRUE(IniTextKeys(text, "Missing").empty());
+  EXPECT_TRUE(IniTextKeys("", "List").empty());
+}
+
 TEST(IniText, VeryLongValuesAreKeptWhole) {
   const std::string value(100000, 'x');
   const std::string text = IniTextSet("", "S", "K", value);

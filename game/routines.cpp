@@ -1,0 +1,185 @@
+// The game's script routines: screen changes, music, the display, the clock,
+// the log and the concept art.
+#include <GL/gl.h>
+
+#include <ctime>
+#include <string>
+
+#include "framework/graphics/graphics.h"
+#include "framework/log/log.h"
+#include "framework/model/model.h"
+#include "framework/state/state.h"
+#include "game/game.h"
+#include "game/game_internal.h"
+#include "script/script.h"
+#include "shell/shell.h"
+
+namespace {
+
+// The width of the screens the concept art is centred on.
+constexpr int32_t kDesignWidth = 1280;
+
+Model* conceptArt = nullptr;
+
+// A routine that switches to a state.
+void RegisterTransition(const char* name, int32_t state) {
+  ScriptAppRoutineRegister(name, [state](int32_t, int32_t) {
+    StateSet(state);
+    return 1;
+  });
+}
+
+// A routine that switches to a state only from the overlay that returns to it.
+void RegisterReturn(const char* name, int32_t overlay, int32_t (*target)()) {
+  ScriptAppRoutineRegister(name, [overlay, target](int32_t, int32_t) {
+    if (StateGetCurrent() == overlay) {
+      StateSet(target());
+    }
+    return 1;
+  });
+}
+
+void RegisterStateRoutines() {
+  RegisterTransition("AppCredits", kStateCredits);
+  RegisterTransition("AppGame", kStateGame);
+  RegisterTransition("AppJournal", kStateJournal);
+  RegisterTransition("AppJournalHints", kStateJournalHints);
+  RegisterTransition("AppJournalInvestigations", kStateJournalInvestigations);
+  RegisterTransition("AppJournalOptions", kStateJournalOptions);
+  RegisterTransition("AppJournalSpecialFeatures", kStateJournalSpecial);
+  RegisterTransition("AppJournalSuspects", kStateJournalSuspects);
+  RegisterTransition("AppMainInitial", kStateMainInitial);
+  RegisterTransition("AppMainMenu", kStateMainMenu);
+  RegisterTransition("AppMainOptions", kStateMainOptions);
+  RegisterTransition("AppMainSpecialFeatures", kStateMainSpecial);
+  RegisterTransition("AppPause", kStatePaused);
+  RegisterTransition("AppQuitGame", kStateQuit);
+  RegisterTransition("AppQuitConfirm", kStateQuitConfirm);
+  // Both overlays go back only while they are shown: anywhere else the state
+  // they remember is stale.
+  RegisterReturn("AppDontQuit", kStateQuitConfirm, GameStateQuitReturn);
+  RegisterReturn("AppResume", kStatePaused, GameStateBeforePause);
+  ScriptAppRoutineRegister("AppNewGame", [](int32_t, int32_t) {
+    StateSetTime(kStateGame, 0);
+    StateSet(kStateRoomLoad);
+    return 1;
+  });
+}
+
+void RegisterMusicRoutines() {
+  ScriptAppRoutineRegister("AppMusicPlay", [](int32_t script, int32_t thread) {
+    GameMusicPlay(ScriptParamGetString(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppMusicStop", [](int32_t script, int32_t thread) {
+    GameMusicStop(ScriptParamGetInt(script, thread, 1));
+    return 1;
+  });
+}
+
+void SetResolution(int32_t display, int32_t modeIndex) {
+  const GraphicsMode mode = GraphicsMonitorGetMode(GraphicsDisplayGetMonitor(display), modeIndex);
+  if (mode.width <= 0 || mode.height <= 0) {
+    return;  // no such mode
+  }
+  MainForm().MainThreadDisplayResize(display, mode.width, mode.height);
+  GraphicsDisplaySetMode(display, mode);
+  if (GraphicsIsFullscreen()) {
+    GameSetFullscreen(true);
+  }
+}
+
+void RegisterDisplayRoutines() {
+  ScriptAppRoutineRegister("AppGetDisplayId", [](int32_t script, int32_t thread) {
+    ScriptParamSetInt(script, thread, 1, GamePrimaryDisplay());
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppGetResolution", [](int32_t script, int32_t thread) {
+    const int32_t display = ScriptParamGetInt(script, thread, 1);
+    const int32_t mode = ScriptParamGetInt(script, thread, 2);
+    ScriptParamSetString(script, thread, 3,
+                         GraphicsMonitorModeText(GraphicsDisplayGetMonitor(display), mode));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppSetResolution", [](int32_t script, int32_t thread) {
+    SetResolution(ScriptParamGetInt(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppSetFullscreen", [](int32_t script, int32_t thread) {
+    GameSetFullscreen(ScriptParamGetBool(script, thread, 1));
+    return 1;
+  });
+}
+
+void RegisterTimeAndLogRoutines() {
+  ScriptAppRoutineRegister("AppGetTime", [](int32_t script, int32_t thread) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    ScriptParamSetInt(script, thread, 1, local.tm_hour);
+    ScriptParamSetInt(script, thread, 2, local.tm_min);
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppStateGetTimeMilli", [](int32_t script, int32_t thread) {
+    const uint32_t time = StateGetTime(ScriptParamGetInt(script, thread, 1));
+    ScriptParamSetInt(script, thread, 2, static_cast<int32_t>(time));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
+    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
+    ScriptThreadDump(script);
+    return 1;
+  });
+}
+
+// Replaces the concept art by the image, centred across the screen and
+// within the given height.
+void ConceptArtSet(const std::string& file, int32_t height) {
+  ModelClose(conceptArt);
+  conceptArt = ModelOpen(GamePrimaryDisplay(), file);
+  if (conceptArt == nullptr) {
+    return;
+  }
+  const auto width = static_cast<int32_t>(ModelWidth(conceptArt));
+  const auto artHeight = static_cast<int32_t>(ModelHeight(conceptArt));
+  ModelSetPosition(conceptArt, static_cast<float>((kDesignWidth - width) / 2),
+                   static_cast<float>((height - artHeight) / 2), 0.0f);
+}
+
+void ConceptArtRender() {
+  if (conceptArt == nullptr) {
+    return;
+  }
+  const GLboolean depthTest = glIsEnabled(GL_DEPTH_TEST);
+  glEnable(GL_DEPTH_TEST);
+  ModelRender(conceptArt);
+  if (depthTest == GL_FALSE) {
+    glDisable(GL_DEPTH_TEST);
+  }
+}
+
+void RegisterConceptArtRoutines() {
+  ScriptAppRoutineRegister("AppConceptArtSet", [](int32_t script, int32_t thread) {
+    ConceptArtSet(ScriptParamGetString(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+}
+
+}  // namespace
+
+void GameRegisterRoutines() {
+  ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  ScriptAppRoutineRegister("AppRoomLoad", [](int32_t script, int32_t thread) {
+    GameRoomLoadSet(ScriptParamGetString(script, thread, 1));
+    return 1;
+  });
+  RegisterStateRoutines();
+  RegisterMusicRoutines();
+  RegisterDisplayRoutines();
+  RegisterTimeAndLogRoutines();
+  RegisterConceptArtRoutines();
+}
+
+void GameConceptArtClose() {
+  ModelClose(conceptArt);
+}
