@@ -96,3 +96,11 @@ qmr_picture(${journal}/journal.tga -size 1280x720 "xc:#3A2418"
   -fill "#B8A278" -draw "rectangle 628,30 652,690"
   -stroke "#C8B894" -strokewidth 1
   -draw "line 80,140 600,140 line 690,140 1200,140")
+
+# The options screens' voice sample, spoken at build time when espeak-ng is
+# installed (without it the voice slider plays nothing).
+find_program(QMR_ESPEAK espeak-ng)
+if(QMR_ESPEAK)
+  qmr_content(Bin/Audio/Samples/voice.wav PROGRAM ${QMR_ESPEAK}
+    ARGS -v en-gb -s 150 -w <OUTPUT> "Every clock in the shop stopped at a quarter past three.")
+endif()
