@@ -15,8 +15,24 @@ std::vector<std::string> ToolArguments(int argc, char** argv);
 // the usage text on standard output and returns true.
 bool ToolHelpAsked(const std::vector<std::string>& args, const char* usage);
 
+// Writes the file whole; false when it cannot be created or written.
+bool ToolWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// One line of a recipe: its number from 1 and its words.
+struct ToolLine {
+  int32_t number = 0;
+  std::vector<std::string> words;
+};
+
 // Reads the whole file; false when it cannot be opened.
 bool ToolReadFile(const std::string& path, std::string& contents);
+// Reads a recipe: one command per line, skipping blank lines and lines whose
+// first character (after spaces) is '#'. Words are split at spaces and tabs;
+// a word in double quotes keeps its spaces (\" and \\ stand for a quote and
+// a backslash there) and is stored with its opening quote, so that quoted
+// text can be told from a bare word. False after reporting the fault as
+// "file: error: ..." or "file:line: error: ...".
+bool ToolReadRecipe(const std::string& path, std::vector<ToolLine>& lines);
 // Prints "<where>: <message>" (where is a file, or file:line); kToolFailure.
 int ToolFail(const std::string& where, const std::string& message);
 // Prints "<where>: warning: <message>".
