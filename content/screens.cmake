@@ -97,10 +97,10 @@ qmr_picture(${journal}/journal.tga -size 1280x720 "xc:#3A2418"
   -stroke "#C8B894" -strokewidth 1
   -draw "line 80,140 600,140 line 690,140 1200,140")
 
-# The options screens' voice sample, spoken at build time when espeak-ng is
-# installed (without it the voice slider plays nothing).
-find_program(QMR_ESPEAK espeak-ng)
-if(QMR_ESPEAK)
-  qmr_content(Bin/Audio/Samples/voice.wav PROGRAM ${QMR_ESPEAK}
-    ARGS -v en-gb -s 150 -w <OUTPUT> "Every clock in the shop stopped at a quarter past three.")
-endif()
+# Music and the options screens' samples: sndmake recipes, and a voice
+# spoken by espeak-ng.
+qmr_sound(Bin/Audio/Music/theme.ogg RECIPE Bin/Audio/Recipes/theme.txt QUALITY 0.2)
+qmr_sound(Bin/Audio/Music/credits.ogg RECIPE Bin/Audio/Recipes/credits.txt QUALITY 0.2)
+qmr_sound(Bin/Audio/Samples/sound.ogg RECIPE Bin/Audio/Recipes/sound.txt)
+qmr_voice(Bin/Audio/Samples/voice.ogg VOICE en-gb
+  TEXT "Every clock in the shop stopped at a quarter past three.")
