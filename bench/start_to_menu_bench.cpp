@@ -57,6 +57,9 @@ Times Run(const std::string& program, const std::vector<std::string>& parameters
     }
     setenv("LD_PRELOAD", QMR_START_SHIM, 1);
     setenv("QMR_SHIM_OUT", out.c_str(), 1);
+    // A software renderer makes the game ask whether to run anyway: the
+    // box answers itself on standard error.
+    setenv("QMR_MESSAGEBOX", "yes", 1);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -119,8 +122,8 @@ int main() {
          Median(raw), swaps);
   printf(
       "start-to-menu splash: %.1f ms from the splash window to the first OpenGL window "
-      "(the designed wait is %.0f ms)\n",
-      Median(splash), kSplashWaitMs);
+      "(the designed wait is %.0f ms; ours without all of it %.1f ms)\n",
+      Median(splash), kSplashWaitMs, Median(raw) - Median(splash));
   printf("start-to-menu: ours %.1f ms, peer %.1f ms, ratio %.2f\n", x, y, x / y);
   return 0;
 }
