@@ -103,6 +103,9 @@ void GameStart() {
 }
 
 void GameStop() {
+  GameBackgroundFramesClose();
+  GameConceptArtClose();
+  GameMusicClear();
   game = GameState{};
   GameStatesReset();
   GameConfigReset();

@@ -111,7 +111,7 @@ void RegisterDisplayRoutines() {
   });
 }
 
-void RegisterTimeAndLogRoutines() {
+void RegisterTimeRoutines() {
   ScriptAppRoutineRegister("AppGetTime", [](int32_t script, int32_t thread) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -123,11 +123,6 @@ void RegisterTimeAndLogRoutines() {
   ScriptAppRoutineRegister("AppStateGetTimeMilli", [](int32_t script, int32_t thread) {
     const uint32_t time = StateGetTime(ScriptParamGetInt(script, thread, 1));
     ScriptParamSetInt(script, thread, 2, static_cast<int32_t>(time));
-    return 1;
-  });
-  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
-    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
-    ScriptThreadDump(script);
     return 1;
   });
 }
@@ -167,6 +162,8 @@ void RegisterConceptArtRoutines() {
 
 }  // namespace
 
+// By kind: the AppObj render callbacks, then the hit tests (none yet), then
+// the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   ScriptAppRoutineRegister("AppRoomLoad", [](int32_t script, int32_t thread) {
@@ -177,8 +174,13 @@ void GameRegisterRoutines() {
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
   RegisterDisplayRoutines();
-  RegisterTimeAndLogRoutines();
+  RegisterTimeRoutines();
   RegisterConceptArtRoutines();
+  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
+    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
+    ScriptThreadDump(script);
+    return 1;
+  });
 }
 
 void GameConceptArtClose() {
