@@ -167,6 +167,9 @@ bool GameInit() {
   // The screens run on the menus' control set until the game has its own.
   InputControlSetActivate(InputMenuControlSet());
   GameRegisterKeys();
+  // Keys the player rebound on the options screens come back from the
+  // settings; without a saved section the designed bindings stay.
+  InputControlSetLoad(InputMenuControlSet());
   GameRegisterRoutines();
   GameRegisterStates();
   StateVariableSetBool(kStateGame, "menu main fade in", true);
@@ -221,6 +224,9 @@ void GameShutdown() {
   AudioCloseAll();
   GameScriptsClose();
   GameConfigWrite();
+  // The menus' set is not saved by the input module (its save flag is off),
+  // so the game keeps the player's rebound keys itself.
+  InputControlSetSave(InputMenuControlSet());
   MainForm().MainThreadDisplayClose(game.primaryDisplayId);
   game.primaryDisplayId = -1;
 }
