@@ -90,7 +90,12 @@ class ConfigTest : public ::testing::Test {
     return std::exchange(reports_, {});
   }
 
-  std::string Settings() const { return program_.read("settings.ini"); }
+  // The settings file without the menus' key bindings, which the game saves
+  // after the configuration and the input module's tests cover.
+  std::string Settings() const {
+    const std::string text = program_.read("settings.ini");
+    return text.substr(0, text.find("[Input Control Set "));
+  }
   std::string Log() const { return program_.read("results.log"); }
 
   TempFolder program_;
