@@ -18,6 +18,7 @@
 #include "framework/image/image.h"
 #include "framework/log/log.h"
 #include "tests/e2e/game_process.h"
+#include "tests/e2e/screen_mapping.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -26,8 +27,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kTitle = "Tamsin Larkwood Brisk Forge 36";
 constexpr std::chrono::seconds kPatience(20);
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 720;
 constexpr const char* kSettings = "[Video]\r\nWidth=1280\r\nHeight=720\r\nFullscreen=No\r\n";
 
 // How long a mouse button is held: longer than a frame of the game under
@@ -39,10 +38,6 @@ bool Shell(const std::string& command) {
 }
 
 // A rectangle in the screens' logical 1280 x 720 points.
-struct Area {
-  int left, top, width, height;
-};
-
 // A built picture of the content, read once with the game's image reader.
 class Pictures {
  public:
@@ -62,47 +57,6 @@ class Pictures {
   };
   using Holder = std::unique_ptr<ImageFrame, Free>;
   std::map<std::string, Holder> frames_;
-};
-
-// The game's render window: the named window that is not the splash.
-bool FindGameWindow(XWindowInfo& found) {
-  for (const XWindowInfo& window : ListNamedWindows()) {
-    if (window.name == kTitle && window.viewable &&
-        !(window.width == 420 && window.height == 153)) {
-      found = window;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Where logical points lie on the X screen: BestFit keeps the aspect ratio
-// and centres the picture in the window.
-class ScreenMapping {
- public:
-  explicit ScreenMapping(const XWindowInfo& window) {
-    scale_ = std::min(static_cast<double>(window.width) / kScreenWidth,
-                      static_cast<double>(window.height) / kScreenHeight);
-    left_ = window.x + (window.width - static_cast<int>(std::lround(kScreenWidth * scale_))) / 2;
-    top_ = window.y + (window.height - static_cast<int>(std::lround(kScreenHeight * scale_))) / 2;
-  }
-  int X(double x) const { return left_ + static_cast<int>(x * scale_); }
-  int Y(double y) const { return top_ + static_cast<int>(y * scale_); }
-  std::string Point(int x, int y) const {
-    return std::to_string(X(x)) + " " + std::to_string(Y(y));
-  }
-  int Width(const Area& area) const { return static_cast<int>(area.width * scale_); }
-  int Height(const Area& area) const { return static_cast<int>(area.height * scale_); }
-  std::vector<uint32_t> Read(const Area& area) const {
-    return ReadScreen(X(area.left), Y(area.top), Width(area), Height(area));
-  }
-  // The logical point that a screen pixel of an area's patch shows.
-  double Logical(int pixel) const { return (pixel + 0.5) / scale_; }
-
- private:
-  double scale_ = 1;
-  int left_ = 0;
-  int top_ = 0;
 };
 
 int Channel(uint32_t colour, int shift) {
@@ -265,7 +219,7 @@ class ScreensE2E : public ::testing::Test {
     ASSERT_TRUE(Shell("xdotool mousemove --sync 960 540"));
     game_ = std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(),
                                           std::vector<std::string>{"-userdatainapp"});
-    ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(window_); }, kPatience))
+    ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(kTitle, window_); }, kPatience))
         << game_->StandardError();
     // Without a window manager nothing gives the render window the focus
     // when the splash goes.
@@ -287,7 +241,7 @@ class ScreensE2E : public ::testing::Test {
   }
 
   ScreenMapping Mapping() {
-    FindGameWindow(window_);
+    FindGameWindow(kTitle, window_);
     return ScreenMapping(window_);
   }
 

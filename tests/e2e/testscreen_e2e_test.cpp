@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "tests/e2e/game_process.h"
+#include "tests/e2e/screen_mapping.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -18,9 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kTitle = "Tamsin Larkwood Brisk Forge 36";
 constexpr std::chrono::seconds kPatience(60);
-// The test screen's logical size (its Display object, drawn in BestFit).
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 720;
 // Colours of the test screen's pictures.
 constexpr uint32_t kBackground = 0x1E2A3A;
 constexpr uint32_t kButton = 0x6C84B4;
@@ -56,51 +54,6 @@ class ScopedVariable {
 };
 
 // A logical rectangle of the test screen.
-struct Area {
-  int left, top, width, height;
-};
-
-// The game's render window: the named window that is not the splash.
-bool FindGameWindow(XWindowInfo& found) {
-  for (const XWindowInfo& window : ListNamedWindows()) {
-    if (window.name == kTitle && window.viewable &&
-        !(window.width == 420 && window.height == 153)) {
-      found = window;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Where the test screen's logical points lie on the X screen: BestFit keeps
-// the aspect ratio and centres the picture in the window.
-class ScreenMapping {
- public:
-  explicit ScreenMapping(const XWindowInfo& window) {
-    scale_ = std::min(static_cast<double>(window.width) / kScreenWidth,
-                      static_cast<double>(window.height) / kScreenHeight);
-    left_ = window.x + (window.width - static_cast<int>(std::lround(kScreenWidth * scale_))) / 2;
-    top_ = window.y + (window.height - static_cast<int>(std::lround(kScreenHeight * scale_))) / 2;
-  }
-  int X(int x) const { return left_ + static_cast<int>(x * scale_); }
-  int Y(int y) const { return top_ + static_cast<int>(y * scale_); }
-  std::string Point(int x, int y) const {
-    return std::to_string(X(x)) + " " + std::to_string(Y(y));
-  }
-  std::vector<uint32_t> Read(const Area& area) const {
-    return ReadScreen(X(area.left), Y(area.top), static_cast<int>(area.width * scale_),
-                      static_cast<int>(area.height * scale_));
-  }
-  uint32_t Pixel(int x, int y) const {
-    const std::vector<uint32_t> pixel = ReadScreen(X(x), Y(y), 1, 1);
-    return pixel.empty() ? 0xFFFFFFFFu : pixel[0];
-  }
-
- private:
-  double scale_ = 1;
-  int left_ = 0;
-  int top_ = 0;
-};
 
 // Labels of the test screen.
 constexpr Area kClicksLabel = {80, 176, 240, 32};
@@ -142,12 +95,12 @@ class TestScreenE2E : public ::testing::Test {
           std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(),
                                         std::vector<std::string>{"-userdatainapp", "-testscreen"});
     }
-    ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(window_); }, kPatience))
+    ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(kTitle, window_); }, kPatience))
         << game_->StandardError();
     // The test screen is drawn in the window at its final size.
     ASSERT_TRUE(WaitUntil(
         [this] {
-          return FindGameWindow(window_) && ScreenMapping(window_).Pixel(90, 90) == kButton;
+          return FindGameWindow(kTitle, window_) && ScreenMapping(window_).Pixel(90, 90) == kButton;
         },
         kPatience))
         << game_->StandardError();
@@ -229,13 +182,13 @@ TEST_F(TestScreenE2E, ThePointerAndTheKeysWorkTheScreenAndAltEnterSwitchesToFull
   ScreenSize(screenWidth, screenHeight);
   const std::string id = std::to_string(WindowId());
   Xdotool("windowsize --sync " + id + " 960 540");
-  ASSERT_TRUE(
-      WaitUntil([&] { return FindGameWindow(window_) && window_.width == 960; }, kPatience));
+  ASSERT_TRUE(WaitUntil([&] { return FindGameWindow(kTitle, window_) && window_.width == 960; },
+                        kPatience));
   Xdotool("windowfocus --sync " + id);
   Xdotool("keydown alt key Return keyup alt");
   ASSERT_TRUE(WaitUntil(
       [&] {
-        return FindGameWindow(window_) && window_.width == screenWidth &&
+        return FindGameWindow(kTitle, window_) && window_.width == screenWidth &&
                window_.height == screenHeight;
       },
       kPatience))
