@@ -3,6 +3,12 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "framework/mat/mat.h"
+#include "game/path.h"
+
+struct Model;
 
 // The application states.
 enum : int32_t {
@@ -72,8 +78,6 @@ void GameBackgroundFramesClose();
 // returns to.
 int32_t GameStateBeforePause();
 int32_t GameStateQuitReturn();
-// The room the Game state loads on its next frame.
-void GameRoomLoadSet(const std::string& name);
 // The save slot the save screens show first; the journal's options start at 0.
 int32_t GameSaveFirstDisplayed();
 // The autosave, the save list's first slot: its file, empty while there is none.
@@ -141,3 +145,73 @@ void GamePointerKeys(int32_t script);
 // Draws the current state's frame and writes it as a 24-bit BMP file
 // "screenshot<N>.bmp" (the smallest free N from 1) into the screenshot folder.
 void GameScreenshotSave();
+
+// --- Rooms (room.cpp) -----------------------------------------------------------------
+// Replaces the room script by "Bin\Rooms\<name>\Scripts\<name>.vmc"; the
+// mats, path tree, depth mesh and scale line stay until its script sets them.
+// False, with state 2, when the script cannot be loaded.
+bool RoomLoad(const std::string& name);
+// The room the Game state loads at the start of its next frame.
+void RoomPendingSet(const std::string& name);
+// Loads the pending room, if any, and clears the name.
+void RoomLoadPending();
+// The room script's id: greater than 0 while loaded, -1 after closing, 0 before the first room.
+int32_t RoomScriptId();
+// The room's data, selected by its script: empty argument clears, an argument
+// with a backslash is the file itself, else a room name whose "Background"
+// folder holds the designed file.
+void RoomSetDepthBuffer(const std::string& argument);
+void RoomSetDepthMat(const std::string& argument);
+void RoomSetFloorMat(const std::string& argument);
+void RoomSetLightMat(const std::string& argument);
+void RoomSetSoundMat(const std::string& argument);
+void RoomSetWalkPath(const std::string& argument);
+// One quad per depth run at z = minus the run's blue byte, on the primary
+// display, named `name`; null for an invalid mat.
+Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name);
+// Writes the depth mesh into the depth buffer only.
+void RoomRenderDepthBuffer();
+// The scale line, and the agent scale it gives a screen row.
+void RoomSetScale(int32_t rowB, int32_t scaleB, int32_t rowA, int32_t scaleA);
+float RoomScaleForRow(int32_t row);
+// What agents read every frame.
+const Mat& RoomAgentDepthMat();
+const Mat& RoomFloorMat();
+const Mat& RoomLightMat();
+PathTree& RoomPathTree();
+// Routes a walker over the room's floor mat and tree (the walk request).
+bool RoomWalkRequest(PathWalker& walker, PathPoint target);
+// Releases the mats, the tree, the depth mesh, the pending name and the room
+// sounds, and puts the scale line back to (1, 100, 1, 100).
+void RoomReset();
+// The room routines and the depth buffer's render procedure.
+void GameRegisterRoomRoutines();
+void GameRegisterRoomRenderProcedures();
+
+// --- Fog of war (fog.cpp) ---------------------------------------------------------------
+// Adds the layer folder + name (".tga" picture, ".mat" state), or reopens the
+// one of that name.
+void FogOfWarAdd(const std::string& name, const std::string& folder);
+// The layer's index by name (any case); -1 when none.
+int32_t FogOfWarFind(const std::string& name);
+void FogOfWarRemove(int32_t index);
+void FogOfWarClear();  // removes every layer
+// (covered, uncovered) pixels of the layer; both 0 when none.
+std::pair<int32_t, int32_t> FogOfWarCoverage(const std::string& name);
+// Uncovers the capsule of the given radius from (x1, y1) to (x2, y2).
+void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                     int32_t radius);
+// Writes every layer (name, folder, mat) at the position of a direct file,
+// stroke marks cleared first; false when a write failed.
+bool FogOfWarSave(int32_t file);
+// Reads layers written by FogOfWarSave, adding the missing ones and
+// replacing their mats; false when the data is damaged.
+bool FogOfWarLoad(int32_t file);
+// The AppObj render and hit-test callbacks, and the three routines.
+void GameRegisterFogCallbacks();
+void GameRegisterFogRoutines();
+
+// --- New game (saves.cpp) -----------------------------------------------------------------
+// Clears the game world and runs "Bin\gameStart.vmc"; false, with state 2,
+// when that script cannot be loaded.
+bool FileGameStateInit();

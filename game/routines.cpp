@@ -167,7 +167,7 @@ void RegisterConceptArtRoutines() {
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   ScriptAppRoutineRegister("AppRoomLoad", [](int32_t script, int32_t thread) {
-    GameRoomLoadSet(ScriptParamGetString(script, thread, 1));
+    RoomPendingSet(ScriptParamGetString(script, thread, 1));
     return 1;
   });
   RegisterStateRoutines();

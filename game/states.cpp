@@ -450,7 +450,7 @@ int32_t GameStateQuitReturn() {
   return states.quitReturn;
 }
 
-void GameRoomLoadSet(const std::string& name) {
+void RoomPendingSet(const std::string& name) {
   states.pendingRoom = name;
 }
 
