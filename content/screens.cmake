@@ -8,7 +8,7 @@ set(recipes Bin/Interface/Common/Recipes)
 set(common Bin/Interface/Common/Pictures)
 foreach(picture button button_lit button_dim choice choice_lit choice_on pick pick_lit pick_on
                 check check_lit check_on track thumb pointer paper
-                art_shop art_inspector art_harbour)
+                art_shop art_constable art_harbour)
   qmr_image(${common}/${picture}.tga RECIPE ${recipes}/${picture}.txt)
 endforeach()
 qmr_image(Bin/Interface/Main/Pictures/street%.tga
