@@ -24,6 +24,43 @@ struct ToolLine {
   std::vector<std::string> words;
 };
 
+// The words of one recipe command, taken in order after the command word;
+// the first fault is kept for the command's error line.
+class ToolWords {
+ public:
+  explicit ToolWords(const ToolLine& line) : line_(line) {}
+
+  const std::string& Error() const { return error_; }
+  bool Fail(const std::string& message) {
+    if (error_.empty()) {
+      error_ = message;
+    }
+    return false;
+  }
+  bool More() const { return next_ < line_.words.size(); }
+  bool Word(const char* what, std::string& word) {
+    if (!More()) {
+      return Fail(line_.words[0] + " needs " + what);
+    }
+    word = line_.words[next_++];
+    return true;
+  }
+  // Takes the keyword when it is the next word.
+  bool Keyword(const char* keyword) {
+    if (More() && line_.words[next_] == keyword) {
+      ++next_;
+      return true;
+    }
+    return false;
+  }
+  bool End() { return !More() || Fail("\"" + line_.words[next_] + "\" is one word too many"); }
+
+ private:
+  const ToolLine& line_;
+  size_t next_ = 1;
+  std::string error_;
+};
+
 // Reads the whole file; false when it cannot be opened.
 bool ToolReadFile(const std::string& path, std::string& contents);
 // Reads a recipe: one command per line, skipping blank lines and lines whose

@@ -50,33 +50,10 @@ constexpr int32_t kMaxSide = 8192;
 constexpr int32_t kMaxFrames = 999;
 
 // The words of one command, taken in order; the first fault is kept.
-class Words {
+class Words : public ToolWords {
  public:
-  Words(const ToolLine& line, const ImgFrameValues& values) : line_(line), values_(values) {}
+  Words(const ToolLine& line, const ImgFrameValues& values) : ToolWords(line), values_(values) {}
 
-  const std::string& Error() const { return error_; }
-  bool Fail(const std::string& message) {
-    if (error_.empty()) {
-      error_ = message;
-    }
-    return false;
-  }
-  bool More() const { return next_ < line_.words.size(); }
-  bool Word(const char* what, std::string& word) {
-    if (!More()) {
-      return Fail(line_.words[0] + " needs " + what);
-    }
-    word = line_.words[next_++];
-    return true;
-  }
-  // Takes the keyword when it is the next word.
-  bool Keyword(const char* keyword) {
-    if (More() && line_.words[next_] == keyword) {
-      ++next_;
-      return true;
-    }
-    return false;
-  }
   bool Number(const char* what, double& value) {
     std::string word;
     std::string error;
@@ -130,7 +107,6 @@ class Words {
     box = ImgBox{Pixel(x), Pixel(y), Pixel(x + w), Pixel(y + h)};
     return true;
   }
-  bool End() { return !More() || Fail("\"" + line_.words[next_] + "\" is one word too many"); }
 
   static std::string Text(double value) {
     std::ostringstream text;
@@ -143,10 +119,7 @@ class Words {
   }
 
  private:
-  const ToolLine& line_;
   const ImgFrameValues& values_;
-  size_t next_ = 1;
-  std::string error_;
 };
 
 bool Words::Paint(ImgPaint& paint) {

@@ -47,25 +47,10 @@ const char kUsageText[] =
 constexpr double kMaxSeconds = 120;  // sound effects and voice lines, not music
 
 // The words of one command, taken in order; the first fault is kept.
-class Words {
+class Words : public ToolWords {
  public:
-  explicit Words(const ToolLine& line) : line_(line) {}
+  explicit Words(const ToolLine& line) : ToolWords(line) {}
 
-  const std::string& Error() const { return error_; }
-  bool Fail(const std::string& message) {
-    if (error_.empty()) {
-      error_ = message;
-    }
-    return false;
-  }
-  bool More() const { return next_ < line_.words.size(); }
-  bool Word(const char* what, std::string& word) {
-    if (!More()) {
-      return Fail(line_.words[0] + " needs " + what);
-    }
-    word = line_.words[next_++];
-    return true;
-  }
   bool Number(const char* what, double low, double high, double& value) {
     std::string word;
     if (!Word(what, word)) {
@@ -81,7 +66,6 @@ class Words {
     }
     return true;
   }
-  bool End() { return !More() || Fail("\"" + line_.words[next_] + "\" is one word too many"); }
 
   static std::string Text(double value) {
     std::string text(32, '\0');
@@ -89,11 +73,6 @@ class Words {
     text.resize(static_cast<size_t>(end - text.data()));
     return text;
   }
-
- private:
-  const ToolLine& line_;
-  size_t next_ = 1;
-  std::string error_;
 };
 
 const std::map<std::string, SndSource> kSources = {
