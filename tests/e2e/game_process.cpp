@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -161,4 +164,25 @@ std::vector<uint32_t> ReadScreen(int x, int y, int width, int height) {
   }
   XCloseDisplay(display);
   return pixels;
+}
+
+bool XdotoolInstalled() {
+  return std::system("command -v xdotool >/dev/null 2>&1") == 0;
+}
+
+bool Xdotool(const std::string& arguments) {
+  return std::system(("timeout 10 xdotool " + arguments).c_str()) == 0;
+}
+
+unsigned long NewestWindowId(const std::string& title) {
+  FILE* pipe = popen(("timeout 10 xdotool search --name '^" + title + "$'").c_str(), "r");
+  unsigned long id = 0;
+  unsigned long candidate = 0;
+  while (pipe != nullptr && fscanf(pipe, "%lu", &candidate) == 1) {
+    id = std::max(id, candidate);
+  }
+  if (pipe != nullptr) {
+    pclose(pipe);
+  }
+  return id;
 }

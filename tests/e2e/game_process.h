@@ -51,3 +51,14 @@ void ScreenSize(int& width, int& height);
 // The pixels of a rectangle of the screen in $DISPLAY as 0xRRGGBB, rows from
 // the top; empty when the screen cannot be read.
 std::vector<uint32_t> ReadScreen(int x, int y, int width, int height);
+
+// --- Driving the game through xdotool ------------------------------------------------
+// xdotool is on the PATH.
+bool XdotoolInstalled();
+// Runs "xdotool <arguments>" for at most ten seconds; true when it succeeded.
+// "--sync" waits for an event that never comes when, say, the pointer is
+// moved to where it already is: the limit turns such a wait into a failure.
+bool Xdotool(const std::string& arguments);
+// The X id of the newest window of that exact name (the render window is
+// made after the splash); 0 when there is none.
+unsigned long NewestWindowId(const std::string& title);

@@ -33,10 +33,6 @@ constexpr const char* kSettings = "[Video]\r\nWidth=1280\r\nHeight=720\r\nFullsc
 // the sanitizers and a software renderer.
 constexpr const char* kHold = "0.3";
 
-bool Shell(const std::string& command) {
-  return std::system(command.c_str()) == 0;
-}
-
 // A rectangle in the screens' logical 1280 x 720 points.
 // A built picture of the content, read once with the game's image reader.
 class Pictures {
@@ -203,7 +199,7 @@ class ScreensE2E : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (!Shell("command -v xdotool >/dev/null 2>&1")) {
+    if (!XdotoolInstalled()) {
       GTEST_SKIP() << "xdotool is not installed (scripts/setup installs it): the screens "
                       "cannot be driven";
     }
@@ -216,28 +212,15 @@ class ScreensE2E : public ::testing::Test {
   void GiveContent() { fs::create_directory_symlink(QMR_CONTENT_BIN, program_.path() + "Bin"); }
 
   void StartGame() {
-    ASSERT_TRUE(Shell("xdotool mousemove --sync 960 540"));
+    ASSERT_TRUE(::Xdotool("mousemove 960 540"));
     game_ = std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(),
                                           std::vector<std::string>{"-userdatainapp"});
     ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(kTitle, window_); }, kPatience))
         << game_->StandardError();
     // Without a window manager nothing gives the render window the focus
     // when the splash goes.
-    ASSERT_NO_FATAL_FAILURE(Xdotool("windowfocus --sync " + std::to_string(WindowId())));
-  }
-
-  // The render window's X id: the newest window of the game's name.
-  unsigned long WindowId() {
-    FILE* pipe = popen(("xdotool search --name '^" + std::string(kTitle) + "$'").c_str(), "r");
-    unsigned long id = 0;
-    unsigned long candidate = 0;
-    while (pipe != nullptr && fscanf(pipe, "%lu", &candidate) == 1) {
-      id = std::max(id, candidate);
-    }
-    if (pipe != nullptr) {
-      pclose(pipe);
-    }
-    return id;
+    ASSERT_NO_FATAL_FAILURE(
+        Xdotool("windowfocus --sync " + std::to_string(NewestWindowId(kTitle))));
   }
 
   ScreenMapping Mapping() {
@@ -283,7 +266,7 @@ class ScreensE2E : public ::testing::Test {
   }
 
   void Xdotool(const std::string& arguments) {
-    ASSERT_TRUE(Shell("xdotool " + arguments)) << "xdotool " << arguments;
+    ASSERT_TRUE(::Xdotool(arguments)) << "xdotool " << arguments;
   }
   // The game takes the pointer's place and its buttons once a frame: the
   // press waits until the plate under the pointer lights up, so that it
@@ -331,7 +314,7 @@ class ScreensE2E : public ::testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] {
           x = std::max(screen.X(kVolumeLeft), x - 20);
-          Shell("xdotool mousemove --sync " + std::to_string(x) + row);
+          ::Xdotool("mousemove " + std::to_string(x) + row);
           const int now = VolumeThumb(screen);
           return now >= 0 && now < start - 40;
         },

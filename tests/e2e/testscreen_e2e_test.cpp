@@ -25,10 +25,6 @@ constexpr uint32_t kButton = 0x6C84B4;
 constexpr uint32_t kButtonLit = 0xF0C040;
 constexpr uint32_t kThumb = 0xA0A0A0;
 
-bool Shell(const std::string& command) {
-  return std::system(command.c_str()) == 0;
-}
-
 // An environment variable set for the child processes started meanwhile.
 class ScopedVariable {
  public:
@@ -72,7 +68,7 @@ int32_t Field32(const std::string& bytes, size_t offset) {
 class TestScreenE2E : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Shell("command -v xdotool >/dev/null 2>&1")) {
+    if (!XdotoolInstalled()) {
       GTEST_SKIP() << "xdotool is not installed (scripts/setup installs it): the test interface "
                       "cannot be driven";
     }
@@ -87,7 +83,7 @@ class TestScreenE2E : public ::testing::Test {
   // pointer over the splash window, so that the render window gets the
   // focus when the splash goes.
   void StartGame() {
-    ASSERT_TRUE(Shell("xdotool mousemove --sync 960 540"));
+    ASSERT_TRUE(::Xdotool("mousemove 960 540"));
     {
       const ScopedVariable home("HOME", home_.path());
       const ScopedVariable config("XDG_CONFIG_HOME", home_.path() + ".config");
@@ -104,24 +100,12 @@ class TestScreenE2E : public ::testing::Test {
         },
         kPatience))
         << game_->StandardError();
-    ASSERT_NO_FATAL_FAILURE(Xdotool("windowfocus --sync " + std::to_string(WindowId())));
-  }
-
-  unsigned long WindowId() {
-    FILE* pipe = popen(("xdotool search --name '^" + std::string(kTitle) + "$'").c_str(), "r");
-    unsigned long id = 0;
-    unsigned long candidate = 0;
-    while (pipe != nullptr && fscanf(pipe, "%lu", &candidate) == 1) {
-      id = std::max(id, candidate);  // the render window is made after the splash
-    }
-    if (pipe != nullptr) {
-      pclose(pipe);
-    }
-    return id;
+    ASSERT_NO_FATAL_FAILURE(
+        Xdotool("windowfocus --sync " + std::to_string(NewestWindowId(kTitle))));
   }
 
   void Xdotool(const std::string& arguments) {
-    ASSERT_TRUE(Shell("xdotool " + arguments)) << "xdotool " << arguments;
+    ASSERT_TRUE(::Xdotool(arguments)) << "xdotool " << arguments;
   }
 
   // Waits until the area no longer shows what it showed.
@@ -180,7 +164,7 @@ TEST_F(TestScreenE2E, ThePointerAndTheKeysWorkTheScreenAndAltEnterSwitchesToFull
   int screenWidth = 0;
   int screenHeight = 0;
   ScreenSize(screenWidth, screenHeight);
-  const std::string id = std::to_string(WindowId());
+  const std::string id = std::to_string(NewestWindowId(kTitle));
   Xdotool("windowsize --sync " + id + " 960 540");
   ASSERT_TRUE(WaitUntil([&] { return FindGameWindow(kTitle, window_) && window_.width == 960; },
                         kPatience));
