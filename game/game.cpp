@@ -105,6 +105,7 @@ void GameStart() {
 void GameStop() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
@@ -220,6 +221,7 @@ bool GameQuit() {
 void GameShutdown() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();

@@ -162,10 +162,11 @@ void RegisterConceptArtRoutines() {
 
 }  // namespace
 
-// By kind: the AppObj render callbacks, then the hit tests (none yet), then
+// By kind: the AppObj render callbacks, then the hit tests, then
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  GameRegisterFogCallbacks();
   ScriptAppRoutineRegister("AppRoomLoad", [](int32_t script, int32_t thread) {
     RoomPendingSet(ScriptParamGetString(script, thread, 1));
     return 1;
@@ -173,6 +174,7 @@ void GameRegisterRoutines() {
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
+  GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
   RegisterConceptArtRoutines();
