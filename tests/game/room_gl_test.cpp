@@ -183,6 +183,13 @@ TEST_F(RoomGlTest, AnEmptyArgumentFreesTheMeshAndClearsTheDepth) {
   EXPECT_EQ(writes, GL_FALSE);
   EXPECT_EQ(Written(RenderDepth()), 0);
 
+  // Nor does a new game keep it.
+  WriteScript(program_, "Bin/gameStart.vmc", "stateSetInt(3, \"difficulty\", 2);");
+  SetDepthBuffer("Deep");
+  ASSERT_GT(Written(RenderDepth()), 0);
+  EXPECT_TRUE(FileGameStateInit());
+  EXPECT_EQ(Written(RenderDepth()), 0);
+
   // A damaged depth mat gives no mesh either.
   SetDepthBuffer("Deep");
   ASSERT_GT(Written(RenderDepth()), 0);
