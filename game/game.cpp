@@ -99,15 +99,18 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  RoomReset();
   GameConfigReset();
 }
 
 void GameStop() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
+  RoomReset();
   GameConfigReset();
 }
 
@@ -220,9 +223,12 @@ bool GameQuit() {
 void GameShutdown() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();
+  // The depth mesh belongs to the display closed below.
+  RoomReset();
   GameConfigWrite();
   // The menus' set is not saved by the input module (its save flag is off),
   // so the game keeps the player's rebound keys itself.

@@ -157,6 +157,8 @@ void RoomPendingSet(const std::string& name);
 void RoomLoadPending();
 // The room script's id: greater than 0 while loaded, -1 after closing, 0 before the first room.
 int32_t RoomScriptId();
+// Closes the room script, if one is loaded.
+void RoomScriptClose();
 // The room's data, selected by its script: empty argument clears, an argument
 // with a backslash is the file itself, else a room name whose "Background"
 // folder holds the designed file.
@@ -182,7 +184,8 @@ PathTree& RoomPathTree();
 // Routes a walker over the room's floor mat and tree (the walk request).
 bool RoomWalkRequest(PathWalker& walker, PathPoint target);
 // Releases the mats, the tree, the depth mesh, the pending name and the room
-// sounds, and puts the scale line back to (1, 100, 1, 100).
+// sounds, puts the scale line back to (1, 100, 1, 100) and forgets the room
+// script (id 0) without closing it.
 void RoomReset();
 // The room routines and the depth buffer's render procedure.
 void GameRegisterRoomRoutines();
@@ -201,6 +204,11 @@ std::pair<int32_t, int32_t> FogOfWarCoverage(const std::string& name);
 // Uncovers the capsule of the given radius from (x1, y1) to (x2, y2).
 void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                      int32_t radius);
+// The stroke on a mat alone: the capsule's pixels inside the mat become the
+// clear index. Nothing for an invalid mat, one of 128 entries or more, or a
+// clear index that names no entry.
+void FogOfWarStroke(Mat& mat, uint8_t clearIndex, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                    int32_t radius);
 // Writes every layer (name, folder, mat) at the position of a direct file,
 // stroke marks cleared first; false when a write failed.
 bool FogOfWarSave(int32_t file);
