@@ -204,10 +204,12 @@ void CheckParts(const PathTree& tree, const PthLayout& layout, std::vector<PthPr
     const auto first =
         static_cast<size_t>(std::find(parts.begin(), parts.end(), part) - parts.begin());
     const auto size = std::count(parts.begin(), parts.end(), part);
-    problems.push_back({layout.NodeLine(first),
-                        "node " + std::to_string(first) + " (and " + std::to_string(size - 1) +
-                            " more in its part) cannot be reached from node 0: the tree is in " +
-                            std::to_string(partCount) + " parts"});
+    const std::string others =
+        size == 1 ? "" : " and " + std::to_string(size - 1) + " more nodes of its part";
+    problems.push_back(
+        {layout.NodeLine(first), "node " + std::to_string(first) + others +
+                                     " cannot be reached from node 0: the tree is in " +
+                                     std::to_string(partCount) + " parts"});
   }
 }
 
