@@ -232,6 +232,7 @@ void CheckFloor(const Mat& floor, const PathTree& tree, std::vector<PthProblem>&
     if (unseen++ == 0) {
       first = p;
     }
+    return true;
   });
   if (unseen > 0) {
     problems.push_back({0,
@@ -265,7 +266,7 @@ bool PthIsFloor(const Mat& floor, const PathTree& tree, PathPoint point) {
 }
 
 void PthVisitUnseenFloor(const Mat& floor, const PathTree& tree,
-                         const std::function<void(PathPoint)>& unseen) {
+                         const std::function<bool(PathPoint)>& unseen) {
   // Near nodes are the likeliest to be in sight and the cheapest lines to
   // follow: each tile of pixels tries the nodes nearest its centre first.
   constexpr int32_t kTile = 16;
@@ -290,10 +291,11 @@ void PthVisitUnseenFloor(const Mat& floor, const PathTree& tree,
           return PathDistance(centre, At(tree.nodes[a])) < PathDistance(centre, At(tree.nodes[b]));
         });
       }
-      if (std::none_of(order.begin(), order.end(), [&](size_t n) {
-            return PathLineOfSight(floor, tree, p, At(tree.nodes[n]));
-          })) {
-        unseen(p);
+      if (std::none_of(
+              order.begin(), order.end(),
+              [&](size_t n) { return PathLineOfSight(floor, tree, p, At(tree.nodes[n])); }) &&
+          !unseen(p)) {
+        return;
       }
     }
   }
