@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <numeric>
 
 #include "tools/pthmake/pthcheck.h"
 

@@ -3,7 +3,6 @@
 // routes the game finds through it. Trees and mats are read with the game's
 // own readers and routes come from the game's own search, so what pthmake
 // shows is what the game will do.
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
