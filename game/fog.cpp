@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,8 +34,8 @@ struct FogLayer {
   Model* picture = nullptr;
   Model* cover = nullptr;
   Mat mat;
-  int32_t clearIndex = -1;   // the last entry of blue 0; -1 when there is none
-  bool uncoverable = false;  // strokes can be drawn on the mat
+  int32_t clearIndex = -1;  // the last entry of blue 0; -1 when there is none
+  bool canUncover = false;  // strokes can be drawn on the mat
 };
 
 std::vector<FogLayer> layers;
@@ -59,7 +58,7 @@ void LayerSetMat(FogLayer& layer, Mat&& mat, const std::string& function) {
       layer.clearIndex = static_cast<int32_t>(i);
     }
   }
-  layer.uncoverable = false;
+  layer.canUncover = false;
   if (!MatIsValid(layer.mat)) {
     return;  // the mat module logged why
   }
@@ -71,7 +70,7 @@ void LayerSetMat(FogLayer& layer, Mat&& mat, const std::string& function) {
              std::to_string(layer.mat.entries.size()) +
              " entries; a fog mat holds at most 127, so it cannot be uncovered.");
   } else {
-    layer.uncoverable = true;
+    layer.canUncover = true;
   }
 }
 
@@ -128,7 +127,8 @@ class StrokeCanvas {
   // Floods from the start through 4-neighbours over the pixels `qualifies`
   // accepts, setting each to `value`. Pixels are set when they are queued, so
   // each is queued once and the stack never outgrows the mat.
-  void Flood(PathPoint start, const std::function<bool(uint8_t)>& qualifies, uint8_t value) {
+  template <typename Qualifies>
+  void Flood(PathPoint start, Qualifies qualifies, uint8_t value) {
     if (!qualifies(Pixel(start))) {
       return;
     }
@@ -427,7 +427,7 @@ void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2
     return;
   }
   FogLayer& layer = layers[static_cast<size_t>(index)];
-  if (!layer.uncoverable) {
+  if (!layer.canUncover) {
     return;
   }
   ModelClose(layer.cover);
@@ -479,7 +479,7 @@ bool FogOfWarSave(int32_t file) {
   // Layers whose mat could not be read have nothing to keep.
   int32_t count = 0;
   for (FogLayer& layer : layers) {
-    if (layer.uncoverable) {
+    if (layer.canUncover) {
       std::replace(layer.mat.data.begin(), layer.mat.data.end(), kStrokeMark,
                    static_cast<uint8_t>(layer.clearIndex));
     }
