@@ -90,24 +90,25 @@ void ReadNodes(int32_t file, int32_t count, std::vector<PathNode>& nodes) {
 
 // Steps the three-move line from `from` to `to` in unwrapped coordinates:
 // each step goes in x, in y or diagonally, whichever leaves the smallest
-// error (x before diagonal on a tie, either before y). Calls visit(x, y) for
+// error (diagonal before x on a tie, either before y). Calls visit(x, y) for
 // every pixel, the start first and the end last, and stops when it returns
 // false; true when the end was visited.
 //
 // With the error e taken in the line's own quadrant (adx, ady >= 0), the
 // three moves leave e + ady, e - adx and e + ady - adx, and since |a| < |b|
 // exactly when (a - b)(a + b) < 0, comparing their magnitudes comes down to
-// comparing 2e with three fixed thresholds. 64-bit arithmetic: |e| stays
-// below adx + ady, which 32-bit coordinates cannot overflow.
+// comparing 2e with fixed thresholds: x when 2e < adx - 2 ady (then x also
+// beats y, whose threshold adx - ady is higher), else diagonal when
+// 2e <= 2 adx - ady or ady = 0, else y. 64-bit arithmetic: |e| stays below
+// adx + ady, which 32-bit coordinates cannot overflow.
 template <typename Visit>
 bool StepLine(PathPoint from, PathPoint to, Visit&& visit) {
   const int64_t adx = std::llabs(int64_t{to.x} - from.x);
   const int64_t ady = std::llabs(int64_t{to.y} - from.y);
   const int64_t sx = to.x >= from.x ? 1 : -1;
   const int64_t sy = to.y >= from.y ? 1 : -1;
-  const int64_t xBeforeDiagonal = adx - 2 * ady;  // 2e below it
-  const int64_t xBeforeY = adx - ady;             // 2e at most it
-  const int64_t diagonalBeforeY = ady == 0 ? std::numeric_limits<int64_t>::max() : 2 * adx - ady;
+  const int64_t xStep = adx - 2 * ady;
+  const int64_t diagonalStep = ady == 0 ? std::numeric_limits<int64_t>::max() : 2 * adx - ady;
   int64_t x = from.x;
   int64_t y = from.y;
   int64_t twiceError = 0;
@@ -115,10 +116,10 @@ bool StepLine(PathPoint from, PathPoint to, Visit&& visit) {
     return false;
   }
   while (x != to.x || y != to.y) {
-    if (twiceError < xBeforeDiagonal && twiceError <= xBeforeY) {
+    if (twiceError < xStep) {
       x += sx;
       twiceError += 2 * ady;
-    } else if (twiceError >= xBeforeDiagonal && twiceError <= diagonalBeforeY) {
+    } else if (twiceError <= diagonalStep) {
       x += sx;
       y += sy;
       twiceError += 2 * (ady - adx);
@@ -284,7 +285,7 @@ constexpr int64_t kUnreachable = std::numeric_limits<int64_t>::max();
 // so that link positions stay those of the tree; a link to no node is kept
 // as -1 and never followed. The incoming links serve the distance bound.
 struct LinkGraph {
-  std::vector<int32_t> first;  // per node its first link, then one past the last link
+  std::vector<int32_t> first{0};  // per node its first link, then one past the last link
   std::vector<int32_t> target;
   std::vector<int64_t> length;
   std::vector<int32_t> intoFirst;  // the same for incoming links
@@ -295,7 +296,6 @@ struct LinkGraph {
   explicit LinkGraph(const PathTree& tree) {
     const auto count = static_cast<int32_t>(tree.nodes.size());
     std::vector<int32_t> incoming(count + 1, 0);
-    first.push_back(0);
     for (const PathNode& node : tree.nodes) {
       for (int32_t link : node.links) {
         const bool valid = link >= 0 && link < count;
