@@ -2,8 +2,6 @@
 // dumps a mat back to a picture and a labels file. Mats are written and read
 // through the framework's own mat module, so the tool sees exactly what the
 // game sees.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -15,13 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "framework/datafile/datafile.h"
 #include "framework/image/image.h"
-#include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
-#include "platform/platform.h"
 #include "tools/common/tool.h"
+#include "tools/common/toolframework.h"
 
 namespace fs = std::filesystem;
 
@@ -57,58 +53,6 @@ std::string Hex(uint32_t value, int digits) {
 std::string ColorText(uint32_t color) {
   return Hex(color, color > 0xFFFFFF ? 8 : 6);
 }
-
-// The framework modules the tool uses, started in a temporary folder that
-// stands in for the program folder, so that the log they write there can be
-// read back and shown to the author.
-class Framework {
- public:
-  Framework() {
-    std::string pattern = (fs::temp_directory_path() / "matmake-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      std::cerr << "matmake: cannot make a temporary folder\n";
-      std::exit(kToolFailure);
-    }
-    folder_ = pattern + "/";
-    PlatformStart(PlatformBackend::Headless);
-    PlatformSetProgramPath(folder_ + "matmake");
-    PlatformSetParameters({"-userdatainapp"});
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
-    MatStart();
-  }
-  ~Framework() {
-    MatStop();
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-    PlatformStop();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  Framework(const Framework&) = delete;
-  Framework& operator=(const Framework&) = delete;
-
-  // The error lines logged so far, without their "Error: " prefix, joined.
-  std::string Errors() const {
-    std::ifstream in(folder_ + LogGetFileName(), std::ios::binary);
-    std::string line;
-    std::string errors;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-      }
-      if (line.starts_with("Error: ")) {
-        errors += (errors.empty() ? "" : "; ") + line.substr(7);
-      }
-    }
-    return errors.empty() ? "unknown error" : errors;
-  }
-
- private:
-  std::string folder_;
-};
 
 // --- Labels file ------------------------------------------------------------------
 
@@ -247,26 +191,6 @@ bool LabelPixels(const ImageFrame& picture, const std::vector<Label>& labels,
   return true;
 }
 
-// Writes the mat whole: a failed write leaves any earlier file as it was.
-bool SaveMat(const Framework& framework, const std::string& path, const Mat& mat) {
-  const int32_t file = DataFileDirectCreateReplacement(path);
-  if (file == 0) {
-    ToolFail(path, "cannot create the file");
-    return false;
-  }
-  const int32_t result = MatDirectSave(file, mat);
-  if (result != 3) {
-    DataFileDirectClose(file);
-    ToolFail(path, framework.Errors());
-    return false;
-  }
-  if (!DataFileDirectCommit(file)) {
-    ToolFail(path, "cannot write the file");
-    return false;
-  }
-  return true;
-}
-
 int Build(const std::vector<std::string>& args) {
   if (args.size() != 3) {
     return ToolUsageError("matmake", kUsageText,
@@ -278,7 +202,7 @@ int Build(const std::vector<std::string>& args) {
   if (!ReadLabels(labelsPath, labels)) {
     return kToolFailure;
   }
-  Framework framework;
+  ToolFramework framework("matmake");
   ImageFrame* image = nullptr;
   const ImageFrame* picture = LoadPicture(picturePath, image);
   Mat mat;
@@ -302,7 +226,7 @@ int Build(const std::vector<std::string>& args) {
                    std::to_string(i));
     }
   }
-  if (!SaveMat(framework, args[2], mat)) {
+  if (!ToolSaveMat(framework, args[2], mat)) {
     return kToolFailure;
   }
   std::cout << "wrote " << args[2] << ": " << mat.width << " x " << mat.height << " pixels, "
@@ -350,22 +274,11 @@ void WarnOfAmbiguities(const std::string& path, const Mat& mat) {
 }
 
 bool DrawPicture(const std::string& path, const Mat& mat) {
-  ImageFrame* image = nullptr;
-  ImageFrame* frame = ImageFrameNew(image);
-  frame->width = mat.width;
-  frame->height = mat.height;
-  frame->bitsPerPixel = 24;
-  frame->loaded = 1;
-  frame->pixels.resize(mat.data.size());
+  std::vector<uint32_t> pixels(mat.data.size());
   for (size_t i = 0; i < mat.data.size(); ++i) {
-    frame->pixels[i] = 0xFF000000 | (mat.entries[mat.data[i]].color & 0xFFFFFF);
+    pixels[i] = 0xFF000000 | (mat.entries[mat.data[i]].color & 0xFFFFFF);
   }
-  const bool saved = ImageSave(path, image);
-  ImageFree(image);
-  if (!saved) {
-    ToolFail(path, "cannot write the picture");
-  }
-  return saved;
+  return ToolSavePicture(path, mat.width, mat.height, pixels);
 }
 
 int Dump(const std::vector<std::string>& args) {
@@ -375,7 +288,7 @@ int Dump(const std::vector<std::string>& args) {
   if (args.size() == 2 && !PicturePath(args[1])) {
     return kToolFailure;
   }
-  Framework framework;
+  ToolFramework framework("matmake");
   Mat mat;
   MatOpen(fs::absolute(args[0]).string(), mat);
   if (!MatIsValid(mat)) {
