@@ -99,6 +99,7 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  RoomReset();
   GameConfigReset();
 }
 
@@ -108,6 +109,7 @@ void GameStop() {
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
+  RoomReset();
   GameConfigReset();
 }
 
@@ -223,6 +225,8 @@ void GameShutdown() {
   GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();
+  // The depth mesh belongs to the display closed below.
+  RoomReset();
   GameConfigWrite();
   // The menus' set is not saved by the input module (its save flag is off),
   // so the game keeps the player's rebound keys itself.

@@ -157,6 +157,8 @@ void RoomPendingSet(const std::string& name);
 void RoomLoadPending();
 // The room script's id: greater than 0 while loaded, -1 after closing, 0 before the first room.
 int32_t RoomScriptId();
+// Closes the room script, if one is loaded.
+void RoomScriptClose();
 // The room's data, selected by its script: empty argument clears, an argument
 // with a backslash is the file itself, else a room name whose "Background"
 // folder holds the designed file.
@@ -182,7 +184,8 @@ PathTree& RoomPathTree();
 // Routes a walker over the room's floor mat and tree (the walk request).
 bool RoomWalkRequest(PathWalker& walker, PathPoint target);
 // Releases the mats, the tree, the depth mesh, the pending name and the room
-// sounds, and puts the scale line back to (1, 100, 1, 100).
+// sounds, puts the scale line back to (1, 100, 1, 100) and forgets the room
+// script (id 0) without closing it.
 void RoomReset();
 // The room routines and the depth buffer's render procedure.
 void GameRegisterRoomRoutines();

@@ -54,6 +54,7 @@ void RegisterStateRoutines() {
   RegisterTransition("AppMainSpecialFeatures", kStateMainSpecial);
   RegisterTransition("AppPause", kStatePaused);
   RegisterTransition("AppQuitGame", kStateQuit);
+  GameRegisterRoomRenderProcedures();
   RegisterTransition("AppQuitConfirm", kStateQuitConfirm);
   // Both overlays go back only while they are shown: anywhere else the state
   // they remember is stale.
@@ -64,6 +65,10 @@ void RegisterStateRoutines() {
     StateSet(kStateRoomLoad);
     return 1;
   });
+  // Without the game's start the calling thread ends: what it would do next
+  // (usually AppNewGame) must not run.
+  ScriptAppRoutineRegister("AppInitGameState",
+                           [](int32_t, int32_t) { return FileGameStateInit() ? 1 : 0; });
 }
 
 void RegisterMusicRoutines() {
@@ -166,10 +171,7 @@ void RegisterConceptArtRoutines() {
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
-  ScriptAppRoutineRegister("AppRoomLoad", [](int32_t script, int32_t thread) {
-    RoomPendingSet(ScriptParamGetString(script, thread, 1));
-    return 1;
-  });
+  GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();

@@ -93,15 +93,19 @@ const std::array<InterfaceState, kStateCount + 1> kInterfaceStates = {{
 }};
 
 struct StatesData {
-  std::array<int32_t, kScriptCount> scripts{};  // 0: not loaded
+  std::array<int32_t, kScriptCount> scripts{};  // 0: not loaded; the room's is the room module's
   int32_t beforePause = 0;                      // the state the pause overlay returns to
   int32_t quitReturn = 0;                       // the state the quit confirmation returns to
-  std::string pendingRoom;                      // the room the Game state loads next
   int32_t saveFirstDisplayed = 0;               // the save slot the save screens show first
   Model* backgroundFrames = nullptr;            // the dimmed last game frame, once taken
 };
 
 StatesData states;
+
+// The room module owns the room script; the interface scripts are kept here.
+int32_t ScriptId(GameScript script) {
+  return script == kScriptRoom ? RoomScriptId() : states.scripts[script];
+}
 
 std::string ScriptFile(GameScript script) {
   if (script == kScriptMainInitial && UtilitiesSwitchPresent("-testscreen")) {
@@ -175,15 +179,7 @@ void InterfaceEnter(int32_t state, int32_t previous) {
 
 void GameEnter() {
   ControlsRestart();
-  ScriptEventSend(states.scripts[kScriptRoom], 1, "AppScriptEnter");
-}
-
-// Loads a room. No room can be loaded yet: the attempt is logged and ends
-// the game through the fatal-error state.
-bool RoomLoad(const std::string& name) {
-  LogError("RoomLoad - Unable to load room \"" + name + "\": this build has no rooms.");
-  StateSet(kStateFatalError);
-  return false;
+  ScriptEventSend(RoomScriptId(), 1, "AppScriptEnter");
 }
 
 // --- Drawing ------------------------------------------------------------------
@@ -225,7 +221,7 @@ void DrawBackgroundFrames() {
 }
 
 void DrawScript(GameScript script) {
-  ScriptRender(states.scripts[script], GamePrimaryDisplay());
+  ScriptRender(ScriptId(script), GamePrimaryDisplay());
 }
 
 // Only the room, the journal's special page and the main menu's special
@@ -304,13 +300,11 @@ void JournalOptionsProcess() {
 }
 
 void GameProcess() {
-  if (!states.pendingRoom.empty()) {
-    RoomLoad(std::exchange(states.pendingRoom, std::string()));
-  }
+  RoomLoadPending();
   GameMusicKeepPlaying();
   AudioUpdate();
   GameMusicFadesUpdate();
-  const int32_t room = states.scripts[kScriptRoom];
+  const int32_t room = RoomScriptId();
   ScriptProcess(room);
   ScriptEventSend(room, 3, "AppScriptProcess");
   GamePointerKeys(room);
@@ -418,7 +412,7 @@ void GameRegisterStates() {
 }
 
 int32_t GameScriptId(GameScript script) {
-  return states.scripts[script];
+  return ScriptId(script);
 }
 
 void GameStatesReset() {
@@ -432,6 +426,7 @@ void GameScriptsClose() {
     }
     id = 0;
   }
+  RoomScriptClose();
 }
 
 void GameStateRender() {
@@ -448,10 +443,6 @@ int32_t GameStateBeforePause() {
 
 int32_t GameStateQuitReturn() {
   return states.quitReturn;
-}
-
-void RoomPendingSet(const std::string& name) {
-  states.pendingRoom = name;
 }
 
 int32_t GameSaveFirstDisplayed() {
