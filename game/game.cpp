@@ -106,6 +106,7 @@ void GameStart() {
 void GameStop() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
@@ -222,6 +223,7 @@ bool GameQuit() {
 void GameShutdown() {
   GameBackgroundFramesClose();
   GameConceptArtClose();
+  FogOfWarClear();
   GameMusicClear();
   AudioCloseAll();
   GameScriptsClose();

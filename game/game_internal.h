@@ -204,6 +204,11 @@ std::pair<int32_t, int32_t> FogOfWarCoverage(const std::string& name);
 // Uncovers the capsule of the given radius from (x1, y1) to (x2, y2).
 void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                      int32_t radius);
+// The stroke on a mat alone: the capsule's pixels inside the mat become the
+// clear index. Nothing for an invalid mat, one of 128 entries or more, or a
+// clear index that names no entry.
+void FogOfWarStroke(Mat& mat, uint8_t clearIndex, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                    int32_t radius);
 // Writes every layer (name, folder, mat) at the position of a direct file,
 // stroke marks cleared first; false when a write failed.
 bool FogOfWarSave(int32_t file);

@@ -167,14 +167,16 @@ void RegisterConceptArtRoutines() {
 
 }  // namespace
 
-// By kind: the AppObj render callbacks, then the hit tests (none yet), then
+// By kind: the AppObj render callbacks, then the hit tests, then
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   GameRegisterRoomRoutines();
+  GameRegisterFogCallbacks();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
+  GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
   RegisterConceptArtRoutines();
