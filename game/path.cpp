@@ -2,9 +2,12 @@
 // of sight and the route search.
 #include "game/path.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <queue>
+#include <utility>
 
 #include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
@@ -177,6 +180,369 @@ bool Sight(const FloorView& view, PathPoint from, PathPoint to) {
   });
 }
 
+// --- Nearest floor -------------------------------------------------------------------
+
+// The breadth-first search's marks and queue, kept between calls: a pixel is
+// marked when its stamp equals the call's generation, so no call clears the
+// whole mat.
+struct FloorSearchScratch {
+  std::vector<uint32_t> stamps;
+  uint32_t generation = 0;
+  std::vector<PathPoint> queue;
+
+  // Starts a search over `pixels` pixels and returns its generation.
+  uint32_t Begin(size_t pixels) {
+    if (stamps.size() != pixels || ++generation == 0) {
+      stamps.assign(pixels, 0);
+      generation = 1;
+    }
+    queue.clear();
+    return generation;
+  }
+};
+
+PathPoint NearestFloor(const FloorView& view, bool wrap, PathPoint point) {
+  if (!view.Inside(point.x, point.y) || view.floor[view.At(point.x, point.y)]) {
+    return point;
+  }
+  thread_local FloorSearchScratch scratch;
+  const uint32_t generation = scratch.Begin(static_cast<size_t>(view.width * view.height));
+  const auto width = static_cast<int32_t>(view.width);
+  const auto height = static_cast<int32_t>(view.height);
+  const auto enqueue = [&](int32_t x, int32_t y) {
+    uint32_t& stamp = scratch.stamps[static_cast<size_t>(y) * width + x];
+    if (stamp != generation) {
+      stamp = generation;
+      scratch.queue.push_back({x, y});
+    }
+  };
+  enqueue(point.x, point.y);
+  for (size_t head = 0; head < scratch.queue.size(); ++head) {
+    const PathPoint p = scratch.queue[head];
+    if (view.floor[view.At(p.x, p.y)]) {
+      return p;
+    }
+    if (p.y < height - 1) {
+      enqueue(p.x, p.y + 1);
+    }
+    if (p.x < width - 1) {
+      enqueue(p.x + 1, p.y);
+    } else if (wrap) {
+      enqueue(0, p.y);
+    }
+    if (p.y > 0) {
+      enqueue(p.x, p.y - 1);
+    }
+    if (p.x > 0) {
+      enqueue(p.x - 1, p.y);
+    } else if (wrap) {
+      enqueue(width - 1, p.y);
+    }
+  }
+  return point;
+}
+
+// Whether each node is in sight of a point, worked out when first asked, so
+// that the route search looks only at nodes that could still improve its
+// route. A node outside the mat is never in sight.
+class NodeSight {
+ public:
+  NodeSight(const FloorView& view, const PathTree& tree, PathPoint point)
+      : view_(view), tree_(tree), point_(point), known_(tree.nodes.size(), kUnknown) {}
+
+  bool Sees(int32_t node) {
+    if (known_[node] == kUnknown) {
+      const PathPoint at{tree_.nodes[node].x, tree_.nodes[node].y};
+      known_[node] = view_.Inside(at.x, at.y) && Sight(view_, point_, at) ? kSeen : kHidden;
+    }
+    return known_[node] == kSeen;
+  }
+  bool SeesAny() {
+    for (size_t node = 0; node < known_.size(); ++node) {
+      if (Sees(static_cast<int32_t>(node))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  enum Known : uint8_t { kUnknown, kSeen, kHidden };
+  const FloorView& view_;
+  const PathTree& tree_;
+  PathPoint point_;
+  std::vector<Known> known_;
+};
+
+// --- Tree search ---------------------------------------------------------------------
+
+constexpr int64_t kUnreachable = std::numeric_limits<int64_t>::max();
+
+// The tree's links as flat arrays with their rounded lengths, in file order
+// so that link positions stay those of the tree; a link to no node is kept
+// as -1 and never followed. The incoming links serve the distance bound.
+struct LinkGraph {
+  std::vector<int32_t> first;  // per node its first link, then one past the last link
+  std::vector<int32_t> target;
+  std::vector<int64_t> length;
+  std::vector<int32_t> intoFirst;  // the same for incoming links
+  std::vector<int32_t> intoSource;
+  std::vector<int64_t> intoLength;
+
+  LinkGraph() = default;
+  explicit LinkGraph(const PathTree& tree) {
+    const auto count = static_cast<int32_t>(tree.nodes.size());
+    std::vector<int32_t> incoming(count + 1, 0);
+    first.push_back(0);
+    for (const PathNode& node : tree.nodes) {
+      for (int32_t link : node.links) {
+        const bool valid = link >= 0 && link < count;
+        target.push_back(valid ? link : -1);
+        length.push_back(
+            valid ? PathDistance({node.x, node.y}, {tree.nodes[link].x, tree.nodes[link].y}) : 0);
+        if (valid) {
+          ++incoming[link + 1];
+        }
+      }
+      first.push_back(static_cast<int32_t>(target.size()));
+    }
+    for (int32_t n = 0; n < count; ++n) {
+      incoming[n + 1] += incoming[n];
+    }
+    intoFirst = incoming;
+    intoSource.resize(incoming[count]);
+    intoLength.resize(incoming[count]);
+    for (int32_t n = 0; n < count; ++n) {
+      for (int32_t k = first[n]; k < first[n + 1]; ++k) {
+        if (target[k] >= 0) {
+          const int32_t slot = incoming[target[k]]++;
+          intoSource[slot] = n;
+          intoLength[slot] = length[k];
+        }
+      }
+    }
+  }
+};
+
+// The cheapest cost along links from every node to `end`, summing the same
+// rounded lengths as the search. No route from a node costs less, so the
+// search may drop a branch whose cost plus this bound cannot beat the best
+// route: such a branch holds no route the search would accept, and the
+// routes it does accept come in the same order, so the result is the same.
+std::vector<int64_t> CostsTo(const LinkGraph& graph, int32_t end) {
+  std::vector<int64_t> cost(graph.first.size() - 1, kUnreachable);
+  using Entry = std::pair<int64_t, int32_t>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
+  cost[end] = 0;
+  queue.push({0, end});
+  while (!queue.empty()) {
+    const auto [c, node] = queue.top();
+    queue.pop();
+    if (c != cost[node]) {
+      continue;
+    }
+    for (int32_t k = graph.intoFirst[node]; k < graph.intoFirst[node + 1]; ++k) {
+      const int32_t source = graph.intoSource[k];
+      if (c + graph.intoLength[k] < cost[source]) {
+        cost[source] = c + graph.intoLength[k];
+        queue.push({cost[source], source});
+      }
+    }
+  }
+  return cost;
+}
+
+// A tree's link graph and the cheapest costs between its nodes, kept from
+// one search to the next while the tree's nodes and links stay the same. The
+// tree is compared in full on every use, so a changed tree is never answered
+// from an older one.
+class TreeCosts {
+ public:
+  // The graph and costs of `tree`, worked out again when it has changed.
+  static TreeCosts& Of(const PathTree& tree) {
+    thread_local TreeCosts costs;
+    if (!costs.Matches(tree)) {
+      costs.nodes_.assign(tree.nodes.begin(), tree.nodes.end());
+      costs.graph_ = LinkGraph(tree);
+      costs.to_.assign(tree.nodes.size(), {});
+    }
+    return costs;
+  }
+  const LinkGraph& graph() const { return graph_; }
+  // The cheapest cost along links from every node to `end`.
+  const std::vector<int64_t>& To(int32_t end) {
+    if (to_[end].empty()) {
+      to_[end] = CostsTo(graph_, end);
+    }
+    return to_[end];
+  }
+
+ private:
+  bool Matches(const PathTree& tree) const {
+    return std::equal(nodes_.begin(), nodes_.end(), tree.nodes.begin(), tree.nodes.end(),
+                      [](const PathNode& a, const PathNode& b) {
+                        return a.x == b.x && a.y == b.y && a.links == b.links;
+                      });
+  }
+
+  std::vector<PathNode> nodes_;
+  LinkGraph graph_;
+  std::vector<std::vector<int64_t>> to_;
+};
+
+// Whether a route through `node`, reached at `cost`, might beat the best
+// route (bestCost < 0: none yet), given the cheapest costs to the end.
+bool CanBeat(const std::vector<int64_t>& costsToEnd, int32_t node, int64_t cost, int64_t bestCost) {
+  return costsToEnd[node] != kUnreachable && (bestCost < 0 || cost + costsToEnd[node] < bestCost);
+}
+
+// The depth-first search with branch-and-bound over the tree's visited
+// flags. A frame stands at a node with the link it follows and the cost to
+// reach the node. Costs are 64-bit; bestCost < 0 means no route yet.
+class TreeSearch {
+ public:
+  TreeSearch(PathTree& tree, const LinkGraph& graph, const std::vector<int64_t>& costsToEnd,
+             int32_t end, std::vector<int32_t>& bestPath, int64_t& bestCost)
+      : tree_(tree),
+        graph_(graph),
+        costsToEnd_(costsToEnd),
+        end_(end),
+        bestPath_(bestPath),
+        bestCost_(bestCost) {}
+
+  void Run(int64_t initialCost, int32_t start) {
+    for (PathNode& node : tree_.nodes) {
+      node.visited = false;
+    }
+    tree_.nodes[start].visited = true;
+    // The start's first link is followed whatever it leads to.
+    int32_t link = graph_.first[start];
+    while (link < graph_.first[start + 1] && graph_.target[link] < 0) {
+      ++link;
+    }
+    if (link == graph_.first[start + 1]) {
+      return;
+    }
+    stack_.push_back({start, link, initialCost});
+    while (!stack_.empty()) {
+      const Frame top = stack_.back();
+      const int32_t node = graph_.target[top.link];
+      tree_.nodes[node].visited = true;
+      const int64_t cost = top.cost + graph_.length[top.link];
+      if (node == end_) {
+        Accept(cost);
+      } else if (const int32_t child = NextLink(node, graph_.first[node], cost); child >= 0) {
+        stack_.push_back({node, child, cost});
+        continue;
+      }
+      Backtrack();
+    }
+  }
+
+ private:
+  struct Frame {
+    int32_t node;
+    int32_t link;
+    int64_t cost;
+  };
+
+  void Accept(int64_t cost) {
+    if (bestCost_ < 0 || cost < bestCost_) {
+      bestCost_ = cost;
+      bestPath_.clear();
+      for (const Frame& frame : stack_) {
+        bestPath_.push_back(frame.node);
+      }
+      bestPath_.push_back(end_);
+    }
+  }
+
+  // The first link of `node` from position `link` on that leads to an
+  // unvisited node from which a route might still beat the best one; -1 if
+  // none. `cost` is the cost to reach `node`.
+  int32_t NextLink(int32_t node, int32_t link, int64_t cost) const {
+    for (; link < graph_.first[node + 1]; ++link) {
+      const int32_t next = graph_.target[link];
+      if (next >= 0 && !tree_.nodes[next].visited &&
+          CanBeat(costsToEnd_, next, cost + graph_.length[link], bestCost_)) {
+        return link;
+      }
+    }
+    return -1;
+  }
+
+  // Leaves the node the top frame's link led to and moves the frame on to
+  // its next link, dropping frames that have none left.
+  void Backtrack() {
+    while (!stack_.empty()) {
+      Frame& top = stack_.back();
+      tree_.nodes[graph_.target[top.link]].visited = false;
+      const int32_t next = NextLink(top.node, top.link + 1, top.cost);
+      if (next >= 0) {
+        top.link = next;
+        return;
+      }
+      stack_.pop_back();
+    }
+  }
+
+  PathTree& tree_;
+  const LinkGraph& graph_;
+  const std::vector<int64_t>& costsToEnd_;
+  int32_t end_;
+  std::vector<int32_t>& bestPath_;
+  int64_t& bestCost_;
+  std::vector<Frame> stack_;
+};
+
+// Runs one search from `start` to `end` unless even the cheapest route
+// between them cannot beat the best one.
+void SearchTree(PathTree& tree, const LinkGraph& graph, const std::vector<int64_t>& costsToEnd,
+                int64_t initialCost, int32_t start, int32_t end, std::vector<int32_t>& bestPath,
+                int64_t& bestCost) {
+  if (start == end) {
+    if (bestCost < 0 || initialCost < bestCost) {
+      bestCost = initialCost;
+      bestPath = {start};
+    }
+    return;
+  }
+  if (CanBeat(costsToEnd, start, initialCost, bestCost)) {
+    TreeSearch(tree, graph, costsToEnd, end, bestPath, bestCost).Run(initialCost, start);
+  }
+}
+
+int32_t Saturated(int64_t value) {
+  return static_cast<int32_t>(std::min<int64_t>(value, kInt32Max));
+}
+
+// The best route from A to T through the tree: entered at a node in sight
+// of A, left at a node in sight of T, trying the pairs of such nodes in node
+// order. Empty when there is none. A pair is searched only when its route
+// could beat the best one so far, and only such pairs need sight tested.
+std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSight& fromA,
+                               NodeSight& toT) {
+  TreeCosts& costs = TreeCosts::Of(tree);
+  const auto count = static_cast<int32_t>(tree.nodes.size());
+  std::vector<int64_t> fromT(count);
+  for (int32_t n = 0; n < count; ++n) {
+    fromT[n] = PathDistance(t, {tree.nodes[n].x, tree.nodes[n].y});
+  }
+  std::vector<int32_t> bestPath;
+  int64_t bestCost = -1;
+  for (int32_t enter = 0; enter < count; ++enter) {
+    const int64_t toEnter = PathDistance(a, {tree.nodes[enter].x, tree.nodes[enter].y});
+    for (int32_t leave = 0; leave < count; ++leave) {
+      const int64_t cost = toEnter + fromT[leave];
+      const std::vector<int64_t>& costsToLeave = costs.To(leave);
+      if (CanBeat(costsToLeave, enter, cost, bestCost) && fromA.Sees(enter) && toT.Sees(leave)) {
+        SearchTree(tree, costs.graph(), costsToLeave, cost, enter, leave, bestPath, bestCost);
+      }
+    }
+  }
+  return bestPath;
+}
+
 }  // namespace
 
 // --- Path files ----------------------------------------------------------------------
@@ -273,4 +639,118 @@ bool PathPixelColor(const Mat& floor, int32_t x, int32_t y, int32_t& color) {
 
 bool PathLineOfSight(const Mat& floor, const PathTree& tree, PathPoint from, PathPoint to) {
   return Sight(FloorView(floor, tree), from, to);
+}
+
+PathPoint PathFindNearestFloor(const Mat& floor, const PathTree& tree, PathPoint point) {
+  return NearestFloor(FloorView(floor, tree), tree.wrap, point);
+}
+
+std::vector<int32_t> PathVisibleNodes(const Mat& floor, const PathTree& tree, PathPoint point) {
+  const FloorView view(floor, tree);
+  NodeSight sight(view, tree, point);
+  std::vector<int32_t> visible;
+  for (int32_t node = 0; node < static_cast<int32_t>(tree.nodes.size()); ++node) {
+    if (sight.Sees(node)) {
+      visible.push_back(node);
+    }
+  }
+  return visible;
+}
+
+void PathSearchTree(PathTree& tree, int32_t initialCost, int32_t start, int32_t end,
+                    std::vector<int32_t>& bestPath, int32_t& bestCost) {
+  const auto count = static_cast<int32_t>(tree.nodes.size());
+  if (start < 0 || start >= count || end < 0 || end >= count) {
+    return;
+  }
+  TreeCosts& costs = TreeCosts::Of(tree);
+  int64_t cost = bestCost < 0 ? -1 : bestCost;
+  SearchTree(tree, costs.graph(), costs.To(end), initialCost, start, end, bestPath, cost);
+  bestCost = cost < 0 ? bestCost : Saturated(cost);
+}
+
+void PathFind(const Mat& floor, PathTree& tree, PathPoint start, PathPoint target,
+              std::vector<PathWaypoint>& waypoints) {
+  waypoints.clear();
+  const FloorView view(floor, tree);
+  if (Sight(view, start, target)) {
+    waypoints = {{start.x, start.y, true}, {target.x, target.y, start.x >= target.x}};
+    // In a wrapping room the walk may go the other way round, across the
+    // seam, when that is shorter and clear.
+    if (tree.wrap && start.x != target.x) {
+      const auto width = static_cast<int32_t>(view.width);
+      const PathPoint image{start.x < target.x ? target.x - width : target.x + width, target.y};
+      if (Sight(view, start, image) && PathDistance(start, image) < PathDistance(start, target)) {
+        waypoints[1].leftward = !waypoints[1].leftward;
+      }
+    }
+    return;
+  }
+  NodeSight fromStart(view, tree, start);
+  if (!fromStart.SeesAny()) {
+    LogError(
+        "The walker is standing in a place that cannot see any nodes in the path tree.  No path "
+        "exists.");
+    return;
+  }
+  NodeSight toTarget(view, tree, target);
+  if (!toTarget.SeesAny()) {
+    LogError(
+        "The click position is in a place that cannot see any nodes in the path tree.  No path "
+        "exists.");
+    return;
+  }
+  const std::vector<int32_t> route = TreeRoute(tree, start, target, fromStart, toTarget);
+  if (route.empty()) {
+    LogError("No path exists between the walker and the click point.  The tree may be incomplete.");
+    return;
+  }
+  waypoints.push_back({start.x, start.y, true});
+  for (int32_t node : route) {
+    waypoints.push_back({tree.nodes[node].x, tree.nodes[node].y, false});
+  }
+  waypoints.push_back({target.x, target.y, false});
+  for (size_t k = 1; k < waypoints.size(); ++k) {
+    waypoints[k].leftward = waypoints[k - 1].x >= waypoints[k].x;
+  }
+}
+
+bool PathWalkRequest(const Mat& floor, PathTree& tree, PathWalker& walker, PathPoint target) {
+  walker.waypoints.clear();
+  walker.current = 0;
+  const FloorView view(floor, tree);
+  if (!view.Inside(target.x, target.y)) {
+    return false;
+  }
+  // A walker outside the mat is brought to its nearest pixel inside and
+  // counts as off the floor.
+  PathPoint start = walker.position;
+  bool onFloor = view.Inside(start.x, start.y);
+  if (onFloor) {
+    onFloor = !view.block[view.At(start.x, start.y)];
+  } else {
+    start.x = std::clamp<int32_t>(start.x, 0, static_cast<int32_t>(view.width) - 1);
+    start.y = std::clamp<int32_t>(start.y, 0, static_cast<int32_t>(view.height) - 1);
+  }
+  if (!onFloor) {
+    // The search starts inside the mat, so its answer lies inside it too.
+    start = NearestFloor(view, tree.wrap, start);
+    if (view.block[view.At(start.x, start.y)]) {
+      int32_t color = 0;
+      PathPixelColor(floor, start.x, start.y, color);
+      LogError(
+          "The walker is not standing on the floor.  Please move the walker to the floor and try "
+          "again.  X=" +
+          std::to_string(start.x) + " Y=" + std::to_string(start.y) +
+          " Pixel=" + std::to_string(color));
+      return false;
+    }
+    walker.position = start;
+  }
+  PathFind(floor, tree, start, NearestFloor(view, tree.wrap, target), walker.waypoints);
+  if (walker.waypoints.empty()) {
+    return false;
+  }
+  walker.current = 1;
+  return true;
 }

@@ -387,4 +387,213 @@ TEST(PathSightTest, LinesCrossTheSeamAndPointsOutsideTheMatBlockSight) {
   EXPECT_FALSE(PathLineOfSight(Mat{}, tree, {0, 0}, {0, 0}));
 }
 
+// --- Route search ------------------------------------------------------------------
+
+// Replaces one pixel of a drawn mat.
+Mat With(Mat mat, PathPoint p, char c) {
+  mat.data[p.y * mat.width + p.x] = c == '.' ? 0 : c == '#' ? 1 : 2;
+  return mat;
+}
+
+TEST(PathFloorTest, TheNearestFloorIsFoundBelowRightAboveLeftInThatOrder) {
+  const Mat ring = DrawMat({".....",  //
+                            "..~..",  //
+                            ".~~~.",  //
+                            "..~..",  //
+                            "....."});
+  const PathTree tree = Colours();
+  Mat mat = DrawMat({"~~~~~", "~~.~~", "~.~.~", "~~.~~", "~~~~~"});
+  EXPECT_EQ(PathFindNearestFloor(mat, tree, {2, 2}), (PathPoint{2, 3}));
+  mat = With(mat, {2, 3}, '~');
+  EXPECT_EQ(PathFindNearestFloor(mat, tree, {2, 2}), (PathPoint{3, 2}));
+  mat = With(mat, {3, 2}, '~');
+  EXPECT_EQ(PathFindNearestFloor(mat, tree, {2, 2}), (PathPoint{2, 1}));
+  mat = With(mat, {2, 1}, '~');
+  EXPECT_EQ(PathFindNearestFloor(mat, tree, {2, 2}), (PathPoint{1, 2}));
+  // Of the pixels two steps away, two steps down comes first; block pixels
+  // are searched through.
+  EXPECT_EQ(PathFindNearestFloor(ring, tree, {2, 2}), (PathPoint{2, 4}));
+  const Mat walled = DrawMat({"~#.", "~#~", "~~~"});
+  EXPECT_EQ(PathFindNearestFloor(walled, tree, {0, 0}), (PathPoint{2, 0}));
+  // The point itself: already floor, outside the mat, or no floor at all.
+  EXPECT_EQ(PathFindNearestFloor(ring, tree, {0, 0}), (PathPoint{0, 0}));
+  EXPECT_EQ(PathFindNearestFloor(ring, tree, {5, 2}), (PathPoint{5, 2}));
+  EXPECT_EQ(PathFindNearestFloor(DrawMat({"~#~"}), tree, {1, 0}), (PathPoint{1, 0}));
+  EXPECT_EQ(PathFindNearestFloor(Mat{}, tree, {1, 0}), (PathPoint{1, 0}));
+  // Across the seam only when the room wraps.
+  const Mat edge = DrawMat({"~~~~~~~~~~~~.~~", "~~~~~~~~~~~~~~~"});
+  EXPECT_EQ(PathFindNearestFloor(edge, tree, {0, 1}), (PathPoint{12, 0}));
+  EXPECT_EQ(PathFindNearestFloor(edge, Colours(true), {0, 1}), (PathPoint{12, 0}));
+  EXPECT_EQ(PathFindNearestFloor(edge, Colours(true), {1, 0}), (PathPoint{12, 0}));
+  const Mat left = With(edge, {14, 1}, '.');
+  EXPECT_EQ(PathFindNearestFloor(left, tree, {0, 1}), (PathPoint{12, 0}));
+  EXPECT_EQ(PathFindNearestFloor(left, Colours(true), {0, 1}), (PathPoint{14, 1}));
+  // Repeated searches on mats of other sizes see none of the earlier marks.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(PathFindNearestFloor(walled, tree, {0, 2}), (PathPoint{2, 0}));
+    EXPECT_EQ(PathFindNearestFloor(left, Colours(true), {0, 1}), (PathPoint{14, 1}));
+  }
+}
+
+// Two rooms of 11 x 7 joined by a door at (5, 3); a third room at the
+// bottom right reachable by no link.
+Mat DoorMat() {
+  return DrawMat({".....#.....",  //
+                  ".....#.....",  //
+                  ".....#.....",  //
+                  "...........",  //
+                  ".....#.....",  //
+                  ".....######",  //
+                  ".....#....."});
+}
+
+class PathRouteTest : public PathFileTest {};
+
+TEST_F(PathRouteTest, StraightWalksTakeTwoWaypointsAndOneNodeJoinsTwoRooms) {
+  const Mat mat = DoorMat();
+  PathTree tree = Colours();
+  tree.nodes = {{9, 6, {}}, {5, 3, {}}};
+  std::vector<PathWaypoint> waypoints;
+  PathFind(mat, tree, {2, 0}, {0, 6}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{2, 0, true}, PathWaypoint{0, 6, true}));
+  PathFind(mat, tree, {0, 6}, {2, 0}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{0, 6, true}, PathWaypoint{2, 0, false}));
+  PathFind(mat, tree, {2, 0}, {8, 0}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{2, 0, true}, PathWaypoint{5, 3, false},
+                                     PathWaypoint{8, 0, false}));
+  PathFind(mat, tree, {8, 0}, {2, 0}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{8, 0, true}, PathWaypoint{5, 3, true},
+                                     PathWaypoint{2, 0, true}));
+  EXPECT_THAT(LogLines(), IsEmpty());
+}
+
+// Equal routes: the one found first in link order wins, and an equal cost
+// passed in is not replaced. The first route found is not the cheapest.
+TEST_F(PathRouteTest, TheSearchKeepsTheFirstOfTheCheapestRoutes) {
+  PathTree tree;
+  tree.nodes = {
+      {0, 0, {4, 1, 2}}, {3, 4, {0, 3}}, {3, -4, {0, 3}}, {6, 0, {1, 2}}, {0, 50, {0, 3}}};
+  std::vector<int32_t> path;
+  int32_t cost = -1;
+  PathSearchTree(tree, 7, 0, 3, path, cost);
+  EXPECT_THAT(path, ElementsAre(0, 1, 3));
+  EXPECT_EQ(cost, 17);
+  tree.nodes[0].links = {4, 2, 1};
+  cost = -1;
+  PathSearchTree(tree, 7, 0, 3, path, cost);
+  EXPECT_THAT(path, ElementsAre(0, 2, 3));
+  EXPECT_EQ(cost, 17);
+  PathSearchTree(tree, 0, 0, 3, path = {9}, cost = 10);
+  EXPECT_THAT(path, ElementsAre(9));
+  PathSearchTree(tree, 0, 0, 3, path, cost = 11);
+  EXPECT_THAT(path, ElementsAre(0, 2, 3));
+  EXPECT_EQ(cost, 10);
+  // Start and end alike: the start alone, if cheaper; no links, no route.
+  PathSearchTree(tree, 4, 2, 2, path, cost = -1);
+  EXPECT_THAT(path, ElementsAre(2));
+  EXPECT_EQ(cost, 4);
+  tree.nodes[3].links.clear();
+  PathSearchTree(tree, 0, 3, 0, path = {}, cost = -1);
+  EXPECT_THAT(path, IsEmpty());
+  EXPECT_EQ(cost, -1);
+}
+
+// A 640-wide wrapping room: a target 50 pixels to the left across the seam
+// is walked to leftwards, the short way round, when that way is clear.
+TEST_F(PathRouteTest, WrappingRoomsWalkTheShortWayRoundTheSeam) {
+  Mat mat;
+  mat.entries = {{"FLOOR", kFloor}, {"BLOCK", kBlock}};
+  mat.width = 640;
+  mat.height = 200;
+  mat.data.assign(640 * 200, 0);
+  PathTree tree = Colours(true);
+  std::vector<PathWaypoint> waypoints;
+  PathFind(mat, tree, {20, 100}, {610, 100}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{20, 100, true}, PathWaypoint{610, 100, true}));
+  PathFind(mat, tree, {610, 100}, {20, 100}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{610, 100, true}, PathWaypoint{20, 100, false}));
+  tree.wrap = false;
+  PathFind(mat, tree, {20, 100}, {610, 100}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{20, 100, true}, PathWaypoint{610, 100, false}));
+  tree.wrap = true;
+  mat = With(mat, {0, 100}, '#');
+  PathFind(mat, tree, {20, 100}, {610, 100}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{20, 100, true}, PathWaypoint{610, 100, false}));
+}
+
+TEST_F(PathRouteTest, UnreachableTargetsLogWhyAndLeaveNoWaypoints) {
+  const Mat mat = DoorMat();
+  PathTree tree = Colours();
+  tree.nodes = {{2, 2, {}}, {8, 2, {}}, {-1, 3, {}}, {11, 3, {}}};
+  std::vector<PathWaypoint> waypoints{{1, 1, true}};
+  PathFind(mat, tree, {8, 6}, {2, 0}, waypoints);  // walker shut in
+  EXPECT_THAT(waypoints, IsEmpty());
+  PathFind(mat, tree, {2, 0}, {8, 6}, waypoints);  // target shut in
+  PathFind(mat, tree, {2, 0}, {8, 0}, waypoints);  // the nodes are not linked
+  EXPECT_THAT(waypoints, IsEmpty());
+  EXPECT_THAT(
+      LogLines(),
+      ElementsAre("Error: The walker is standing in a place that cannot see any nodes in the path "
+                  "tree.  No path exists.",
+                  "Error: The click position is in a place that cannot see any nodes in the path "
+                  "tree.  No path exists.",
+                  "Error: No path exists between the walker and the click point.  The tree may be "
+                  "incomplete."));
+  tree.nodes[0].links = {1};
+  PathFind(mat, tree, {2, 0}, {8, 0}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{2, 0, true}, PathWaypoint{2, 2, true},
+                                     PathWaypoint{8, 2, false}, PathWaypoint{8, 0, true}));
+  // Nodes outside the mat are never in sight, not even across the seam.
+  EXPECT_THAT(PathVisibleNodes(mat, tree, {5, 3}), ElementsAre(0, 1));
+}
+
+TEST_F(PathRouteTest, WalkersOffTheFloorAreMovedToItFirst) {
+  const Mat mat = DrawMat({"..~~~~",  //
+                           "..~~#~",  //
+                           "..~~~~"});
+  PathTree tree = Colours();
+  PathWalker walker;
+  // Off the mat: brought inside, then to the nearest floor; the target on
+  // a pixel of neither colour becomes the floor pixel nearest it.
+  walker.position = {9, -4};
+  EXPECT_TRUE(PathWalkRequest(mat, tree, walker, {3, 2}));
+  EXPECT_EQ(walker.position, (PathPoint{1, 0}));
+  EXPECT_THAT(walker.waypoints, ElementsAre(PathWaypoint{1, 0, true}, PathWaypoint{1, 2, true}));
+  EXPECT_EQ(walker.current, 1);
+  // On a block pixel.
+  walker.position = {4, 1};
+  EXPECT_TRUE(PathWalkRequest(mat, tree, walker, {0, 0}));
+  EXPECT_EQ(walker.position, (PathPoint{1, 1}));
+  EXPECT_THAT(walker.waypoints, ElementsAre(PathWaypoint{1, 1, true}, PathWaypoint{0, 0, true}));
+  // On a pixel of neither colour the walker counts as on the floor.
+  walker.position = {3, 1};
+  EXPECT_TRUE(PathWalkRequest(mat, tree, walker, {0, 1}));
+  EXPECT_EQ(walker.position, (PathPoint{3, 1}));
+  // Targets outside the mat are refused silently, and so is every request
+  // on an empty mat; the earlier walk is dropped.
+  EXPECT_FALSE(PathWalkRequest(mat, tree, walker, {6, 1}));
+  EXPECT_THAT(walker.waypoints, IsEmpty());
+  EXPECT_EQ(walker.current, 0);
+  walker.waypoints = {{3, 1, true}, {0, 1, true}};
+  walker.current = 1;
+  EXPECT_FALSE(PathWalkRequest(Mat{}, tree, walker, {0, 0}));
+  EXPECT_THAT(walker.waypoints, IsEmpty());
+  EXPECT_EQ(walker.current, 0);
+  EXPECT_THAT(LogLines(), IsEmpty());
+  // No floor in reach: the walker stays where it is.
+  const Mat blocked = DrawMat({"##~", "###"});
+  walker.position = {0, 1};
+  EXPECT_FALSE(PathWalkRequest(blocked, tree, walker, {2, 0}));
+  walker.position = {-3, 7};
+  EXPECT_FALSE(PathWalkRequest(blocked, tree, walker, {2, 0}));
+  EXPECT_EQ(walker.position, (PathPoint{-3, 7}));
+  EXPECT_THAT(walker.waypoints, IsEmpty());
+  EXPECT_THAT(LogLines(), ElementsAre("Error: The walker is not standing on the floor.  Please "
+                                      "move the walker to the floor and try again.  X=0 Y=1 "
+                                      "Pixel=16711680",
+                                      "Error: The walker is not standing on the floor.  Please "
+                                      "move the walker to the floor and try again.  X=0 Y=1 "
+                                      "Pixel=16711680"));
+}
+
 }  // namespace
