@@ -22,9 +22,6 @@ function(qmr_room name)
     DEPENDS ${sources}/${name}.room
     BYPRODUCTS "${folder}/Background/Depth Layers.mat" "${folder}/Background/Depth Agent.mat"
                "${folder}/Background/Light Agent.mat" "${folder}/Background/Sound.mat")
-  if(NOT TARGET pthmake)
-    return()
-  endif()
   # The path source reads the description's colour names.
   qmr_content("${folder}/Background/Path Tree.pth" TOOL pthmake
     ARGS ${sources}/${name}.pts <OUTPUT>
