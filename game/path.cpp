@@ -90,39 +90,42 @@ void ReadNodes(int32_t file, int32_t count, std::vector<PathNode>& nodes) {
 
 // Steps the three-move line from `from` to `to` in unwrapped coordinates:
 // each step goes in x, in y or diagonally, whichever leaves the smallest
-// distance from the true line. Calls visit(x, y) for every pixel, the start
-// first and the end last, and stops when it returns false; true when the end
-// was visited. 64-bit arithmetic: the error stays within the larger of |dx|
-// and |dy| plus both, which 32-bit coordinates cannot overflow.
+// error (diagonal before x on a tie, either before y). Calls visit(x, y) for
+// every pixel, the start first and the end last, and stops when it returns
+// false; true when the end was visited.
+//
+// With the error e taken in the line's own quadrant (adx, ady >= 0), the
+// three moves leave e + ady, e - adx and e + ady - adx, and since |a| < |b|
+// exactly when (a - b)(a + b) < 0, comparing their magnitudes comes down to
+// comparing 2e with fixed thresholds: x when 2e < adx - 2 ady (then x also
+// beats y, whose threshold adx - ady is higher), else diagonal when
+// 2e <= 2 adx - ady or ady = 0, else y. 64-bit arithmetic: |e| stays below
+// adx + ady, which 32-bit coordinates cannot overflow.
 template <typename Visit>
 bool StepLine(PathPoint from, PathPoint to, Visit&& visit) {
-  const int64_t dx = int64_t{to.x} - from.x;
-  const int64_t dy = int64_t{to.y} - from.y;
-  const int64_t sx = dx >= 0 ? 1 : -1;
-  const int64_t sy = dy >= 0 ? 1 : -1;
-  const int64_t xStepError = sx * dy;
-  const int64_t yStepError = -sy * dx;
+  const int64_t adx = std::llabs(int64_t{to.x} - from.x);
+  const int64_t ady = std::llabs(int64_t{to.y} - from.y);
+  const int64_t sx = to.x >= from.x ? 1 : -1;
+  const int64_t sy = to.y >= from.y ? 1 : -1;
+  const int64_t xStep = adx - 2 * ady;
+  const int64_t diagonalStep = ady == 0 ? std::numeric_limits<int64_t>::max() : 2 * adx - ady;
   int64_t x = from.x;
   int64_t y = from.y;
-  int64_t e = 0;
+  int64_t twiceError = 0;
   if (!visit(x, y)) {
     return false;
   }
   while (x != to.x || y != to.y) {
-    const int64_t ex = e + xStepError;
-    const int64_t ey = e + yStepError;
-    const int64_t ed = ex + yStepError;
-    const bool xBeforeDiagonal = std::abs(ex) < std::abs(ed);
-    if (xBeforeDiagonal && std::abs(ex) <= std::abs(ey)) {
+    if (twiceError < xStep) {
       x += sx;
-      e = ex;
-    } else if (!xBeforeDiagonal && std::abs(ed) <= std::abs(ey)) {
+      twiceError += 2 * ady;
+    } else if (twiceError <= diagonalStep) {
       x += sx;
       y += sy;
-      e = ed;
+      twiceError += 2 * (ady - adx);
     } else {
       y += sy;
-      e = ey;
+      twiceError -= 2 * adx;
     }
     if (!visit(x, y)) {
       return false;
@@ -282,7 +285,7 @@ constexpr int64_t kUnreachable = std::numeric_limits<int64_t>::max();
 // so that link positions stay those of the tree; a link to no node is kept
 // as -1 and never followed. The incoming links serve the distance bound.
 struct LinkGraph {
-  std::vector<int32_t> first;  // per node its first link, then one past the last link
+  std::vector<int32_t> first{0};  // per node its first link, then one past the last link
   std::vector<int32_t> target;
   std::vector<int64_t> length;
   std::vector<int32_t> intoFirst;  // the same for incoming links
@@ -293,7 +296,6 @@ struct LinkGraph {
   explicit LinkGraph(const PathTree& tree) {
     const auto count = static_cast<int32_t>(tree.nodes.size());
     std::vector<int32_t> incoming(count + 1, 0);
-    first.push_back(0);
     for (const PathNode& node : tree.nodes) {
       for (int32_t link : node.links) {
         const bool valid = link >= 0 && link < count;
@@ -365,14 +367,25 @@ class TreeCosts {
       costs.nodes_.assign(tree.nodes.begin(), tree.nodes.end());
       costs.graph_ = LinkGraph(tree);
       costs.to_.assign(tree.nodes.size(), {});
+      costs.cached_ = 0;
     }
     return costs;
   }
   const LinkGraph& graph() const { return graph_; }
-  // The cheapest cost along links from every node to `end`.
+  bool Has(int32_t end) const { return !to_[end].empty(); }
+  // The cheapest cost along links from every node to `end`, valid until the
+  // next call. A bounded number of costs is kept: those of a huge tree are
+  // worked out again when needed rather than filling the memory.
   const std::vector<int64_t>& To(int32_t end) {
     if (to_[end].empty()) {
+      if (cached_ + nodes_.size() > kCachedCosts) {
+        for (std::vector<int64_t>& costs : to_) {
+          std::vector<int64_t>().swap(costs);
+        }
+        cached_ = 0;
+      }
       to_[end] = CostsTo(graph_, end);
+      cached_ += nodes_.size();
     }
     return to_[end];
   }
@@ -388,6 +401,8 @@ class TreeCosts {
   std::vector<PathNode> nodes_;
   LinkGraph graph_;
   std::vector<std::vector<int64_t>> to_;
+  size_t cached_ = 0;  // the number of costs in to_
+  static constexpr size_t kCachedCosts = size_t{1} << 20;
 };
 
 // Whether a route through `node`, reached at `cost`, might beat the best
@@ -519,7 +534,8 @@ int32_t Saturated(int64_t value) {
 // The best route from A to T through the tree: entered at a node in sight
 // of A, left at a node in sight of T, trying the pairs of such nodes in node
 // order. Empty when there is none. A pair is searched only when its route
-// could beat the best one so far, and only such pairs need sight tested.
+// could beat the best one so far; the cheap tests come first, so that sight
+// is tested and costs worked out only for pairs that pass them.
 std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSight& fromA,
                                NodeSight& toT) {
   TreeCosts& costs = TreeCosts::Of(tree);
@@ -530,12 +546,22 @@ std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSig
   }
   std::vector<int32_t> bestPath;
   int64_t bestCost = -1;
+  const auto mightBeat = [&bestCost](int64_t cost) { return bestCost < 0 || cost < bestCost; };
   for (int32_t enter = 0; enter < count; ++enter) {
     const int64_t toEnter = PathDistance(a, {tree.nodes[enter].x, tree.nodes[enter].y});
+    if (!mightBeat(toEnter) || !fromA.Sees(enter)) {
+      continue;
+    }
     for (int32_t leave = 0; leave < count; ++leave) {
       const int64_t cost = toEnter + fromT[leave];
+      // Costs already worked out are cheaper to consult than sight.
+      if (!mightBeat(cost) ||
+          (costs.Has(leave) && !CanBeat(costs.To(leave), enter, cost, bestCost)) ||
+          !toT.Sees(leave)) {
+        continue;
+      }
       const std::vector<int64_t>& costsToLeave = costs.To(leave);
-      if (CanBeat(costsToLeave, enter, cost, bestCost) && fromA.Sees(enter) && toT.Sees(leave)) {
+      if (CanBeat(costsToLeave, enter, cost, bestCost)) {
         SearchTree(tree, costs.graph(), costsToLeave, cost, enter, leave, bestPath, bestCost);
       }
     }
