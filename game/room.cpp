@@ -55,8 +55,9 @@ void SetMat(Mat& mat, const std::string& argument, const char* fileName) {
   }
 }
 
-// Frees the depth mesh and leaves no depth behind it: what it wrote into
-// the depth buffer would otherwise still hide agents until the next frame.
+// Frees the depth mesh and clears the depth it wrote: the frames' own clear
+// does not reach the depth buffer while depth writes are off, as the depth
+// pass leaves them.
 void DepthMeshClose() {
   if (room.depthMesh == nullptr) {
     return;

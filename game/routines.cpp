@@ -171,8 +171,8 @@ void RegisterConceptArtRoutines() {
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
-  GameRegisterRoomRoutines();
   GameRegisterFogCallbacks();
+  GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();

@@ -16,6 +16,7 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 }  // namespace
 
 bool FileGameStateInit() {
+  FogOfWarClear();
   RoomSetDepthBuffer("");
   GameBackgroundFramesClose();
   GameMusicClear();

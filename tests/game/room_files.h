@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "framework/mat/mat.h"
@@ -42,12 +43,17 @@ inline std::string MatFileBytes(const Mat& mat) {
   return bytes;
 }
 
-// Compiles the source into the program folder's file; a failure fails the test.
+// Compiles the source into the program folder's file, after `edit` has
+// changed what the source cannot say; a failure fails the test.
 inline void WriteScript(const TempFolder& folder, const std::string& file,
-                        const std::string& source) {
+                        const std::string& source,
+                        const std::function<void(VmcScript&)>& edit = {}) {
   VmccResult compiled;
   ASSERT_TRUE(VmccCompile(source, "test.vms", {}, compiled))
       << (compiled.diagnostics.empty() ? "" : compiled.diagnostics.front());
+  if (edit) {
+    edit(compiled.script);
+  }
   std::string error;
   ASSERT_TRUE(VmcWriterSave(compiled.script, folder.write(file, ""), error)) << error;
 }

@@ -45,9 +45,11 @@ std::string Room(const std::string& name) {
   return R"(
     routine REPORT, AppRoomLoad, AppRoomSetDepthBuffer, AppRoomSetDepthMat, AppRoomSetFloorMat,
             AppRoomSetLightMat, AppRoomSetSoundMat, AppRoomSetWalkPath, AppRoomSetScale;
-    REPORT(")" + name + R"( loaded");
+    REPORT(")" +
+         name + R"( loaded");
     on event(code, name) {
-      if (code != 3) { REPORT(")" + name + R"( " + code + " " + name); }
+      if (code != 3) { REPORT(")" +
+         name + R"( " + code + " " + name); }
       var argument = stateGetString(3, "ARG");
       if (name == "TWOROOMS") { AppRoomLoad("B"); AppRoomLoad("C"); }
       if (name == "BUSY") { AppRoomLoad(argument); wait(1000); }
@@ -120,12 +122,15 @@ class RoomTest : public ::testing::Test {
     ScriptEventSend(RoomScriptId(), 2, event);
   }
   std::vector<std::string> TakeReports() { return std::exchange(reports_, {}); }
+  // The error lines logged since the last call, without the frames' own
+  // (the headless platform draws nothing).
   std::vector<std::string> ErrorsSince(size_t& seen) const {
     std::vector<std::string> errors;
     const std::vector<std::string> lines = SplitLines(program_.read("results.log"));
     for (size_t i = seen; i < lines.size(); ++i) {
-      if (lines[i].find("Error: ") != std::string::npos) {
-        errors.push_back(lines[i].substr(lines[i].find("Error: ") + 7));
+      const size_t at = lines[i].find("Error: ");
+      if (at != std::string::npos && lines[i].find("Error: Graphics") == std::string::npos) {
+        errors.push_back(lines[i].substr(at + 7));
       }
     }
     seen = lines.size();
@@ -171,7 +176,8 @@ TEST_F(RoomTest, ARoomChangesAtTheStartOfTheNextFrameToTheLastRoomAskedFor) {
   Tell("LOAD", "X");
   ASSERT_TRUE(GameFrame());
   EXPECT_THAT(ErrorsSince(seen),
-              ElementsAre(HasSubstr("Bin\\Rooms\\X\\Scripts\\X.vmc"),
+              ElementsAre("ScriptFileLoad - Unable to open script file "
+                          "\"Bin\\Rooms\\X\\Scripts\\X.vmc\".",
                           "RoomLoad - Unable to load script \"Bin\\Rooms\\X\\Scripts\\X.vmc\"."));
   EXPECT_EQ(StateGetCurrent(), kStateFatalError);
   EXPECT_EQ(RoomScriptId(), -1);
@@ -189,15 +195,16 @@ TEST_F(RoomTest, TheSettersReadTheFilesTheirArgumentNames) {
   const auto missing = [&folder](const char* file) {
     return "MatOpenRaw - Unable to open \"" + folder + file + "\".";
   };
-  EXPECT_THAT(ErrorsSince(seen),
-              ElementsAre(missing("Depth Layers.mat"), missing("Depth Agent.mat"),
-                          missing("Walk Area.mat"), missing("Light Agent.mat"),
-                          missing("Sound.mat")));
+  EXPECT_THAT(ErrorsSince(seen), ElementsAre(missing("Depth Layers.mat"),
+                                             missing("Depth Agent.mat"), missing("Walk Area.mat"),
+                                             missing("Light Agent.mat"), missing("Sound.mat")));
 
   const std::string hall = "Bin/Rooms/Hall/Background/";
+  program_.write(hall + "Depth Layers.mat", MatFileBytes(FloorMat(1)));
   program_.write(hall + "Depth Agent.mat", MatFileBytes(FloorMat(2)));
   program_.write(hall + "Walk Area.mat", MatFileBytes(FloorMat(3)));
   program_.write(hall + "Light Agent.mat", MatFileBytes(FloorMat(4)));
+  program_.write(hall + "Sound.mat", MatFileBytes(FloorMat(5)));
   PathTree tree;
   tree.floorColor = 0x00FF00;
   tree.nodes = {{1, 0, {1}}, {2, 0, {0}}};
@@ -302,8 +309,8 @@ TEST_F(RoomTest, DamagedMatsAreEmptyAndTheRoomPlaysOn) {
     program_.write("Bad/Mat.mat", test.contents);
     ErrorsSince(seen);
     Tell("MATS", "Bad\\Mat.mat");
-    EXPECT_THAT(ErrorsSince(seen), ElementsAre(test.message, test.message, test.message,
-                                               test.message, test.message));
+    EXPECT_THAT(ErrorsSince(seen),
+                ElementsAre(test.message, test.message, test.message, test.message, test.message));
     EXPECT_FALSE(MatIsValid(RoomAgentDepthMat()));
     EXPECT_FALSE(MatIsValid(RoomFloorMat()));
     EXPECT_FALSE(MatIsValid(RoomLightMat()));

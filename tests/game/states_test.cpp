@@ -210,7 +210,7 @@ TEST_F(StatesTest, ANewGameAndAQuickLoadGoThroughTheRoomLoad) {
   StateSet(kStateMainMenu);
 
   // A new game starts the game's clock again and frees the menus for the
-  // room, which this build cannot load.
+  // room, whose script does not exist.
   Send(kScriptMainMenu, "NEWGAME");
   EXPECT_EQ(StateGetCurrent(), kStateRoomLoad);
   EXPECT_EQ(StateGetTime(kStateGame), 0u);
