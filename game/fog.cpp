@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,8 +34,8 @@ struct FogLayer {
   Model* picture = nullptr;
   Model* cover = nullptr;
   Mat mat;
-  int32_t clearIndex = -1;   // the last entry of blue 0; -1 when there is none
-  bool uncoverable = false;  // strokes can be drawn on the mat
+  int32_t clearIndex = -1;  // the last entry of blue 0; -1 when there is none
+  bool canUncover = false;  // strokes can be drawn on the mat
 };
 
 std::vector<FogLayer> layers;
@@ -60,7 +58,7 @@ void LayerSetMat(FogLayer& layer, Mat&& mat, const std::string& function) {
       layer.clearIndex = static_cast<int32_t>(i);
     }
   }
-  layer.uncoverable = false;
+  layer.canUncover = false;
   if (!MatIsValid(layer.mat)) {
     return;  // the mat module logged why
   }
@@ -72,7 +70,7 @@ void LayerSetMat(FogLayer& layer, Mat&& mat, const std::string& function) {
              std::to_string(layer.mat.entries.size()) +
              " entries; a fog mat holds at most 127, so it cannot be uncovered.");
   } else {
-    layer.uncoverable = true;
+    layer.canUncover = true;
   }
 }
 
@@ -129,7 +127,8 @@ class StrokeCanvas {
   // Floods from the start through 4-neighbours over the pixels `qualifies`
   // accepts, setting each to `value`. Pixels are set when they are queued, so
   // each is queued once and the stack never outgrows the mat.
-  void Flood(PathPoint start, const std::function<bool(uint8_t)>& qualifies, uint8_t value) {
+  template <typename Qualifies>
+  void Flood(PathPoint start, Qualifies qualifies, uint8_t value) {
     if (!qualifies(Pixel(start))) {
       return;
     }
@@ -226,30 +225,38 @@ void OutlineCap(StrokeCanvas& canvas, PathPoint centre, PathPoint from, PathPoin
   canvas.OutlineLine(at(x, y), at(to.x, to.y));
 }
 
-// Where the floods start: the first point of the centre line inside the mat.
-// When the line stays outside, the mat's pixel nearest to it, if that lies
-// well inside the stroke (two pixels within its radius).
-std::optional<PathPoint> FloodStart(const Mat& mat, PathPoint p1, PathPoint p2,
-                                    int64_t radiusSquared) {
-  std::optional<PathPoint> nearest;
+// Where the floods start: the points of the centre line inside the mat, in
+// order. Thin strokes' outlines can pinch their inside into pieces, so each
+// piece the line crosses gets its own start. When the line stays outside,
+// the mat's pixel nearest to it, provided it lies clearly inside the side
+// lines (`reach` from the segment), so that no fill starts outside the
+// outline.
+std::vector<PathPoint> FloodStarts(const Mat& mat, PathPoint p1, PathPoint p2, double reach) {
+  std::vector<PathPoint> starts;
+  PathPoint nearest = p1;
   int64_t nearestSquared = INT64_MAX;
   PathLineVisit(p1, p2, [&](PathPoint p) {
     const PathPoint q{std::clamp(p.x, 0, mat.width - 1), std::clamp(p.y, 0, mat.height - 1)};
     const int64_t squared = int64_t{p.x - q.x} * (p.x - q.x) + int64_t{p.y - q.y} * (p.y - q.y);
-    if (squared < nearestSquared) {
+    if (squared == 0) {
+      starts.push_back(p);
+    } else if (squared < nearestSquared) {
       nearestSquared = squared;
       nearest = q;
     }
-    return squared != 0;
+    return true;
   });
-  if (!nearest) {
-    return std::nullopt;
+  if (!starts.empty()) {
+    return starts;
   }
-  const double reach = std::sqrt(static_cast<double>(radiusSquared)) - 2.0;
-  if (nearestSquared != 0 && (reach < 0.0 || static_cast<double>(nearestSquared) > reach * reach)) {
-    return std::nullopt;
+  const auto dx = static_cast<double>(p2.x - p1.x);
+  const auto dy = static_cast<double>(p2.y - p1.y);
+  const double t = std::clamp(
+      ((nearest.x - p1.x) * dx + (nearest.y - p1.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  if (std::hypot(nearest.x - p1.x - t * dx, nearest.y - p1.y - t * dy) <= reach) {
+    starts.push_back(nearest);
   }
-  return nearest;
+  return starts;
 }
 
 // Cuts the segment to the box [lo, hi] in both axes; false when it misses
@@ -399,11 +406,16 @@ void FogOfWarStroke(Mat& mat, uint8_t clearIndex, int32_t x1, int32_t y1, int32_
   canvas.OutlineLine({p1.x + ox, p1.y - oy}, {p2.x + ox, p2.y - oy});
   OutlineCap(canvas, p1, {-ox, oy}, {ox, -oy}, {-oy, -ox});
   OutlineCap(canvas, p2, {-ox, oy}, {ox, -oy}, {oy, ox});
-  const std::optional<PathPoint> start =
-      FloodStart(mat, p1, p2, int64_t{ox} * ox + int64_t{oy} * oy);
-  if (start) {
-    canvas.Fill(*start);
-    canvas.Clear(*start);
+  // The side lines lie this far from the centre line, their pixels within
+  // half a pixel of it.
+  const double sideDistance = static_cast<double>(int64_t{ox} * dy + int64_t{oy} * dx) /
+                              std::hypot(static_cast<double>(dx), static_cast<double>(dy));
+  const std::vector<PathPoint> starts = FloodStarts(mat, p1, p2, sideDistance - 1.0);
+  for (const PathPoint start : starts) {
+    canvas.Fill(start);
+  }
+  for (const PathPoint start : starts) {
+    canvas.Clear(start);
   }
   canvas.ClearOutline();
 }
@@ -415,7 +427,7 @@ void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2
     return;
   }
   FogLayer& layer = layers[static_cast<size_t>(index)];
-  if (!layer.uncoverable) {
+  if (!layer.canUncover) {
     return;
   }
   ModelClose(layer.cover);
@@ -467,7 +479,7 @@ bool FogOfWarSave(int32_t file) {
   // Layers whose mat could not be read have nothing to keep.
   int32_t count = 0;
   for (FogLayer& layer : layers) {
-    if (layer.uncoverable) {
+    if (layer.canUncover) {
       std::replace(layer.mat.data.begin(), layer.mat.data.end(), kStrokeMark,
                    static_cast<uint8_t>(layer.clearIndex));
     }

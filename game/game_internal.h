@@ -209,11 +209,13 @@ void FogOfWarUncover(const std::string& name, int32_t x1, int32_t y1, int32_t x2
 // clear index that names no entry.
 void FogOfWarStroke(Mat& mat, uint8_t clearIndex, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                     int32_t radius);
-// Writes every layer (name, folder, mat) at the position of a direct file,
-// stroke marks cleared first; false when a write failed.
+// Writes the number of layers, then each layer (name, folder, mat) at the
+// position of a direct file, stroke marks cleared first; layers whose mat
+// could not be read are left out. False when a write failed.
 bool FogOfWarSave(int32_t file);
 // Reads layers written by FogOfWarSave, adding the missing ones and
-// replacing their mats; false when the data is damaged.
+// replacing their mats; false when the data is damaged, each layer read
+// whole before it changes anything.
 bool FogOfWarLoad(int32_t file);
 // The AppObj render and hit-test callbacks, and the three routines.
 void GameRegisterFogCallbacks();

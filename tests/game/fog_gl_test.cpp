@@ -1,0 +1,402 @@
+// Fog of war on a real display (SDL under a virtual X server with Mesa): a
+// script draws a green scene and a fog layer over it through an AppObj
+// object, its code calls the fog routines, and the pixels read back are
+// compared with the layer's mat as a save stores it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/datafile/datafile.h"
+#include "framework/graphics/graphics.h"
+#include "framework/image/image.h"
+#include "framework/mat/mat.h"
+#include "framework/state/state.h"
+#include "game/game.h"
+#include "game/game_internal.h"
+#include "platform/platform.h"
+#include "script/script.h"
+#include "shell/modules.h"
+#include "shell/shell.h"
+#include "tests/support/testsupport.h"
+#include "tools/vmcc/vmcc.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr int32_t kWidth = 300;
+constexpr int32_t kHeight = 160;
+constexpr uint32_t kScene = 0x00FF00;
+constexpr uint32_t kPicture = 0x8040C0;
+
+// The fog mat's entries: a blue-0 entry that is not the last, the cover, the
+// clear index (the last of blue 0), and two more covers, one in front of the
+// picture (blue below 120) and one behind it.
+constexpr uint8_t kRed = 0;
+constexpr uint8_t kCover = 1;
+constexpr uint8_t kClear = 2;
+constexpr uint8_t kShade = 3;
+constexpr uint8_t kHigh = 4;
+
+Mat NotepadMat() {
+  Mat mat;
+  mat.entries = {{"RED", 0xFF0000},
+                 {"COVER", 0x0000FF},
+                 {"CLEAR", 0x000000},
+                 {"SHADE", 0x000050},
+                 {"HIGH", 0x0000C8}};
+  mat.width = kWidth;
+  mat.height = kHeight;
+  mat.data.assign(kWidth * kHeight, kCover);
+  for (int32_t y = 0; y < 20; ++y) {
+    for (int32_t x = 0; x < 20; ++x) {
+      mat.data[y * kWidth + x] = kRed;
+      mat.data[(kHeight - 1 - y) * kWidth + kWidth - 1 - x] = kShade;
+      mat.data[y * kWidth + kWidth - 1 - x] = kHigh;
+    }
+  }
+  return mat;
+}
+
+// A stored fog layer as FogOfWarSave writes it.
+struct SavedLayer {
+  std::string name;
+  std::string folder;
+  Mat mat;
+};
+
+class FogGlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* file :
+         {"Bin/Interface/Main/Scripts/background.vmc", "Bin/Interface/Main/Scripts/mainmenu.vmc"}) {
+      Compile("object Display Screen { display = 1; width = 1280; height = 720; }\n", file);
+    }
+    program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
+    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
+    PlatformSetProgramPath(program_.path() + "game");
+    PlatformSetParameters({"-userdatainapp"});
+    ModulesStart();
+    MainForm().MainFormCreate();
+    ASSERT_TRUE(GameInitDisplay());
+    ASSERT_TRUE(GameInit());
+    ScriptAppRoutineRegister("REPORT", [this](int32_t script, int32_t thread) {
+      reports_.push_back(ScriptParamGetString(script, thread, 1));
+      return 1;
+    });
+    // A frame brings a freshly resized window's drawing surface to its size.
+    ASSERT_TRUE(GameFrame());
+    GraphicsDisplayGetClientSize(GamePrimaryDisplay(), windowWidth_, windowHeight_);
+    ASSERT_GE(windowWidth_, kWidth + 10);
+    ASSERT_GE(windowHeight_, kHeight + 10);
+
+    ImageFrame* picture = nullptr;
+    ImageFrameNew(picture);
+    picture->width = kWidth;
+    picture->height = kHeight;
+    picture->pixels.assign(kWidth * kHeight, 0xFF000000 | kPicture);
+    for (const char* name : {"Notepad", "Second", "Bare", "Crowded"}) {
+      ASSERT_TRUE(ImageSave(program_.write(std::string("Bin/Fog/") + name + ".tga", ""), picture));
+    }
+    ImageFree(picture);
+    WriteMat("Bin/Fog/Notepad.mat", NotepadMat());
+    WriteMat("Bin/Fog/Second.mat", NotepadMat());
+    Mat bare = NotepadMat();
+    bare.entries[kRed].color = 0xFF0001;
+    bare.entries[kClear].color = 0x000001;
+    WriteMat("Bin/Fog/Bare.mat", bare);
+    Mat crowded = NotepadMat();
+    crowded.entries.resize(130, {"MORE", 0x0000FF});
+    WriteMat("Bin/Fog/Crowded.mat", crowded);
+  }
+  void TearDown() override {
+    KeepOpenGLDriversLoaded();
+    ModulesStop();
+    PlatformStop();
+  }
+
+  void Compile(const std::string& source, const std::string& file) {
+    VmccResult compiled;
+    ASSERT_TRUE(VmccCompile(source, "fog.vms", {}, compiled))
+        << ::testing::PrintToString(compiled.diagnostics);
+    std::string error;
+    ASSERT_TRUE(VmcWriterSave(compiled.script, program_.write(file, ""), error)) << error;
+  }
+  void WriteMat(const std::string& relative, const Mat& mat) {
+    const int32_t file = DataFileDirectCreate(program_.write(relative, ""));
+    ASSERT_EQ(MatDirectSave(file, mat), 3);
+    DataFileDirectClose(file);
+  }
+
+  // Loads a window-sized screen of the green scene with the layer "NOTEPAD"
+  // over it, and runs the code with the helper `coverage` at hand; what the
+  // code reported.
+  std::vector<std::string> Run(const std::string& code) {
+    const int32_t display = GamePrimaryDisplay();
+    const std::string size = "display = " + std::to_string(display) +
+                             "; width = " + std::to_string(windowWidth_) +
+                             "; height = " + std::to_string(windowHeight_) + ";";
+    Compile(
+        "routine REPORT, AppFogOfWarAdd, AppFogOfWarUncover, AppFogOfWarCoverage;\n"
+        "object Display Screen { " +
+            size +
+            " viewMode = 0; }\n"
+            "object Color Scene { " +
+            size + " color = " + std::to_string(kScene) +
+            "; enabled = false; }\n"
+            "object AppObj FogOfWarNotepad { display = " +
+            std::to_string(display) +
+            "; order = 1; render = \"AppRenderFogOfWar\"; inObject = "
+            "\"AppInObjectFogOfWar\"; }\n"
+            "func coverage(name: string) {\n"
+            "  var covered = 0;\n  var uncovered = 0;\n"
+            "  AppFogOfWarCoverage(name, out covered, out uncovered);\n"
+            "  REPORT(name + \" \" + covered + \" \" + uncovered);\n}\n" +
+            code,
+        "Bin/fog.vmc");
+    ScriptClose(script_);
+    script_ = ScriptLoad("Bin\\fog.vmc");
+    EXPECT_GT(script_, 0);
+    return std::exchange(reports_, {});
+  }
+
+  // Draws the screen and counts the pixels of the fog's area, and of a
+  // margin right of and below it, that differ from what the mat says: the
+  // scene where the mat's entry lies in front of the picture (blue below
+  // 120), the picture elsewhere, the scene outside the mat.
+  int32_t PixelsUnlikeTheMat(const Mat& mat) {
+    const int32_t display = GamePrimaryDisplay();
+    GraphicsRenderBegin(display);
+    ScriptRender(script_, display);
+    const int32_t width = kWidth + 10;
+    const int32_t height = kHeight + 10;
+    // Rows count from the bottom.
+    const std::vector<uint8_t> rgba =
+        GraphicsReadPixels({0, windowHeight_ - height, width, height});
+    GraphicsRenderEnd(display);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < width; ++x) {
+        const uint8_t* p = &rgba[static_cast<size_t>((height - 1 - y) * width + x) * 4];
+        const uint32_t colour = static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+        const int32_t index = MatEntryAt(mat, x, y);
+        const bool hidden = index < 0 || (mat.entries[index].color & 0xFF) < 120;
+        const uint32_t expected = hidden ? kScene : kPicture;
+        if (colour != expected && ++wrong <= 5) {
+          ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << colour
+                        << " instead of " << expected;
+        }
+      }
+    }
+    return wrong;
+  }
+
+  // Every layer, through FogOfWarSave; the file's bytes in `bytes`.
+  std::vector<SavedLayer> Saved(std::string* bytes = nullptr) {
+    const std::string path = program_.path() + "layers.bin";
+    int32_t file = DataFileDirectCreate(path);
+    EXPECT_TRUE(FogOfWarSave(file));
+    DataFileDirectClose(file);
+    if (bytes != nullptr) {
+      *bytes = ReadWholeFile(path);
+    }
+    std::vector<SavedLayer> layers;
+    file = DataFileDirectOpen(path);
+    int32_t count = 0;
+    EXPECT_TRUE(DataFileDirectRead(file, &count, 4));
+    for (int32_t n = 0; n < count; ++n) {
+      SavedLayer& layer = layers.emplace_back();
+      for (std::string* text : {&layer.name, &layer.folder}) {
+        int32_t length = 0;
+        EXPECT_TRUE(DataFileDirectRead(file, &length, 4));
+        text->resize(static_cast<size_t>(length));
+        EXPECT_TRUE(DataFileDirectRead(file, text->data(), length));
+      }
+      MatDirectOpen(file, layer.mat);
+    }
+    EXPECT_TRUE(DataFileDirectEOF(file));
+    DataFileDirectClose(file);
+    return layers;
+  }
+  Mat SavedMat(size_t layer = 0) {
+    const std::vector<SavedLayer> layers = Saved();
+    return layer < layers.size() ? layers[layer].mat : Mat{};
+  }
+
+  // Loads layers from bytes written by FogOfWarSave.
+  bool Load(const std::string& bytes) {
+    const std::string path = program_.path() + "load.bin";
+    WriteWholeFile(path, bytes);
+    const int32_t file = DataFileDirectOpen(path);
+    const bool loaded = FogOfWarLoad(file);
+    DataFileDirectClose(file);
+    return loaded;
+  }
+
+  std::string Log() const { return program_.read("results.log"); }
+
+  TempFolder program_;
+  std::vector<std::string> reports_;
+  int32_t script_ = 0;
+  int32_t windowWidth_ = 0;
+  int32_t windowHeight_ = 0;
+};
+
+// The counts of a coverage report: (covered, uncovered).
+std::pair<int32_t, int32_t> Counts(const std::string& report) {
+  const size_t second = report.rfind(' ');
+  const size_t first = report.rfind(' ', second - 1);
+  return {std::stoi(report.substr(first + 1, second - first - 1)),
+          std::stoi(report.substr(second + 1))};
+}
+
+// One stroke of radius 20 over 200 pixels: the scene shows exactly on the
+// clear index's pixels and on the entries in front of the picture; the
+// uncovered pixels are those of the capsule; the layer takes clicks exactly
+// over its mat.
+TEST_F(FogGlTest, AStrokeShowsTheSceneExactlyWhereTheMatUncoversIt) {
+  const std::vector<std::string> reports = Run(R"(
+    AppFogOfWarAdd("Notepad", "Bin\\Fog");
+    coverage("notepad");
+    AppFogOfWarUncover("notepad", 40, 80, 240, 80, 20);
+    coverage("NOTEPAD");
+    coverage("nothing");
+    REPORT(objectAt(299, 159) + "|" + objectAt(300, 10) + "|" + objectAt(0, 160) + "|" +
+           objectAt(0, 0));
+  )");
+  ASSERT_EQ(reports.size(), 4u);
+  // A fresh mat has no pixel of the clear index: the red block is blue 0 too,
+  // but not the last such entry.
+  EXPECT_EQ(reports[0], "notepad 48000 0");
+  const auto [covered, uncovered] = Counts(reports[1]);
+  EXPECT_EQ(covered + uncovered, kWidth * kHeight);
+  const double capsule = 2 * 20 * 200 + std::numbers::pi * 20 * 20;
+  EXPECT_NEAR(uncovered, capsule, capsule * 0.05);
+  EXPECT_EQ(reports[2], "nothing 0 0");
+  EXPECT_EQ(reports[3], "FOGOFWARNOTEPAD|||FOGOFWARNOTEPAD");
+
+  const Mat mat = SavedMat();
+  ASSERT_EQ(mat.width, kWidth);
+  EXPECT_EQ(std::count(mat.data.begin(), mat.data.end(), kClear), uncovered);
+  EXPECT_EQ(PixelsUnlikeTheMat(mat), 0);
+}
+
+// Adding a layer that exists keeps it as it is; a point stroke uncovers a
+// small disc; a stroke from outside uncovers only its part inside the mat.
+TEST_F(FogGlTest, AddingAgainKeepsTheLayerAndStrokesUncoverOnlyTheirInsidePart) {
+  const std::vector<std::string> reports = Run(R"(
+    AppFogOfWarAdd("Notepad", "Bin\\Fog");
+    AppFogOfWarUncover("Notepad", 150, 40, 150, 40, 10);
+    coverage("Notepad");
+    AppFogOfWarAdd("NOTEPAD", "Elsewhere");
+    coverage("Notepad");
+    AppFogOfWarUncover("Notepad", -100, 120, 60, 120, 15);
+    coverage("Notepad");
+  )");
+  ASSERT_EQ(reports.size(), 3u);
+  // The direction (1, 1) of a point stroke rounds to length 1: a capsule of
+  // radius 10 x the square root of 2 over the diagonal of one pixel, give or
+  // take the pixel of its edge.
+  const int32_t disc = Counts(reports[0]).second;
+  const auto capsule = [](double r) {
+    return 2 * r * std::numbers::sqrt2 + std::numbers::pi * r * r;
+  };
+  EXPECT_GT(disc, capsule(10 * std::numbers::sqrt2 - 1));
+  EXPECT_LT(disc, capsule(10 * std::numbers::sqrt2 + 1));
+  EXPECT_EQ(reports[1], reports[0]);
+  const double inside = 2 * 15 * 60 + std::numbers::pi * 15 * 15 / 2;
+  EXPECT_NEAR(Counts(reports[2]).second - disc, inside, inside * 0.05);
+
+  const std::vector<SavedLayer> layers = Saved();
+  ASSERT_EQ(layers.size(), 1u);
+  EXPECT_EQ(layers[0].name, "NOTEPAD");
+  EXPECT_EQ(layers[0].folder, "Bin\\Fog\\");
+  EXPECT_EQ(PixelsUnlikeTheMat(layers[0].mat), 0);
+}
+
+// A save written, the layers reset and the save loaded give the same bytes,
+// coverage and pixels; a damaged save loads the whole layers before the
+// damage and nothing of the damaged one.
+TEST_F(FogGlTest, SaveResetAndLoadGiveTheSameLayersAndDamageCostsOnlyTheDamagedLayer) {
+  Run(R"(
+    AppFogOfWarAdd("Notepad", "Bin\\Fog");
+    AppFogOfWarAdd("Second", "Bin/Fog/");
+    AppFogOfWarUncover("Notepad", 30, 30, 250, 130, 25);
+    AppFogOfWarUncover("Second", 280, 10, 10, 150, 12);
+  )");
+  const std::pair<int32_t, int32_t> notepad = FogOfWarCoverage("Notepad");
+  const std::pair<int32_t, int32_t> second = FogOfWarCoverage("Second");
+  ASSERT_GT(notepad.second, 0);
+  ASSERT_GT(second.second, 0);
+  ASSERT_NE(notepad, second);
+  std::string saved;
+  const std::vector<SavedLayer> layers = Saved(&saved);
+  ASSERT_EQ(layers.size(), 2u);
+  EXPECT_EQ(layers[1].folder, "Bin/Fog/");
+
+  FogOfWarClear();
+  EXPECT_EQ(FogOfWarFind("Notepad"), -1);
+  EXPECT_EQ(FogOfWarCoverage("Notepad"), std::make_pair(0, 0));
+  ASSERT_TRUE(Load(saved));
+  std::string again;
+  Saved(&again);
+  EXPECT_EQ(again, saved);
+  EXPECT_EQ(FogOfWarCoverage("Notepad"), notepad);
+  EXPECT_EQ(FogOfWarCoverage("Second"), second);
+  EXPECT_EQ(FogOfWarFind("Second"), 1);
+  EXPECT_EQ(PixelsUnlikeTheMat(layers[0].mat), 0);
+
+  // Loading over existing layers replaces their mats.
+  FogOfWarUncover("Notepad", 0, 0, 300, 160, 200);
+  ASSERT_EQ(FogOfWarCoverage("Notepad"), std::make_pair(0, kWidth * kHeight));
+  ASSERT_TRUE(Load(saved));
+  EXPECT_EQ(FogOfWarCoverage("Notepad"), notepad);
+  EXPECT_EQ(PixelsUnlikeTheMat(layers[0].mat), 0);
+
+  // Cut inside the second layer's name, inside its mat's entries, before its
+  // last run ends.
+  const size_t secondLayer = saved.find("SECOND") - 4;
+  for (const size_t length : {secondLayer + 6, secondLayer + 40, saved.size() - 1}) {
+    FogOfWarClear();
+    EXPECT_FALSE(Load(saved.substr(0, length)));
+    EXPECT_EQ(FogOfWarCoverage("Notepad"), notepad);
+    EXPECT_EQ(FogOfWarFind("Second"), -1);
+  }
+  // A count of two billion: the layers there are, then the end of the data.
+  std::string huge = saved;
+  huge[3] = 0x7F;
+  FogOfWarClear();
+  EXPECT_FALSE(Load(huge));
+  EXPECT_EQ(FogOfWarCoverage("Second"), second);
+  EXPECT_FALSE(Load(saved.substr(0, 2)));
+  EXPECT_THAT(Log(), HasSubstr("Error: FogOfWarLoad - Unable to read fog layer 2 of 2.\r\n"));
+  EXPECT_THAT(Log(),
+              HasSubstr("Error: FogOfWarLoad - Unable to read the number of fog layers.\r\n"));
+}
+
+// Mats strokes cannot be drawn on: no entry of blue 0, or room for no mark.
+// Each is logged once when added, counts as covered and stays so.
+TEST_F(FogGlTest, FogMatsThatCannotBeUncoveredAreLoggedAndStayCovered) {
+  const std::vector<std::string> reports = Run(R"(
+    AppFogOfWarAdd("Bare", "Bin\\Fog");
+    AppFogOfWarUncover("Bare", 0, 0, 300, 160, 50);
+    coverage("Bare");
+    AppFogOfWarAdd("Crowded", "Bin\\Fog");
+    AppFogOfWarUncover("Crowded", 0, 0, 300, 160, 50);
+    coverage("Crowded");
+  )");
+  EXPECT_THAT(reports, ElementsAre("Bare 48000 0", "Crowded 48000 0"));
+  EXPECT_THAT(Log(), HasSubstr("Error: FogOfWarAdd - Fog mat \"Bin\\Fog\\BARE.mat\" has no entry "
+                               "of blue 0; it cannot be uncovered.\r\n"));
+  EXPECT_THAT(Log(), HasSubstr("Error: FogOfWarAdd - Fog mat \"Bin\\Fog\\CROWDED.mat\" has 130 "
+                               "entries; a fog mat holds at most 127, so it cannot be "
+                               "uncovered.\r\n"));
+}
+
+}  // namespace
