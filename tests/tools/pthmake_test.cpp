@@ -316,6 +316,13 @@ TEST_F(PthmakeTest, CheckReportsEveryFaultAtItsLine) {
   EXPECT_THAT(run.err, HasSubstr("box/Walk Area.mat: error: "));
   EXPECT_THAT(run.err, HasSubstr(" floor pixels see no node, the first at ("));
   EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
+  // A walker there sees no node: the game's log line, and status 1.
+  run = Pthmake({"--route", "top.pth", "box/Walk Area.mat", "60", "70", "60", "10"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out,
+            "log: Error: The walker is standing in a place that cannot see any nodes in the path "
+            "tree.  No path exists.\n");
+  EXPECT_EQ(run.err, "top.pth: error: no walk from (60, 70) to (60, 10)\n");
 }
 
 TEST_F(PthmakeTest, FaultsAreReportedWithTheirFileAndLine) {
@@ -366,6 +373,24 @@ TEST_F(PthmakeTest, FaultsAreReportedWithTheirFileAndLine) {
   EXPECT_EQ(run.err,
             "box/Walk Area.mat: error: \"sky\" is neither RRGGBB nor the name of an entry of the "
             "mat\n");
+
+  // Specks of block everywhere need more nodes than a tree should have.
+  std::string specks =
+      "size 240 160\ncolour floor FF0000\ncolour block 00FF00\nmat walk\n"
+      "fill floor\n";
+  for (int32_t y = 2; y < 160; y += 6) {
+    for (int32_t x = 2; x < 240; x += 6) {
+      specks += "rect block " + std::to_string(x) + " " + std::to_string(y) + " 1 1\n";
+    }
+  }
+  MakeRoom("specks", specks);
+  run = Pthmake({"--from-mat", "specks/Walk Area.mat", "x.pth", "floor", "block", "--spacing", "1",
+                 "--clearance", "1"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err,
+            "specks/Walk Area.mat: error: the floor needs more than 400 nodes; write a path "
+            "source for it\n");
+  EXPECT_FALSE(work_.exists("x.pth"));
 
   for (const std::vector<std::string>& usage : std::vector<std::vector<std::string>>{
            {}, {"x.pts"}, {"--check", "x.pth"}, {"--route", "a", "b", "1", "2", "3", "x"}}) {

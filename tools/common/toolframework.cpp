@@ -52,6 +52,19 @@ std::vector<std::string> ToolFramework::LogLines() const {
     }
     lines.push_back(line);
   }
+  // The header the log starts with at its first line: the program, then its
+  // parameters indented.
+  size_t header = 0;
+  if (!lines.empty() && lines[0].starts_with("Application \"")) {
+    header = 1;
+    if (header < lines.size() && lines[header] == "Parameters:") {
+      ++header;
+      while (header < lines.size() && lines[header].starts_with("    ")) {
+        ++header;
+      }
+    }
+  }
+  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(header));
   return lines;
 }
 

@@ -19,8 +19,8 @@ class ToolFramework {
 
   // The error lines logged so far, without their "Error: " prefix, joined.
   std::string Errors() const;
-  // The lines logged since the last call, as written (for a tool that shows
-  // what the game would log).
+  // The lines logged since the last call, as written, without the log's
+  // header (for a tool that shows what the game logs).
   std::vector<std::string> NewLogLines();
 
  private:

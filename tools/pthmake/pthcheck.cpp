@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 
 #include "framework/datafile/datafile.h"
 
@@ -231,6 +232,7 @@ void CheckFloor(const Mat& floor, const PathTree& tree, std::vector<PthProblem>&
     if (unseen++ == 0) {
       first = p;
     }
+    return true;
   });
   if (unseen > 0) {
     problems.push_back({0,
@@ -264,30 +266,36 @@ bool PthIsFloor(const Mat& floor, const PathTree& tree, PathPoint point) {
 }
 
 void PthVisitUnseenFloor(const Mat& floor, const PathTree& tree,
-                         const std::function<void(PathPoint)>& unseen) {
-  // Neighbouring pixels mostly see the same node: the one that saw the last
-  // pixel is tried first.
-  size_t last = 0;
+                         const std::function<bool(PathPoint)>& unseen) {
+  // Near nodes are the likeliest to be in sight and the cheapest lines to
+  // follow: each tile of pixels tries the nodes nearest its centre first.
+  constexpr int32_t kTile = 16;
+  std::vector<std::vector<size_t>> orders;  // per tile of the current band
+  size_t orderedNodes = 0;
   for (int32_t y = 0; y < floor.height; ++y) {
+    if (y % kTile == 0 || orderedNodes != tree.nodes.size()) {
+      orders.assign(static_cast<size_t>((floor.width + kTile - 1) / kTile), {});
+      orderedNodes = tree.nodes.size();
+    }
     for (int32_t x = 0; x < floor.width; ++x) {
       const PathPoint p{x, y};
       if (!PthIsFloor(floor, tree, p)) {
         continue;
       }
-      const auto sees = [&](size_t n) {
-        return PathLineOfSight(floor, tree, p, At(tree.nodes[n]));
-      };
-      if (last < tree.nodes.size() && sees(last)) {
-        continue;
+      std::vector<size_t>& order = orders[static_cast<size_t>(x / kTile)];
+      if (order.size() != tree.nodes.size()) {
+        const PathPoint centre{x / kTile * kTile + kTile / 2, y / kTile * kTile + kTile / 2};
+        order.resize(tree.nodes.size());
+        std::iota(order.begin(), order.end(), size_t{0});
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+          return PathDistance(centre, At(tree.nodes[a])) < PathDistance(centre, At(tree.nodes[b]));
+        });
       }
-      size_t n = 0;
-      while (n < tree.nodes.size() && (n == last || !sees(n))) {
-        ++n;
-      }
-      if (n < tree.nodes.size()) {
-        last = n;
-      } else {
-        unseen(p);
+      if (std::none_of(
+              order.begin(), order.end(),
+              [&](size_t n) { return PathLineOfSight(floor, tree, p, At(tree.nodes[n])); }) &&
+          !unseen(p)) {
+        return;
       }
     }
   }

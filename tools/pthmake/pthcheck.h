@@ -40,10 +40,10 @@ bool PthTreeLoad(const std::string& fileName, PathTree& tree, PthLayout& layout,
 // Whether the pixel is floor for the tree.
 bool PthIsFloor(const Mat& floor, const PathTree& tree, PathPoint point);
 // Calls `unseen` for every floor pixel from which no node is in sight (the
-// game's PathVisibleNodes is empty), rows top to bottom. `unseen` may add
-// nodes to the tree; pixels after it see them.
+// game's PathVisibleNodes is empty), rows top to bottom, until it returns
+// false. `unseen` may add nodes to the tree; pixels after it see them.
 void PthVisitUnseenFloor(const Mat& floor, const PathTree& tree,
-                         const std::function<void(PathPoint)>& unseen);
+                         const std::function<bool(PathPoint)>& unseen);
 // The part of the tree each node belongs to, links taken both ways; parts
 // are numbered from 0 in the order of their first node.
 std::vector<int32_t> PthTreeParts(const PathTree& tree, int32_t& partCount);

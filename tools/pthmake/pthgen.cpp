@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <numeric>
 
 #include "tools/pthmake/pthcheck.h"
 
@@ -40,6 +39,8 @@ class Generator {
   void Cover();
   bool Join();
   void Link();
+  // Whether a node was refused for want of room.
+  bool Full() const { return full_; }
 
  private:
   size_t Index(int32_t x, int32_t y) const {
@@ -52,7 +53,13 @@ class Generator {
     return Inside(x, y) && pixels_[Index(x, y)] == kind;
   }
   bool IsCorner(int32_t x, int32_t y, const std::vector<int32_t>& blockSums) const;
-  void AddNode(PathPoint p) { tree_.nodes.push_back(PathNode{p.x, p.y, {}, false}); }
+  // Adds a node unless the tree is full.
+  void AddNode(PathPoint p) {
+    full_ = tree_.nodes.size() >= kPthMaxGeneratedNodes;
+    if (!full_) {
+      tree_.nodes.push_back(PathNode{p.x, p.y, {}, false});
+    }
+  }
   bool MutualSight(PathPoint a, PathPoint b) const {
     return PathLineOfSight(floor_, tree_, a, b) && PathLineOfSight(floor_, tree_, b, a);
   }
@@ -63,6 +70,7 @@ class Generator {
   const Mat& floor_;
   PathTree& tree_;
   std::vector<Pixel> pixels_;
+  bool full_ = false;
 };
 
 // Block pixels whose two neighbours towards one diagonal and the diagonal
@@ -123,7 +131,10 @@ void Generator::PlaceCorners(const PthGenerateOptions& options) {
 }
 
 void Generator::Cover() {
-  PthVisitUnseenFloor(floor_, tree_, [this](PathPoint p) { AddNode(p); });
+  PthVisitUnseenFloor(floor_, tree_, [this](PathPoint p) {
+    AddNode(p);
+    return !full_;
+  });
 }
 
 std::vector<std::vector<bool>> Generator::SightMatrix() const {
@@ -206,7 +217,7 @@ bool Generator::Join() {
       return true;
     }
     const std::vector<PathPoint> path = FloorPathToOtherPart(parts);
-    if (path.empty()) {
+    if (path.empty() || full_) {
       return false;
     }
     // Each new node stands at the last pixel of the path the one before it
@@ -264,15 +275,20 @@ void Generator::Link() {
 
 }  // namespace
 
-void PthGenerate(const Mat& floor, PathTree& tree, const PthGenerateOptions& options,
+bool PthGenerate(const Mat& floor, PathTree& tree, const PthGenerateOptions& options,
                  std::vector<std::string>& warnings) {
   tree.nodes.clear();
   Generator generator(floor, tree);
   generator.PlaceCorners(options);
   generator.Cover();
-  if (!generator.Join()) {
+  const bool joined = !generator.Full() && generator.Join();
+  if (generator.Full()) {
+    return false;
+  }
+  if (!joined) {
     warnings.push_back(
         "the floor is in parts that no walk joins; the tree cannot be one part either");
   }
   generator.Link();
+  return true;
 }

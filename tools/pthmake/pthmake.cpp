@@ -3,7 +3,6 @@
 // routes the game finds through it. Trees and mats are read with the game's
 // own readers and routes come from the game's own search, so what pthmake
 // shows is what the game will do.
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -164,7 +163,11 @@ int FromMat(const std::vector<std::string>& args) {
     }
   }
   std::vector<std::string> warnings;
-  PthGenerate(floor, tree, options, warnings);
+  if (!PthGenerate(floor, tree, options, warnings)) {
+    return ToolFail(args[0], "error: the floor needs more than " +
+                                 std::to_string(kPthMaxGeneratedNodes) +
+                                 " nodes; write a path source for it");
+  }
   for (const std::string& warning : warnings) {
     ToolWarn(args[0], warning);
   }
@@ -337,7 +340,10 @@ void DrawFloor(const Mat& floor, const PathTree& tree, Picture& picture) {
                                                       : kOtherGrey);
     }
   }
-  PthVisitUnseenFloor(floor, tree, [&](PathPoint p) { picture.Set(p.x, p.y, kUnseenOrange); });
+  PthVisitUnseenFloor(floor, tree, [&](PathPoint p) {
+    picture.Set(p.x, p.y, kUnseenOrange);
+    return true;
+  });
 }
 
 void DrawRoute(const std::vector<PathWaypoint>& waypoints, int32_t width, Picture& picture) {
