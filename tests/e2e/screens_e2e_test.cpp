@@ -1,169 +1,24 @@
 // The bundled case's interface screens in the real game under the test's X
-// server, driven by real pointer and key events through xdotool. Each screen
-// is known by patches of the window that match the pictures the build made
-// for it, read with the game's own image reader and placed as BestFit places
-// them; what the game keeps is read back from "settings.ini" and
-// "results.log".
-#include <gtest/gtest.h>
+// server, driven by real pointer and key events through xdotool and known by
+// patches of the pictures the build made for them; what the game keeps is
+// read back from "settings.ini" and "results.log".
 #include <signal.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <memory>
 
-#include "framework/datafile/datafile.h"
-#include "framework/image/image.h"
-#include "framework/log/log.h"
-#include "tests/e2e/game_process.h"
-#include "tests/e2e/screen_mapping.h"
-#include "tests/support/testsupport.h"
+#include "tests/e2e/game_screens.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kTitle = "Tamsin Larkwood Brisk Forge 36";
-constexpr std::chrono::seconds kPatience(20);
-constexpr const char* kSettings = "[Video]\r\nWidth=1280\r\nHeight=720\r\nFullscreen=No\r\n";
-
-// How long a mouse button is held: longer than a frame of the game under
-// the sanitizers and a software renderer.
-constexpr const char* kHold = "0.3";
-
-// A rectangle in the screens' logical 1280 x 720 points.
-// A built picture of the content, read once with the game's image reader.
-class Pictures {
- public:
-  const ImageFrame& Get(const std::string& name) {
-    auto found = frames_.find(name);
-    if (found == frames_.end()) {
-      ImageFrame* image = nullptr;
-      ImageLoad(std::string(QMR_CONTENT_BIN) + "/" + name, image);
-      found = frames_.emplace(name, Holder(image)).first;
-    }
-    return *found->second;
-  }
-
- private:
-  struct Free {
-    void operator()(ImageFrame* image) const { ImageFree(image); }
-  };
-  using Holder = std::unique_ptr<ImageFrame, Free>;
-  std::map<std::string, Holder> frames_;
-};
-
-int Channel(uint32_t colour, int shift) {
-  return static_cast<int>((colour >> shift) & 0xFF);
-}
-
-// The mean difference per channel between a screen patch and the picture
-// placed with its top-left corner at `origin`, the picture's colours
-// darkened by `shade` (the alpha of a black cover drawn over it).
-double Difference(const ScreenMapping& screen, const std::vector<uint32_t>& patch, const Area& area,
-                  const ImageFrame& picture, int originX, int originY, int shade) {
-  const int width = screen.Width(area);
-  const int height = screen.Height(area);
-  if (picture.width == 0 || patch.size() != static_cast<size_t>(width) * height) {
-    return 255;
-  }
-  double total = 0;
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      const int x = std::clamp(static_cast<int>(area.left - originX + screen.Logical(column)), 0,
-                               picture.width - 1);
-      const int y = std::clamp(static_cast<int>(area.top - originY + screen.Logical(row)), 0,
-                               picture.height - 1);
-      const uint32_t expected = picture.pixels[static_cast<size_t>(y) * picture.width + x];
-      const uint32_t seen = patch[static_cast<size_t>(row) * width + column];
-      for (const int shift : {0, 8, 16}) {
-        total += std::abs(Channel(expected, shift) * (255 - shade) / 255 - Channel(seen, shift));
-      }
-    }
-  }
-  return total / (3.0 * width * height);
-}
-
-// A patch of a screen and the pictures any one of which it shows (a plate's
-// frames, the background's animation frames), placed at a logical point.
-struct Patch {
-  Area area;
-  std::vector<std::string> pictures;
-  int originX = 0;
-  int originY = 0;
-  int shade = 0;
-};
-
-const std::string kCommon = "Interface/Common/Pictures/";
-const std::vector<std::string> kStreet = {
-    "Interface/Main/Pictures/street1.tga", "Interface/Main/Pictures/street2.tga",
-    "Interface/Main/Pictures/street3.tga", "Interface/Main/Pictures/street4.tga"};
-const std::vector<std::string> kJournalPicture = {"Interface/Journal/Pictures/journal.tga"};
-const std::vector<std::string> kButtons = {kCommon + "button.tga", kCommon + "button_lit.tga",
-                                           kCommon + "button_dim.tga"};
-const std::vector<std::string> kPicks = {kCommon + "pick.tga", kCommon + "pick_lit.tga"};
-const std::vector<std::string> kChecks = {kCommon + "check.tga", kCommon + "check_lit.tga",
-                                          kCommon + "check_on.tga"};
-
-// The street between the title and the menu's buttons, where the windows
-// light in turn; its top edge, above the options' and features' panel.
-constexpr Area kStreetArea = {200, 340, 120, 160};
-const Patch kStreetPatch = {kStreetArea, kStreet};
-const Patch kStreetEdge = {{300, 4, 200, 30}, kStreet};
-// The journal's left page below its tabs' reach, and its leather edge.
-const Patch kJournalLeft = {{450, 150, 150, 250}, kJournalPicture};
-const Patch kJournalEdge = {{300, 2, 200, 24}, kJournalPicture};
-// The left ends of plates, clear of their centred text.
-const Patch kFullScreenBox = {{130, 336, 36, 36}, kChecks, 130, 336};
-const Patch kFirstFeature = {{130, 150, 40, 52}, kButtons, 130, 150};
-const Patch kJournalPause = {{440, 620, 30, 40}, kPicks, 440, 620};
-const Patch kPagePause = {{1060, 620, 30, 40}, kPicks, 1060, 620};
-const Patch kResume = {{480, 320, 40, 52}, kButtons, 480, 320};
-const Patch kQuitYes = {{380, 430, 30, 40}, kPicks, 380, 430};
-
-// A screen: the patches that must all match.
-struct Screen {
-  const char* name;
-  std::vector<Patch> patches;
-};
-
-const Screen kInitial = {
-    "main initial",
-    {{{1040, 60, 120, 60}, {kCommon + "paper.tga"}}, {{880, 610, 40, 52}, kButtons, 880, 610}}};
-const Screen kMenu = {"main menu", {kStreetPatch}};
-const Screen kMainOptions = {"main options", {kStreetEdge, kFullScreenBox}};
-const Screen kMainSpecial = {"main special features", {kStreetEdge, kFirstFeature}};
-const Screen kJournal = {"journal", {kJournalLeft, kJournalPause}};
-const Screen kJournalPage = {"journal page", {kJournalLeft, kPagePause}};
-const Screen kJournalOptions = {"journal options", {kJournalEdge, kFullScreenBox}};
-const Screen kJournalSpecial = {"journal special features", {kJournalEdge, kFirstFeature}};
-const Screen kPause = {"pause", {kResume}};
-const Screen kQuit = {"quit confirmation", {kQuitYes}};
-
 // The credits roll over a plain night colour.
-constexpr Area kCreditsSky = {40, 300, 200, 100};
-constexpr uint32_t kNight = 0x0A0C16;
+inline constexpr Area kCreditsSky = {40, 300, 200, 100};
+inline constexpr uint32_t kNight = 0x0A0C16;
 
-// Menu buttons, journal tabs and other places to click, in logical points.
-struct Point {
-  int x, y;
-};
-constexpr Point kMenuJournal = {1040, 342};
-constexpr Point kMenuOptions = {1040, 408};
-constexpr Point kMenuSpecial = {1040, 474};
-constexpr Point kMenuCredits = {1040, 540};
-constexpr Point kDone = {1040, 636};
-constexpr Point kTabHints = {256, 196};
-constexpr Point kTabSuspects = {256, 258};
-constexpr Point kTabInvestigations = {256, 320};
-constexpr Point kTabOptions = {256, 382};
-constexpr Point kTabSpecial = {256, 444};
-constexpr Point kJournalPauseButton = {515, 640};
-constexpr Point kQuitYesButton = {455, 450};
+// The options' pause key and the overall volume's slider: its track's row and ends.
 constexpr Point kPauseKeyButton = {1060, 372};
-// The overall volume's slider: its track's row and ends.
 constexpr int kVolumeRow = 146;
 constexpr int kVolumeLeft = 270;
 constexpr int kVolumeRight = 630;
@@ -180,115 +35,12 @@ std::string SettingsValue(const std::string& text, const std::string& key) {
   return "";
 }
 
-class ScreensE2E : public ::testing::Test {
+class ScreensE2E : public GameScreensTest {
  protected:
-  static void SetUpTestSuite() {
-    folder_ = new TempFolder();
-    platform_ = new HeadlessPlatform(folder_->path());
-    DataFileStart();
-    LogStart();
-  }
-  static void TearDownTestSuite() {
-    pictures_.reset();
-    LogStop();
-    DataFileStop();
-    delete platform_;
-    platform_ = nullptr;
-    delete folder_;
-    folder_ = nullptr;
-  }
-
-  void SetUp() override {
-    if (!XdotoolInstalled()) {
-      GTEST_SKIP() << "xdotool is not installed (scripts/setup installs it): the screens "
-                      "cannot be driven";
-    }
-    if (!pictures_) {
-      pictures_ = std::make_unique<Pictures>();
-    }
-    setenv("QMR_MESSAGEBOX", "yes", 1);
-  }
-
-  void GiveContent() { fs::create_directory_symlink(QMR_CONTENT_BIN, program_.path() + "Bin"); }
-
-  void StartGame() {
-    ASSERT_TRUE(::Xdotool("mousemove 960 540"));
-    game_ = std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(),
-                                          std::vector<std::string>{"-userdatainapp"});
-    ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(kTitle, window_); }, kPatience))
-        << game_->StandardError();
-    // Without a window manager nothing gives the render window the focus
-    // when the splash goes.
-    ASSERT_NO_FATAL_FAILURE(
-        Xdotool("windowfocus --sync " + std::to_string(NewestWindowId(kTitle))));
-  }
-
-  ScreenMapping Mapping() {
-    FindGameWindow(kTitle, window_);
-    return ScreenMapping(window_);
-  }
-
-  double PatchDifference(const ScreenMapping& screen, const Patch& patch) {
-    const std::vector<uint32_t> seen = screen.Read(patch.area);
-    double best = 255;
-    for (const std::string& name : patch.pictures) {
-      best = std::min(best, Difference(screen, seen, patch.area, pictures_->Get(name),
-                                       patch.originX, patch.originY, patch.shade));
-    }
-    return best;
-  }
-
-  bool Shows(const Screen& screen) {
-    const ScreenMapping mapping = Mapping();
-    return std::all_of(screen.patches.begin(), screen.patches.end(), [&](const Patch& patch) {
-      return PatchDifference(mapping, patch) < kMatch;
-    });
-  }
-
-  // Waits for a screen; on failure names the patches that did not match.
-  void ExpectScreen(const Screen& screen) {
-    if (WaitUntil([&] { return Shows(screen); }, kPatience)) {
-      return;
-    }
-    std::string report;
-    const ScreenMapping mapping = Mapping();
-    for (const Patch& patch : screen.patches) {
-      report += " " + std::to_string(PatchDifference(mapping, patch));
-    }
-    FAIL() << screen.name << " not shown; mean differences" << report << "\n"
-           << game_->StandardError();
-  }
-
   bool CreditsShown() {
     const std::vector<uint32_t> sky = Mapping().Read(kCreditsSky);
     return !sky.empty() &&
            std::all_of(sky.begin(), sky.end(), [](uint32_t pixel) { return pixel == kNight; });
-  }
-
-  void Xdotool(const std::string& arguments) {
-    ASSERT_TRUE(::Xdotool(arguments)) << "xdotool " << arguments;
-  }
-  // The game takes the pointer's place and its buttons once a frame: the
-  // press waits until the plate under the pointer lights up, so that it
-  // lands on the plate, and is held long enough for a frame to see it.
-  void Click(const Point& point) {
-    const ScreenMapping screen = Mapping();
-    const Area around = {point.x - 60, point.y - 8, 120, 16};
-    const std::vector<uint32_t> before = screen.Read(around);
-    Xdotool("mousemove --sync " + screen.Point(point.x, point.y));
-    WaitUntil([&] { return screen.Read(around) != before; }, std::chrono::seconds(2));
-    Xdotool("mousedown 1 sleep " + std::string(kHold) + " mouseup 1");
-  }
-  void Key(const std::string& key) { Xdotool("key " + key); }
-
-  // Opens a screen with a click, checks it, and leaves it with Escape for
-  // the screen it was opened from.
-  void Visit(const Point& button, const Screen& screen, const Screen& back) {
-    SCOPED_TRACE(screen.name);
-    ASSERT_NO_FATAL_FAILURE(Click(button));
-    ASSERT_NO_FATAL_FAILURE(ExpectScreen(screen));
-    ASSERT_NO_FATAL_FAILURE(Key("Escape"));
-    ASSERT_NO_FATAL_FAILURE(ExpectScreen(back));
   }
 
   // Where the overall volume's thumb lies on the X screen; -1 when it is
@@ -321,16 +73,6 @@ class ScreensE2E : public ::testing::Test {
         kPatience));
     Xdotool("mouseup 1");
   }
-
-  static constexpr double kMatch = 12;
-  // The image reader runs in a headless platform of its own folder.
-  static inline TempFolder* folder_ = nullptr;
-  static inline HeadlessPlatform* platform_ = nullptr;
-  static inline std::unique_ptr<Pictures> pictures_;
-  TempFolder program_;
-  TempFolder elsewhere_;
-  std::unique_ptr<GameProcess> game_;
-  XWindowInfo window_;
 };
 
 TEST_F(ScreensE2E, AFirstRunVisitsEveryScreenAndKeepsItsSettingsAndASecondOpensTheMenu) {

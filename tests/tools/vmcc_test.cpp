@@ -305,6 +305,7 @@ TEST(VmccAsm, EmittedTextAssemblesToTheSameBytes) {
     object Scene S { x = 1500; }
     object Model M { modelFile = "m.ms3d"; }
     object Camera C { member = B, "L"; }
+    object Render R { routine = "AppRenderDepthBuffer"; }
     var g = "x";
     func f(a: int, b: string): string { return b + a; }
     for (var i = 0; i < 3; i += 1) { L.item[i].text = f(i, g); L.item[i + 1].value = i; }

@@ -497,7 +497,9 @@ void Parser::ParseObject() {
   while (!AtEnd() && !Is("}")) {
     ObjectItem item;
     item.pos = Cur().pos;
-    item.name = Ident("an attribute name");
+    // Attribute names are the file format's, and one of them is a reserved
+    // word of the language (a Render object's "routine").
+    item.name = Cur().kind == TokenKind::kIdent ? tokens_[at_++].text : Ident("an attribute name");
     if (panic_) {
       Recover();
       continue;

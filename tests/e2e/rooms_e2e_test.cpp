@@ -1,0 +1,169 @@
+// The bundled case's rooms in the real game under the test's X server: New
+// game from the menu, the exits from room to room, the journal and the pause
+// overlay over a room, and the notepad in the workshop rubbed with charcoal
+// by dragging over it. Rooms are known by patches of their pictures.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/game_screens.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kRooms = "Rooms/";
+const std::vector<std::string> kShopPicture = {kRooms + "Shop/Background/Shop.tga"};
+const std::vector<std::string> kWorkshopPicture = {kRooms + "Workshop/Background/Workshop.tga"};
+const std::vector<std::string> kYardPicture = {kRooms + "Yard/Background/Yard.tga"};
+// The notepad's blank page, which the fog of war lays over the rubbed sheet
+// of the workshop's picture.
+const std::vector<std::string> kNotepadPage = {kRooms + "Workshop/Fog/NOTEPAD.tga"};
+constexpr int kNotepadLeft = 520;
+constexpr int kNotepadTop = 120;
+
+// The wall of clocks, the workshop's pegboard, the yard's gate.
+const Screen kShop = {"shop", {{{250, 140, 200, 110}, kShopPicture}}};
+const Screen kWorkshop = {"workshop", {{{250, 80, 200, 200}, kWorkshopPicture}}};
+const Screen kYard = {"yard", {{{612, 256, 170, 190}, kYardPicture}}};
+
+// The charcoal's first stroke runs along this row of the notepad; the band
+// around it shows the rubbed sheet afterwards, the page's foot stays blank.
+constexpr int kStrokeRow = 220;
+constexpr Area kStrokeBand = {580, kStrokeRow - 8, 180, 16};
+constexpr Area kPageFoot = {560, 290, 200, 24};
+const Screen kNotepadBlank = {"blank notepad",
+                              {{kStrokeBand, kNotepadPage, kNotepadLeft, kNotepadTop},
+                               {kPageFoot, kNotepadPage, kNotepadLeft, kNotepadTop}}};
+const Screen kNotepadStroked = {
+    "notepad with one stroke",
+    {{kStrokeBand, kWorkshopPicture}, {kPageFoot, kNotepadPage, kNotepadLeft, kNotepadTop}}};
+const Screen kNotepadRubbed = {"rubbed notepad",
+                               {{kStrokeBand, kWorkshopPicture}, {kPageFoot, kWorkshopPicture}}};
+
+// The exits, each over its doorway.
+constexpr Point kShopToWorkshop = {940, 320};
+constexpr Point kWorkshopToYard = {1160, 300};
+constexpr Point kYardToWorkshop = {125, 340};
+
+// The newest note of a journal page.
+constexpr Area kFirstNote = {700, 160, 500, 64};
+
+const std::string kConfigured = std::string(kSettings) + "[Controls]\r\nConfigured=Yes\r\n";
+
+class RoomsE2E : public GameScreensTest {
+ protected:
+  // Drags the pointer with the left button held from one logical point to
+  // another in small steps, so that the game sees it move on every frame.
+  void Drag(const Point& from, const Point& to) {
+    const ScreenMapping screen = Mapping();
+    Xdotool("mousemove --sync " + screen.Point(from.x, from.y) + " sleep 0.2 mousedown 1 sleep " +
+            kHold);
+    constexpr int kSteps = 12;
+    for (int step = 1; step <= kSteps; ++step) {
+      const int x = from.x + (to.x - from.x) * step / kSteps;
+      const int y = from.y + (to.y - from.y) * step / kSteps;
+      Xdotool("mousemove " + screen.Point(x, y) + " sleep 0.05");
+    }
+    Xdotool("sleep " + std::string(kHold) + " mouseup 1");
+  }
+
+  // The newest note on the journal's investigations page, opened from the
+  // journal and left again for it.
+  std::vector<uint32_t> NewestInvestigation() {
+    Click(kTabInvestigations);
+    ExpectScreen(kJournalPage);
+    std::vector<uint32_t> note = Mapping().Read(kFirstNote);
+    Key("Escape");
+    ExpectScreen(kJournal);
+    return note;
+  }
+};
+
+TEST_F(RoomsE2E, NewGameEntersTheShopAndTheRoomsTheJournalPauseAndNotepadWork) {
+  GiveContent();
+  program_.write("settings.ini", kConfigured);
+  ASSERT_NO_FATAL_FAILURE(StartGame());
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
+
+  // Before the case the investigations page has no notes.
+  ASSERT_NO_FATAL_FAILURE(Click(kMenuJournal));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  std::vector<uint32_t> noNotes;
+  ASSERT_NO_FATAL_FAILURE(noNotes = NewestInvestigation());
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
+
+  ASSERT_NO_FATAL_FAILURE(Click(kMenuNewGame));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kShop));
+  ASSERT_NO_FATAL_FAILURE(Click(kShopToWorkshop));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadBlank));
+
+  // One stroke of charcoal across the page shows the sheet under it, only
+  // there.
+  const std::vector<uint32_t> band = Mapping().Read(kStrokeBand);
+  ASSERT_NO_FATAL_FAILURE(Drag({540, kStrokeRow}, {800, kStrokeRow}));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadStroked));
+  EXPECT_NE(Mapping().Read(kStrokeBand), band);
+
+  // Escape opens the journal over the room, and closing it returns to the
+  // room as it was.
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  ASSERT_NO_FATAL_FAILURE(Click(kJournalClose));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadStroked));
+
+  // Rubbing the rest of the page brings up the writing, which the journal
+  // notes.
+  for (const int row : {138, 172, 250, 282, 308}) {
+    ASSERT_NO_FATAL_FAILURE(Drag({524, row}, {816, row}));
+  }
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadRubbed));
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  std::vector<uint32_t> note;
+  ASSERT_NO_FATAL_FAILURE(note = NewestInvestigation());
+  EXPECT_NE(note, noNotes) << "the notepad's writing is not in the journal";
+  ASSERT_NO_FATAL_FAILURE(Click(kJournalClose));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
+
+  // Out to the yard, where Pause opens the overlay and Escape leaves it; back
+  // in the workshop the notepad stays rubbed.
+  ASSERT_NO_FATAL_FAILURE(Click(kWorkshopToYard));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kYard));
+  ASSERT_NO_FATAL_FAILURE(Key("Pause"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kPause));
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kYard));
+  ASSERT_NO_FATAL_FAILURE(Click(kYardToWorkshop));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadRubbed));
+
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  ASSERT_NO_FATAL_FAILURE(Click(kJournalQuit));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kQuit));
+  ASSERT_NO_FATAL_FAILURE(Click(kQuitYesButton));
+  EXPECT_EQ(game_->WaitForExit(kPatience), 0) << game_->StandardError();
+  const std::string log = program_.read("results.log");
+  EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+}
+
+TEST_F(RoomsE2E, WithoutTheFirstRoomsScriptNewGameEndsInTheFatalBox) {
+  fs::copy(QMR_CONTENT_BIN, program_.path() + "Bin", fs::copy_options::recursive);
+  ASSERT_TRUE(fs::remove(program_.path() + "Bin/Rooms/Shop/Scripts/Shop.vmc"));
+  program_.write("settings.ini", kConfigured);
+  ASSERT_NO_FATAL_FAILURE(StartGame());
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
+  ASSERT_NO_FATAL_FAILURE(Click(kMenuNewGame));
+  EXPECT_EQ(game_->WaitForExit(kPatience), 1) << game_->StandardError();
+  EXPECT_NE(program_.read("results.log")
+                .find("Error: RoomLoad - Unable to load script "
+                      "\"Bin\\Rooms\\Shop\\Scripts\\Shop.vmc\"."),
+            std::string::npos)
+      << program_.read("results.log");
+}
+
+}  // namespace
