@@ -108,7 +108,12 @@ PathPoint NearestFloor(const Mat& mat, const PathTree& tree, PathPoint point) {
   return point;
 }
 
+// An end outside the mat blocks sight, except an end one width across the
+// seam: that is where a route aims to walk round the other way.
 bool LineOfSight(const Mat& mat, const PathTree& tree, PathPoint from, PathPoint to) {
+  if (to.y < 0 || to.y >= mat.height || to.x < -mat.width || to.x >= 2 * mat.width) {
+    return false;
+  }
   if (Blocks(mat, tree, from.x, from.y)) {
     return false;
   }
@@ -154,10 +159,12 @@ bool LineOfSight(const Mat& mat, const PathTree& tree, PathPoint from, PathPoint
   return true;
 }
 
+// A node outside the mat is never in sight, not even across the seam.
 std::vector<int32_t> VisibleNodes(const Mat& mat, const PathTree& tree, PathPoint point) {
   std::vector<int32_t> visible;
   for (size_t n = 0; n < tree.nodes.size(); ++n) {
-    if (LineOfSight(mat, tree, point, {tree.nodes[n].x, tree.nodes[n].y})) {
+    const PathNode& node = tree.nodes[n];
+    if (Inside(mat, node.x, node.y) && LineOfSight(mat, tree, point, {node.x, node.y})) {
       visible.push_back(static_cast<int32_t>(n));
     }
   }
@@ -341,6 +348,7 @@ bool WalkRequest(const Mat& mat, PathTree& tree, PathWalker& walker, PathPoint t
 struct Room {
   Mat floor;
   PathTree tree;
+  bool linkedInSight = false;  // links only between nodes that see each other
 };
 
 class Dice {
@@ -477,7 +485,8 @@ void RandomLinks(Dice& dice, Room& room) {
   if (count == 0) {
     return;
   }
-  if (dice.Chance(0.5)) {
+  room.linkedInSight = dice.Chance(0.5);
+  if (room.linkedInSight) {
     for (int32_t a = 0; a < count; ++a) {
       for (int32_t b = a + 1; b < count; ++b) {
         const PathPoint pa = {tree.nodes[a].x, tree.nodes[a].y};
@@ -781,15 +790,25 @@ bool HasFloor(const Room& room) {
 }
 
 // What every walk must be, whatever the rules: it starts where the walker
-// now stands, not on the block colour, ends on the floor, each segment is in
-// sight (the first one round the seam when its flag says so), and a walk
-// through the tree is as short as the shortest route through it.
+// now stands, not on the block colour, and ends on the floor; it is as short
+// as the shortest route through the tree when it goes through it; and each
+// segment is in sight the way the search looked along it. Lines are not
+// symmetric, so the walker looks at its first node, the target at the last
+// one, and two linked nodes at each other in either direction (in trees
+// linked by sight; random links need not be in sight). A straight walk looks
+// from walker to target, round the seam when its flag says so.
 void CheckWalk(const Room& room, const PathWalker& walker, bool hasFloor, Findings& findings) {
   const Mat& mat = room.floor;
   const PathTree& tree = room.tree;
   const std::vector<PathWaypoint>& w = walker.waypoints;
-  const PathPoint start = {w.front().x, w.front().y};
-  const PathPoint end = {w.back().x, w.back().y};
+  std::vector<PathPoint> points;
+  int64_t length = 0;
+  for (size_t k = 0; k < w.size(); ++k) {
+    points.push_back({w[k].x, w[k].y});
+    length += k == 0 ? 0 : PathDistance(points[k - 1], points[k]);
+  }
+  const PathPoint start = points.front();
+  const PathPoint end = points.back();
   if (!(start == walker.position) || plain::Blocks(mat, tree, start.x, start.y)) {
     findings << "walk starting at " << Text(start) << " for a walker at " << Text(walker.position)
              << "\n";
@@ -797,23 +816,37 @@ void CheckWalk(const Room& room, const PathWalker& walker, bool hasFloor, Findin
   if (hasFloor && !plain::IsFloor(mat, tree, end.x, end.y)) {
     findings << "walk ending off the floor at " << Text(end) << "\n";
   }
-  int64_t length = 0;
   for (size_t k = 1; k < w.size(); ++k) {
-    const PathPoint from = {w[k - 1].x, w[k - 1].y};
-    PathPoint to = {w[k].x, w[k].y};
-    length += PathDistance(from, to);
-    if (w[k].leftward != (from.x >= to.x)) {
-      const PathPoint straight = to;
-      to.x += w[k].leftward ? -mat.width : mat.width;
-      if (w.size() != 2 || !tree.wrap || PathDistance(from, to) >= PathDistance(from, straight)) {
-        findings << "waypoint " << k << " flagged the long way round\n";
-      }
-    }
-    if (!PathLineOfSight(mat, tree, from, to)) {
-      findings << "segment " << Text(from) << " -> " << Text(to) << " not in sight\n";
+    if (w[k].leftward != (points[k - 1].x >= points[k].x) && w.size() != 2) {
+      findings << "waypoint " << k << " flagged against its direction\n";
     }
   }
-  if (w.size() > 2 && length != CheapestTreeRoute(room, start, end)) {
+  auto sight = [&](PathPoint from, PathPoint to) {
+    if (!PathLineOfSight(mat, tree, from, to)) {
+      findings << "no sight from " << Text(from) << " to " << Text(to) << "\n";
+    }
+  };
+  if (w.size() == 2) {
+    sight(start, end);
+    if (w[1].leftward != (start.x >= end.x)) {
+      const PathPoint image = {end.x + (w[1].leftward ? -mat.width : mat.width), end.y};
+      sight(start, image);
+      if (!tree.wrap || PathDistance(start, image) >= PathDistance(start, end)) {
+        findings << "walk flagged the long way round\n";
+      }
+    }
+    return;
+  }
+  sight(start, points[1]);
+  sight(end, points[points.size() - 2]);
+  for (size_t k = 2; k + 1 < points.size() && room.linkedInSight; ++k) {
+    if (!PathLineOfSight(mat, tree, points[k - 1], points[k]) &&
+        !PathLineOfSight(mat, tree, points[k], points[k - 1])) {
+      findings << "linked nodes " << Text(points[k - 1]) << " and " << Text(points[k])
+               << " out of sight\n";
+    }
+  }
+  if (length != CheapestTreeRoute(room, start, end)) {
     findings << "walk of length " << length << " through the tree, the shortest is "
              << CheapestTreeRoute(room, start, end) << "\n";
   }
@@ -871,6 +904,62 @@ TEST_F(PathReferenceTest, RoutesMatchThePlainRulesInRandomRooms) {
       ADD_FAILURE() << "room seed " << seed << ": " << Describe(room) << findings.Str();
     }
   }
+}
+
+// Nodes far outside the mat, at the ends of the 32-bit range and just past
+// its edges, linked to everything: they are never in sight, routes go round
+// them, and searching through them neither overflows nor goes negative.
+TEST_F(PathReferenceTest, NodesFarOutsideTheMatAreNeverSeenAndCostsStayInRange) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  Room room;
+  room.floor.width = 40;
+  room.floor.height = 30;
+  room.floor.entries = {{"floor", 7}, {"wall", 9}};
+  room.floor.data.assign(40 * 30, 0);
+  for (int32_t y = 0; y < 25; ++y) {
+    room.floor.data[static_cast<size_t>(y) * 40 + 20] = 1;  // a wall with a gap below
+  }
+  room.tree.floorColor = 7;
+  room.tree.blockColor = 9;
+  const std::vector<PathPoint> places = {{kMax, 27}, {kMin, 27}, {15, kMax}, {kMax, kMin},
+                                         {45, 27},   {-3, 5},    {15, 27},   {25, 27}};
+  for (const PathPoint p : places) {
+    room.tree.nodes.push_back({p.x, p.y, {}, false});
+  }
+  for (int32_t a = 0; a < 8; ++a) {
+    for (int32_t b = 0; b < 8; ++b) {
+      if (a != b) {
+        room.tree.nodes[a].links.push_back(b);
+      }
+    }
+  }
+  for (int32_t y = 0; y < 30; ++y) {
+    for (int32_t x = 0; x < 40; ++x) {
+      for (int32_t n : PathVisibleNodes(room.floor, room.tree, {x, y})) {
+        ASSERT_GE(n, 6) << "node " << n << " seen from " << Text(PathPoint{x, y});
+      }
+    }
+  }
+  std::vector<PathWaypoint> route;
+  PathFind(room.floor, room.tree, {5, 5}, {35, 5}, route);
+  EXPECT_EQ(Text(route), " (5, 5, left) (15, 27) (25, 27) (35, 5)");
+  for (int32_t end = 0; end < 6; ++end) {
+    std::vector<int32_t> path;
+    int32_t cost = -1;
+    PathSearchTree(room.tree, 3, 6, end, path, cost);
+    ASSERT_GE(path.size(), 2u) << "to node " << end;
+    EXPECT_EQ(path.front(), 6);
+    EXPECT_EQ(path.back(), end);
+    EXPECT_GT(cost, 3) << "to node " << end;
+  }
+  for (const PathPoint far : {PathPoint{kMin, kMax}, PathPoint{kMax, kMin}}) {
+    PathWalker walker;
+    walker.position = far;
+    EXPECT_TRUE(PathWalkRequest(room.floor, room.tree, walker, {35, 5}));
+    EXPECT_EQ(Text(walker.position), Text(PathPoint{far.x < 0 ? 0 : 39, far.y < 0 ? 0 : 29}));
+  }
+  EXPECT_TRUE(TakeErrors(folder_).empty());
 }
 
 }  // namespace
