@@ -860,6 +860,7 @@ void CompareWalks(Dice& dice, Room& room, Findings& findings, const TempFolder& 
     ours.waypoints = {{1, 2, false}};
     ours.current = 5;
     PathWalker plain = ours;
+    const PathPoint from = ours.position;
     const PathPoint target =
         dice.Chance(0.9) ? RandomInside(dice, room.floor) : RandomOutside(dice, room.floor);
     std::vector<std::string> plainLog;
@@ -869,8 +870,8 @@ void CompareWalks(Dice& dice, Room& room, Findings& findings, const TempFolder& 
     const bool plainWalks = plain::WalkRequest(room.floor, plainTree, plain, target, plainLog);
     if (oursWalks != plainWalks || !(ours.position == plain.position) ||
         ours.waypoints != plain.waypoints || ours.current != plain.current || oursLog != plainLog) {
-      findings << "walk from " << Text(plain.position) << " to " << Text(target) << ": "
-               << oursWalks << " at " << Text(ours.position) << ", current " << ours.current
+      findings << "walk from " << Text(from) << " to " << Text(target) << ": " << oursWalks
+               << " at " << Text(ours.position) << ", current " << ours.current
                << Text(ours.waypoints) << Text(oursLog) << "\n  plainly " << plainWalks << " at "
                << Text(plain.position) << ", current " << plain.current << Text(plain.waypoints)
                << Text(plainLog) << "\n";
@@ -901,7 +902,8 @@ TEST_F(PathReferenceTest, RoutesMatchThePlainRulesInRandomRooms) {
     CompareWalks(dice, room, findings, folder_);
     if (!findings.Empty()) {
       ++failed;
-      ADD_FAILURE() << "room seed " << seed << ": " << Describe(room) << findings.Str();
+      ADD_FAILURE() << "room seed " << seed << " (RandomRoom(" << seed << ")): " << Describe(room)
+                    << findings.Str();
     }
   }
 }
