@@ -90,39 +90,42 @@ void ReadNodes(int32_t file, int32_t count, std::vector<PathNode>& nodes) {
 
 // Steps the three-move line from `from` to `to` in unwrapped coordinates:
 // each step goes in x, in y or diagonally, whichever leaves the smallest
-// distance from the true line. Calls visit(x, y) for every pixel, the start
-// first and the end last, and stops when it returns false; true when the end
-// was visited. 64-bit arithmetic: the error stays within the larger of |dx|
-// and |dy| plus both, which 32-bit coordinates cannot overflow.
+// error (diagonal before x on a tie, either before y). Calls visit(x, y) for
+// every pixel, the start first and the end last, and stops when it returns
+// false; true when the end was visited.
+//
+// With the error e taken in the line's own quadrant (adx, ady >= 0), the
+// three moves leave e + ady, e - adx and e + ady - adx, and since |a| < |b|
+// exactly when (a - b)(a + b) < 0, comparing their magnitudes comes down to
+// comparing 2e with fixed thresholds: x when 2e < adx - 2 ady (then x also
+// beats y, whose threshold adx - ady is higher), else diagonal when
+// 2e <= 2 adx - ady or ady = 0, else y. 64-bit arithmetic: |e| stays below
+// adx + ady, which 32-bit coordinates cannot overflow.
 template <typename Visit>
 bool StepLine(PathPoint from, PathPoint to, Visit&& visit) {
-  const int64_t dx = int64_t{to.x} - from.x;
-  const int64_t dy = int64_t{to.y} - from.y;
-  const int64_t sx = dx >= 0 ? 1 : -1;
-  const int64_t sy = dy >= 0 ? 1 : -1;
-  const int64_t xStepError = sx * dy;
-  const int64_t yStepError = -sy * dx;
+  const int64_t adx = std::llabs(int64_t{to.x} - from.x);
+  const int64_t ady = std::llabs(int64_t{to.y} - from.y);
+  const int64_t sx = to.x >= from.x ? 1 : -1;
+  const int64_t sy = to.y >= from.y ? 1 : -1;
+  const int64_t xStep = adx - 2 * ady;
+  const int64_t diagonalStep = ady == 0 ? std::numeric_limits<int64_t>::max() : 2 * adx - ady;
   int64_t x = from.x;
   int64_t y = from.y;
-  int64_t e = 0;
+  int64_t twiceError = 0;
   if (!visit(x, y)) {
     return false;
   }
   while (x != to.x || y != to.y) {
-    const int64_t ex = e + xStepError;
-    const int64_t ey = e + yStepError;
-    const int64_t ed = ex + yStepError;
-    const bool xBeforeDiagonal = std::abs(ex) < std::abs(ed);
-    if (xBeforeDiagonal && std::abs(ex) <= std::abs(ey)) {
+    if (twiceError < xStep) {
       x += sx;
-      e = ex;
-    } else if (!xBeforeDiagonal && std::abs(ed) <= std::abs(ey)) {
+      twiceError += 2 * ady;
+    } else if (twiceError <= diagonalStep) {
       x += sx;
       y += sy;
-      e = ed;
+      twiceError += 2 * (ady - adx);
     } else {
       y += sy;
-      e = ey;
+      twiceError -= 2 * adx;
     }
     if (!visit(x, y)) {
       return false;
@@ -242,17 +245,37 @@ PathPoint NearestFloor(const FloorView& view, bool wrap, PathPoint point) {
   return point;
 }
 
-// A node outside the mat is never in sight.
-std::vector<int32_t> VisibleNodes(const FloorView& view, const PathTree& tree, PathPoint point) {
-  std::vector<int32_t> visible;
-  for (size_t i = 0; i < tree.nodes.size(); ++i) {
-    const PathPoint node{tree.nodes[i].x, tree.nodes[i].y};
-    if (view.Inside(node.x, node.y) && Sight(view, point, node)) {
-      visible.push_back(static_cast<int32_t>(i));
+// Whether each node is in sight of a point, worked out when first asked, so
+// that the route search looks only at nodes that could still improve its
+// route. A node outside the mat is never in sight.
+class NodeSight {
+ public:
+  NodeSight(const FloorView& view, const PathTree& tree, PathPoint point)
+      : view_(view), tree_(tree), point_(point), known_(tree.nodes.size(), kUnknown) {}
+
+  bool Sees(int32_t node) {
+    if (known_[node] == kUnknown) {
+      const PathPoint at{tree_.nodes[node].x, tree_.nodes[node].y};
+      known_[node] = view_.Inside(at.x, at.y) && Sight(view_, point_, at) ? kSeen : kHidden;
     }
+    return known_[node] == kSeen;
   }
-  return visible;
-}
+  bool SeesAny() {
+    for (size_t node = 0; node < known_.size(); ++node) {
+      if (Sees(static_cast<int32_t>(node))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  enum Known : uint8_t { kUnknown, kSeen, kHidden };
+  const FloorView& view_;
+  const PathTree& tree_;
+  PathPoint point_;
+  std::vector<Known> known_;
+};
 
 // --- Tree search ---------------------------------------------------------------------
 
@@ -262,17 +285,17 @@ constexpr int64_t kUnreachable = std::numeric_limits<int64_t>::max();
 // so that link positions stay those of the tree; a link to no node is kept
 // as -1 and never followed. The incoming links serve the distance bound.
 struct LinkGraph {
-  std::vector<int32_t> first;  // per node its first link, then one past the last link
+  std::vector<int32_t> first{0};  // per node its first link, then one past the last link
   std::vector<int32_t> target;
   std::vector<int64_t> length;
   std::vector<int32_t> intoFirst;  // the same for incoming links
   std::vector<int32_t> intoSource;
   std::vector<int64_t> intoLength;
 
+  LinkGraph() = default;
   explicit LinkGraph(const PathTree& tree) {
     const auto count = static_cast<int32_t>(tree.nodes.size());
     std::vector<int32_t> incoming(count + 1, 0);
-    first.push_back(0);
     for (const PathNode& node : tree.nodes) {
       for (int32_t link : node.links) {
         const bool valid = link >= 0 && link < count;
@@ -329,6 +352,63 @@ std::vector<int64_t> CostsTo(const LinkGraph& graph, int32_t end) {
     }
   }
   return cost;
+}
+
+// A tree's link graph and the cheapest costs between its nodes, kept from
+// one search to the next while the tree's nodes and links stay the same. The
+// tree is compared in full on every use, so a changed tree is never answered
+// from an older one.
+class TreeCosts {
+ public:
+  // The graph and costs of `tree`, worked out again when it has changed.
+  static TreeCosts& Of(const PathTree& tree) {
+    thread_local TreeCosts costs;
+    if (!costs.Matches(tree)) {
+      costs.nodes_.assign(tree.nodes.begin(), tree.nodes.end());
+      costs.graph_ = LinkGraph(tree);
+      costs.to_.assign(tree.nodes.size(), {});
+      costs.cached_ = 0;
+    }
+    return costs;
+  }
+  const LinkGraph& graph() const { return graph_; }
+  bool Has(int32_t end) const { return !to_[end].empty(); }
+  // The cheapest cost along links from every node to `end`, valid until the
+  // next call. A bounded number of costs is kept: those of a huge tree are
+  // worked out again when needed rather than filling the memory.
+  const std::vector<int64_t>& To(int32_t end) {
+    if (to_[end].empty()) {
+      if (cached_ + nodes_.size() > kCachedCosts) {
+        for (std::vector<int64_t>& costs : to_) {
+          std::vector<int64_t>().swap(costs);
+        }
+        cached_ = 0;
+      }
+      to_[end] = CostsTo(graph_, end);
+      cached_ += nodes_.size();
+    }
+    return to_[end];
+  }
+
+ private:
+  bool Matches(const PathTree& tree) const {
+    return std::equal(nodes_.begin(), nodes_.end(), tree.nodes.begin(), tree.nodes.end(),
+                      [](const PathNode& a, const PathNode& b) {
+                        return a.x == b.x && a.y == b.y && a.links == b.links;
+                      });
+  }
+
+  std::vector<PathNode> nodes_;
+  LinkGraph graph_;
+  std::vector<std::vector<int64_t>> to_;
+  size_t cached_ = 0;  // the number of costs in to_
+  static constexpr size_t kCachedCosts = size_t{1} << 20;
+};
+
+// Whether a route through `node`, reached at `cost`, might beat the best
+// route (bestCost < 0: none yet), given the cheapest costs to the end.
+bool CanBeat(const std::vector<int64_t>& costsToEnd, int32_t node, int64_t cost, int64_t bestCost) {
+  return costsToEnd[node] != kUnreachable && (bestCost < 0 || cost + costsToEnd[node] < bestCost);
 }
 
 // The depth-first search with branch-and-bound over the tree's visited
@@ -398,10 +478,8 @@ class TreeSearch {
   int32_t NextLink(int32_t node, int32_t link, int64_t cost) const {
     for (; link < graph_.first[node + 1]; ++link) {
       const int32_t next = graph_.target[link];
-      if (next < 0 || tree_.nodes[next].visited || costsToEnd_[next] == kUnreachable) {
-        continue;
-      }
-      if (bestCost_ < 0 || cost + graph_.length[link] + costsToEnd_[next] < bestCost_) {
+      if (next >= 0 && !tree_.nodes[next].visited &&
+          CanBeat(costsToEnd_, next, cost + graph_.length[link], bestCost_)) {
         return link;
       }
     }
@@ -444,11 +522,9 @@ void SearchTree(PathTree& tree, const LinkGraph& graph, const std::vector<int64_
     }
     return;
   }
-  if (costsToEnd[start] == kUnreachable ||
-      (bestCost >= 0 && initialCost + costsToEnd[start] >= bestCost)) {
-    return;
+  if (CanBeat(costsToEnd, start, initialCost, bestCost)) {
+    TreeSearch(tree, graph, costsToEnd, end, bestPath, bestCost).Run(initialCost, start);
   }
-  TreeSearch(tree, graph, costsToEnd, end, bestPath, bestCost).Run(initialCost, start);
 }
 
 int32_t Saturated(int64_t value) {
@@ -456,24 +532,37 @@ int32_t Saturated(int64_t value) {
 }
 
 // The best route from A to T through the tree: entered at a node in sight
-// of A, left at a node in sight of T. Empty when there is none.
-std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t,
-                               const std::vector<int32_t>& fromA, const std::vector<int32_t>& toT) {
-  const LinkGraph graph(tree);
-  std::vector<std::vector<int64_t>> costsTo(toT.size());
+// of A, left at a node in sight of T, trying the pairs of such nodes in node
+// order. Empty when there is none. A pair is searched only when its route
+// could beat the best one so far; the cheap tests come first, so that sight
+// is tested and costs worked out only for pairs that pass them.
+std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSight& fromA,
+                               NodeSight& toT) {
+  TreeCosts& costs = TreeCosts::Of(tree);
+  const auto count = static_cast<int32_t>(tree.nodes.size());
+  std::vector<int64_t> fromT(count);
+  for (int32_t n = 0; n < count; ++n) {
+    fromT[n] = PathDistance(t, {tree.nodes[n].x, tree.nodes[n].y});
+  }
   std::vector<int32_t> bestPath;
   int64_t bestCost = -1;
-  for (int32_t s : fromA) {
-    const PathNode& enter = tree.nodes[s];
-    for (size_t j = 0; j < toT.size(); ++j) {
-      const PathNode& leave = tree.nodes[toT[j]];
-      const int64_t cost =
-          int64_t{PathDistance(a, {enter.x, enter.y})} + PathDistance(t, {leave.x, leave.y});
-      if (bestCost < 0 || cost < bestCost) {
-        if (costsTo[j].empty()) {
-          costsTo[j] = CostsTo(graph, toT[j]);
-        }
-        SearchTree(tree, graph, costsTo[j], cost, s, toT[j], bestPath, bestCost);
+  const auto mightBeat = [&bestCost](int64_t cost) { return bestCost < 0 || cost < bestCost; };
+  for (int32_t enter = 0; enter < count; ++enter) {
+    const int64_t toEnter = PathDistance(a, {tree.nodes[enter].x, tree.nodes[enter].y});
+    if (!mightBeat(toEnter) || !fromA.Sees(enter)) {
+      continue;
+    }
+    for (int32_t leave = 0; leave < count; ++leave) {
+      const int64_t cost = toEnter + fromT[leave];
+      // Costs already worked out are cheaper to consult than sight.
+      if (!mightBeat(cost) ||
+          (costs.Has(leave) && !CanBeat(costs.To(leave), enter, cost, bestCost)) ||
+          !toT.Sees(leave)) {
+        continue;
+      }
+      const std::vector<int64_t>& costsToLeave = costs.To(leave);
+      if (CanBeat(costsToLeave, enter, cost, bestCost)) {
+        SearchTree(tree, costs.graph(), costsToLeave, cost, enter, leave, bestPath, bestCost);
       }
     }
   }
@@ -583,7 +672,15 @@ PathPoint PathFindNearestFloor(const Mat& floor, const PathTree& tree, PathPoint
 }
 
 std::vector<int32_t> PathVisibleNodes(const Mat& floor, const PathTree& tree, PathPoint point) {
-  return VisibleNodes(FloorView(floor, tree), tree, point);
+  const FloorView view(floor, tree);
+  NodeSight sight(view, tree, point);
+  std::vector<int32_t> visible;
+  for (int32_t node = 0; node < static_cast<int32_t>(tree.nodes.size()); ++node) {
+    if (sight.Sees(node)) {
+      visible.push_back(node);
+    }
+  }
+  return visible;
 }
 
 void PathSearchTree(PathTree& tree, int32_t initialCost, int32_t start, int32_t end,
@@ -592,10 +689,9 @@ void PathSearchTree(PathTree& tree, int32_t initialCost, int32_t start, int32_t 
   if (start < 0 || start >= count || end < 0 || end >= count) {
     return;
   }
-  const LinkGraph graph(tree);
+  TreeCosts& costs = TreeCosts::Of(tree);
   int64_t cost = bestCost < 0 ? -1 : bestCost;
-  SearchTree(tree, graph, start == end ? std::vector<int64_t>{} : CostsTo(graph, end), initialCost,
-             start, end, bestPath, cost);
+  SearchTree(tree, costs.graph(), costs.To(end), initialCost, start, end, bestPath, cost);
   bestCost = cost < 0 ? bestCost : Saturated(cost);
 }
 
@@ -616,15 +712,15 @@ void PathFind(const Mat& floor, PathTree& tree, PathPoint start, PathPoint targe
     }
     return;
   }
-  const std::vector<int32_t> fromStart = VisibleNodes(view, tree, start);
-  if (fromStart.empty()) {
+  NodeSight fromStart(view, tree, start);
+  if (!fromStart.SeesAny()) {
     LogError(
         "The walker is standing in a place that cannot see any nodes in the path tree.  No path "
         "exists.");
     return;
   }
-  const std::vector<int32_t> toTarget = VisibleNodes(view, tree, target);
-  if (toTarget.empty()) {
+  NodeSight toTarget(view, tree, target);
+  if (!toTarget.SeesAny()) {
     LogError(
         "The click position is in a place that cannot see any nodes in the path tree.  No path "
         "exists.");

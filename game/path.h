@@ -55,7 +55,9 @@ struct PathWalker {
 // Reads a ".pth" content file ("Path File 1.0", "1.1" or "2.0") into the tree,
 // numbers that do not parse taking their defaults. A file that cannot be
 // opened empties the nodes silently; an unsupported version line is logged
-// and leaves the tree as it was. False in both cases.
+// and leaves the tree as it was. False in both cases. Reading stops at the
+// end of the file: a file that ends early gives the nodes it holds, without
+// links to the nodes it lacks.
 bool PathTreeRead(const std::string& fileName, PathTree& tree);
 // The tree as a "Path File 2.0" text, lines ending in CR LF.
 std::string PathTreeText(const PathTree& tree);
@@ -77,13 +79,17 @@ bool PathPixelColor(const Mat& floor, int32_t x, int32_t y, int32_t& color);
 // is outside the mat, already floor, or no floor is reachable.
 PathPoint PathFindNearestFloor(const Mat& floor, const PathTree& tree, PathPoint point);
 // No block-coloured pixel on the line, start and end included; the line
-// crosses the seam. A pixel outside the mat blocks sight.
+// crosses the seam. A pixel outside the mat blocks sight: the start must lie
+// inside the mat, the end inside it or up to one width beyond its left or
+// right edge (a pixel's image across the seam).
 bool PathLineOfSight(const Mat& floor, const PathTree& tree, PathPoint from, PathPoint to);
-// The nodes in sight of the point, in node order.
+// The nodes in sight of the point, in node order; a node outside the mat is
+// never in sight.
 std::vector<int32_t> PathVisibleNodes(const Mat& floor, const PathTree& tree, PathPoint point);
 // Depth-first search with branch-and-bound from node `start` to node `end`,
 // starting at `initialCost`; replaces the best path and cost (-1: none yet)
-// only with a strictly cheaper route.
+// only with a strictly cheaper route. Nodes outside the tree, as start, end
+// or link, are ignored; costs beyond 32 bits are cut to the largest value.
 void PathSearchTree(PathTree& tree, int32_t initialCost, int32_t start, int32_t end,
                     std::vector<int32_t>& bestPath, int32_t& bestCost);
 // The waypoints of the shortest route from start to target: straight when in

@@ -288,6 +288,11 @@ TEST(PathGeometryTest, LinesStepInXYOrDiagonallyFromStartToEnd) {
               ElementsAre(PathPoint{0, 0}, PathPoint{1, 0}, PathPoint{2, 1}, PathPoint{3, 1}));
   EXPECT_THAT(LinePixels({3, 1}, {0, 0}),
               ElementsAre(PathPoint{3, 1}, PathPoint{2, 1}, PathPoint{1, 0}, PathPoint{0, 0}));
+  // Ties: diagonal before x, diagonal before y.
+  EXPECT_THAT(LinePixels({0, 0}, {2, 1}),
+              ElementsAre(PathPoint{0, 0}, PathPoint{1, 1}, PathPoint{2, 1}));
+  EXPECT_THAT(LinePixels({0, 0}, {1, 2}),
+              ElementsAre(PathPoint{0, 0}, PathPoint{1, 1}, PathPoint{1, 2}));
   EXPECT_THAT(LinePixels({5, 5}, {5, 5}), ElementsAre(PathPoint{5, 5}));
   EXPECT_THAT(LinePixels({2, 0}, {2, -3}),
               ElementsAre(PathPoint{2, 0}, PathPoint{2, -1}, PathPoint{2, -2}, PathPoint{2, -3}));
