@@ -536,13 +536,7 @@ namespace {
 void RenderLayer(const FogLayer& layer) {
   glEnable(GL_DEPTH_TEST);
   if (layer.cover != nullptr) {
-    glDepthMask(GL_TRUE);
-    glDepthFunc(GL_ALWAYS);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    ModelRender(layer.cover);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_FALSE);
+    RoomRenderDepthOnly(layer.cover);
   }
   ModelRender(layer.picture);
   glDisable(GL_DEPTH_TEST);

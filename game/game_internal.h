@@ -173,6 +173,10 @@ void RoomSetWalkPath(const std::string& argument);
 Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name);
 // Writes the depth mesh into the depth buffer only.
 void RoomRenderDepthBuffer();
+// Draws a depth mesh into the depth buffer only, whatever lies there (depth
+// function ALWAYS, colour writes off), then leaves depth writes off and the
+// depth function LEQUAL for what is drawn after it.
+void RoomRenderDepthOnly(const Model* mesh);
 // The scale line, and the agent scale it gives a screen row.
 void RoomSetScale(int32_t rowB, int32_t scaleB, int32_t rowA, int32_t scaleA);
 float RoomScaleForRow(int32_t row);

@@ -204,11 +204,15 @@ void RoomRenderDepthBuffer() {
   if (room.depthMesh == nullptr) {
     return;
   }
-  glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
+  RoomRenderDepthOnly(room.depthMesh);
+}
+
+void RoomRenderDepthOnly(const Model* mesh) {
+  glDepthMask(GL_TRUE);
   glDepthFunc(GL_ALWAYS);
   glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-  ModelRender(room.depthMesh);
+  ModelRender(mesh);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthFunc(GL_LEQUAL);
   glDepthMask(GL_FALSE);

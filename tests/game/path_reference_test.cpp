@@ -25,6 +25,7 @@
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
 #include "game/path.h"
+#include "tests/support/content_modules.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -652,21 +653,12 @@ std::vector<std::string> TakeErrors(const TempFolder& folder) {
 class PathReferenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform_ = std::make_unique<HeadlessPlatform>(folder_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
+    modules_ = std::make_unique<ContentModules>(folder_.path(), ContentModules::kWithoutMats);
   }
-  void TearDown() override {
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-    platform_.reset();
-  }
+  void TearDown() override { modules_.reset(); }
 
   TempFolder folder_;
-  std::unique_ptr<HeadlessPlatform> platform_;
+  std::unique_ptr<ContentModules> modules_;
 };
 
 // Collects the differences found in one room.

@@ -18,6 +18,7 @@
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
 #include "game/path.h"
+#include "tests/support/content_modules.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -43,21 +44,8 @@ const char kBoxRoom[] =
 
 class PthmakeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform_ = std::make_unique<HeadlessPlatform>(work_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
-    MatStart();
-  }
-  void TearDown() override {
-    MatStop();
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-    platform_.reset();
-  }
+  void SetUp() override { modules_ = std::make_unique<ContentModules>(work_.path()); }
+  void TearDown() override { modules_.reset(); }
 
   // Runs a tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const char* binary, const std::vector<std::string>& args) const {
@@ -89,7 +77,7 @@ class PthmakeTest : public ::testing::Test {
   }
 
   TempFolder work_;
-  std::unique_ptr<HeadlessPlatform> platform_;
+  std::unique_ptr<ContentModules> modules_;
 };
 
 std::vector<std::vector<int32_t>> Links(const PathTree& tree) {

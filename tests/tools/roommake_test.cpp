@@ -16,6 +16,7 @@
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
 #include "game/depth_runs.h"
+#include "tests/support/content_modules.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -30,21 +31,8 @@ struct ToolRun {
 
 class RoommakeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform_ = std::make_unique<HeadlessPlatform>(work_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
-    MatStart();
-  }
-  void TearDown() override {
-    MatStop();
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-    platform_.reset();
-  }
+  void SetUp() override { modules_ = std::make_unique<ContentModules>(work_.path()); }
+  void TearDown() override { modules_.reset(); }
 
   // Runs the tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const std::vector<std::string>& args) const {
@@ -69,7 +57,7 @@ class RoommakeTest : public ::testing::Test {
   }
 
   TempFolder work_;
-  std::unique_ptr<HeadlessPlatform> platform_;
+  std::unique_ptr<ContentModules> modules_;
 };
 
 constexpr uint32_t kWall = 0x404040;

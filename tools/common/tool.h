@@ -79,3 +79,19 @@ int ToolUsageError(const std::string& tool, const char* usage, const std::string
 // A whole decimal number of at most seven digits within [low, high]; false
 // when the text is not one.
 bool ToolParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& value);
+
+// The main of a tool whose work takes one set of options: the help, the
+// options parsed (a fault is a usage error), then the work's exit status.
+template <typename Options, typename Parse, typename Work>
+int ToolMain(int argc, char** argv, const char* tool, const char* usage, Parse parse, Work work) {
+  const std::vector<std::string> args = ToolArguments(argc, argv);
+  if (ToolHelpAsked(args, usage)) {
+    return 0;
+  }
+  Options options;
+  std::string error;
+  if (!parse(args, options, error)) {
+    return ToolUsageError(tool, usage, error);
+  }
+  return work(options);
+}

@@ -149,14 +149,5 @@ int Make(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args = ToolArguments(argc, argv);
-  if (ToolHelpAsked(args, kUsageText)) {
-    return 0;
-  }
-  Options options;
-  std::string error;
-  if (!ParseOptions(args, options, error)) {
-    return ToolUsageError("roommake", kUsageText, error);
-  }
-  return Make(options);
+  return ToolMain<Options>(argc, argv, "roommake", kUsageText, ParseOptions, Make);
 }

@@ -308,14 +308,7 @@ int Make(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args = ToolArguments(argc, argv);
-  if (ToolHelpAsked(args, kUsageText)) {
-    return 0;
-  }
-  Options options;
-  std::string error;
-  if (!ParseOptions(args, options, error)) {
-    return ToolUsageError("sndmake", kUsageText, error);
-  }
-  return options.ogg ? Encode(options) : Make(options);
+  return ToolMain<Options>(
+      argc, argv, "sndmake", kUsageText, ParseOptions,
+      [](const Options& options) { return options.ogg ? Encode(options) : Make(options); });
 }

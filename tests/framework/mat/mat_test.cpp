@@ -16,6 +16,7 @@
 #include "framework/mat/mat.h"
 #include "framework/utilities/utilities.h"
 #include "tests/support/allocation_probe.h"
+#include "tests/support/content_modules.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -96,21 +97,8 @@ bool IsEmptyMat(const Mat& mat) {
 // modules started and the log kept in that folder.
 class MatTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform_ = std::make_unique<HeadlessPlatform>(folder_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
-    MatStart();
-  }
-  void TearDown() override {
-    MatStop();
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-    platform_.reset();
-  }
+  void SetUp() override { modules_ = std::make_unique<ContentModules>(folder_.path()); }
+  void TearDown() override { modules_.reset(); }
 
   std::vector<std::string> ErrorLines() const {
     std::vector<std::string> errors;
@@ -148,7 +136,7 @@ class MatTest : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::unique_ptr<HeadlessPlatform> platform_;
+  std::unique_ptr<ContentModules> modules_;
 };
 
 // --- Writing and reading back ---------------------------------------------------
@@ -400,12 +388,8 @@ TEST_F(MatTest, TheWriterRefusesMatsNoReaderCouldTakeBackAndReportsFailedWrites)
 
 TEST_F(MatTest, TheVersionLineIsLoggedOncePerStart) {
   TearDown();
-  platform_ = std::make_unique<HeadlessPlatform>(
-      folder_.path(), std::vector<std::string>{"-userdatainapp", "-ver"});
-  DataFileStart();
-  LogStart();
-  UtilitiesStart();
-  MatStart();
+  modules_ = std::make_unique<ContentModules>(folder_.path(), ContentModules::kWithMats,
+                                              std::vector<std::string>{"-userdatainapp", "-ver"});
   MatStart();
   const std::vector<std::string> lines = SplitLines(folder_.read("results.log"));
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "    qmrMat - Version 1.0"), 1);
