@@ -22,6 +22,7 @@
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/support/testsupport.h"
 #include "tools/vmcc/vmcc.h"
 
@@ -82,14 +83,7 @@ class FogGlTest : public ::testing::Test {
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
     PlatformSetParameters({"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());
-    ScriptAppRoutineRegister("REPORT", [this](int32_t script, int32_t thread) {
-      reports_.push_back(ScriptParamGetString(script, thread, 1));
-      return 1;
-    });
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     // A frame brings a freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
     GraphicsDisplayGetClientSize(GamePrimaryDisplay(), windowWidth_, windowHeight_);

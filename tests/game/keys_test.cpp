@@ -13,6 +13,7 @@
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/support/testsupport.h"
 #include "tools/vmcc/vmcc.h"
 
@@ -43,14 +44,7 @@ class KeysTest : public ::testing::Test {
     program_.write("settings.ini", "[Video]\nFullscreen=No\n");
     platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
                                                    std::vector<std::string>{"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ScriptAppRoutineRegister("REPORT", [this](int32_t script, int32_t thread) {
-      reports_.push_back(ScriptParamGetString(script, thread, 1));
-      return 1;
-    });
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());  // the main initial screen: state 11
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));  // the main initial screen: state 11
     ASSERT_EQ(StateGetCurrent(), kStateMainInitial);
     set_ = InputMenuControlSet();
     EXPECT_THAT(TakeReports(), ElementsAre("1 APPSCRIPTENTER"));

@@ -16,6 +16,7 @@
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/game/room_files.h"
 #include "tests/support/testsupport.h"
 
@@ -52,10 +53,7 @@ class RoomGlTest : public ::testing::Test {
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
     PlatformSetParameters({"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     // A frame brings the freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
     GraphicsDisplayGetClientSize(GamePrimaryDisplay(), width_, height_);

@@ -16,6 +16,7 @@
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/game/room_files.h"
 #include "tests/support/testsupport.h"
 
@@ -93,14 +94,7 @@ class RoomTest : public ::testing::Test {
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
     platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
                                                    std::vector<std::string>{"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ScriptAppRoutineRegister("REPORT", [this](int32_t script, int32_t thread) {
-      reports_.push_back(ScriptParamGetString(script, thread, 1));
-      return 1;
-    });
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     ASSERT_EQ(StateGetCurrent(), kStateMainMenu);
   }
   void TearDown() override {

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/support/testsupport.h"
 #include "tools/vmcc/vmcc.h"
 
@@ -63,10 +64,7 @@ class StatesGlTest : public ::testing::Test {
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
     PlatformSetParameters({"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     ASSERT_EQ(StateGetCurrent(), kStateMainMenu);
   }
   void TearDown() override {

@@ -14,6 +14,7 @@
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/game/game_start.h"
 #include "tests/support/testsupport.h"
 #include "tools/vmcc/vmcc.h"
 
@@ -69,14 +70,7 @@ class StatesTest : public ::testing::Test {
     program_->write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
     platform_ = std::make_unique<HeadlessPlatform>(program_->path(),
                                                    std::vector<std::string>{"-userdatainapp"});
-    ModulesStart();
-    MainForm().MainFormCreate();
-    ScriptAppRoutineRegister("REPORT", [this](int32_t script, int32_t thread) {
-      reports_.push_back(ScriptParamGetString(script, thread, 1));
-      return 1;
-    });
-    ASSERT_TRUE(GameInitDisplay());
-    ASSERT_TRUE(GameInit());
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
   }
   void Stop() {
     if (platform_) {
