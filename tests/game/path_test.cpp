@@ -501,6 +501,12 @@ TEST_F(PathRouteTest, TheSearchKeepsTheFirstOfTheCheapestRoutes) {
   PathSearchTree(tree, 0, 3, 0, path = {}, cost = -1);
   EXPECT_THAT(path, IsEmpty());
   EXPECT_EQ(cost, -1);
+  // Links to no node are never followed; costs past 32 bits stop at the
+  // largest value.
+  tree.nodes = {{-2147483647 - 1, 0, {7, -1, 1}}, {2147483647, 2147483647, {0}}};
+  PathSearchTree(tree, 2147483647, 0, 1, path, cost = -1);
+  EXPECT_THAT(path, ElementsAre(0, 1));
+  EXPECT_EQ(cost, 2147483647);
 }
 
 // A 640-wide wrapping room: a target 50 pixels to the left across the seam
