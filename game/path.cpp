@@ -618,7 +618,10 @@ std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSig
   int64_t bestCost = cheapest + 1;
   for (int32_t enter = 0; enter < count; ++enter) {
     const int64_t toEnter = PathDistance(a, {tree.nodes[enter].x, tree.nodes[enter].y});
-    for (int32_t leave = 0; leave < count && toEnter < bestCost; ++leave) {
+    if (toEnter >= bestCost) {
+      continue;
+    }
+    for (int32_t leave = 0; leave < count; ++leave) {
       const int64_t cost = toEnter + fromT[leave];
       if (cost >= bestCost || !CanBeat(costs.To(leave), enter, cost, bestCost)) {
         continue;
