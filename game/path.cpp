@@ -326,17 +326,17 @@ struct LinkGraph {
   }
 };
 
-// The cheapest cost along links from every node to `end`, summing the same
-// rounded lengths as the search. No route from a node costs less, so the
-// search may drop a branch whose cost plus this bound cannot beat the best
-// route: such a branch holds no route the search would accept, and the
-// routes it does accept come in the same order, so the result is the same.
-std::vector<int64_t> CostsTo(const LinkGraph& graph, int32_t end) {
-  std::vector<int64_t> cost(graph.first.size() - 1, kUnreachable);
+// The cheapest cost from every node along links to a node where `cost`
+// starts finite (what is left from there; kUnreachable elsewhere), summing
+// the same rounded lengths as the search.
+std::vector<int64_t> CostsToEnds(const LinkGraph& graph, std::vector<int64_t> cost) {
   using Entry = std::pair<int64_t, int32_t>;
   std::priority_queue<Entry, std::vector<Entry>, std::greater<>> queue;
-  cost[end] = 0;
-  queue.push({0, end});
+  for (int32_t node = 0; node < static_cast<int32_t>(cost.size()); ++node) {
+    if (cost[node] != kUnreachable) {
+      queue.push({cost[node], node});
+    }
+  }
   while (!queue.empty()) {
     const auto [c, node] = queue.top();
     queue.pop();
@@ -352,6 +352,17 @@ std::vector<int64_t> CostsTo(const LinkGraph& graph, int32_t end) {
     }
   }
   return cost;
+}
+
+// The cheapest cost along links from every node to `end`. No route from a
+// node costs less, so the search may drop a branch whose cost plus this bound
+// cannot beat the best route: such a branch holds no route the search would
+// accept, and the routes it does accept come in the same order, so the
+// result is the same.
+std::vector<int64_t> CostsTo(const LinkGraph& graph, int32_t end) {
+  std::vector<int64_t> cost(graph.first.size() - 1, kUnreachable);
+  cost[end] = 0;
+  return CostsToEnds(graph, std::move(cost));
 }
 
 // A tree's link graph and the cheapest costs between its nodes, kept from
@@ -372,7 +383,6 @@ class TreeCosts {
     return costs;
   }
   const LinkGraph& graph() const { return graph_; }
-  bool Has(int32_t end) const { return !to_[end].empty(); }
   // The cheapest cost along links from every node to `end`, valid until the
   // next call. A bounded number of costs is kept: those of a huge tree are
   // worked out again when needed rather than filling the memory.
@@ -531,11 +541,67 @@ int32_t Saturated(int64_t value) {
   return static_cast<int32_t>(std::min<int64_t>(value, kInt32Max));
 }
 
+// The cost of the cheapest route from A to T through the tree, -1 when there
+// is none: an A* search from A over the ways into the tree (to nodes in sight
+// of A), its links and the ways out (from nodes in sight of T), guided by the
+// cost left from each node to T when sight from T is not asked. Sight is
+// tested only when a way in or out comes up as the most promising step, so
+// only nodes on routes cheaper than the answer are ever tested.
+int64_t CheapestRoute(const LinkGraph& graph, const PathTree& tree, PathPoint a,
+                      const std::vector<int64_t>& fromT, NodeSight& fromA, NodeSight& toT) {
+  const std::vector<int64_t> left = CostsToEnds(graph, fromT);
+  enum class Step : uint8_t { kIn, kLink, kOut };
+  struct Candidate {
+    int64_t estimate;  // the cost so far plus what is left at least
+    int64_t cost;
+    int32_t node;
+    Step step;
+    bool operator>(const Candidate& other) const { return estimate > other.estimate; }
+  };
+  std::priority_queue<Candidate, std::vector<Candidate>, std::greater<>> queue;
+  const auto count = static_cast<int32_t>(tree.nodes.size());
+  const auto offer = [&](int64_t cost, int32_t node, Step step) {
+    if (left[node] != kUnreachable) {
+      queue.push({cost + (step == Step::kOut ? fromT[node] : left[node]), cost, node, step});
+    }
+  };
+  for (int32_t n = 0; n < count; ++n) {
+    offer(PathDistance(a, {tree.nodes[n].x, tree.nodes[n].y}), n, Step::kIn);
+  }
+  std::vector<bool> reached(count, false);
+  while (!queue.empty()) {
+    const Candidate next = queue.top();
+    queue.pop();
+    if (next.step == Step::kOut) {
+      if (toT.Sees(next.node)) {
+        return next.estimate;
+      }
+      continue;
+    }
+    if (reached[next.node] || (next.step == Step::kIn && !fromA.Sees(next.node))) {
+      continue;
+    }
+    reached[next.node] = true;
+    offer(next.cost, next.node, Step::kOut);
+    for (int32_t k = graph.first[next.node]; k < graph.first[next.node + 1]; ++k) {
+      if (graph.target[k] >= 0 && !reached[graph.target[k]]) {
+        offer(next.cost + graph.length[k], graph.target[k], Step::kLink);
+      }
+    }
+  }
+  return -1;
+}
+
 // The best route from A to T through the tree: entered at a node in sight
 // of A, left at a node in sight of T, trying the pairs of such nodes in node
-// order. Empty when there is none. A pair is searched only when its route
-// could beat the best one so far; the cheap tests come first, so that sight
-// is tested and costs worked out only for pairs that pass them.
+// order and keeping the first of the cheapest routes. Empty when there is
+// none.
+//
+// Knowing the cheapest cost C first changes nothing in the result, which is
+// the first route of cost C in the search's order, and saves most of the
+// work: the first pair in order that can give a route of cost C gives it,
+// searched from a best cost of C + 1, which prunes everything dearer at once.
+// Only pairs that can give such a route have their sight tested.
 std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSight& fromA,
                                NodeSight& toT) {
   TreeCosts& costs = TreeCosts::Of(tree);
@@ -545,28 +611,31 @@ std::vector<int32_t> TreeRoute(PathTree& tree, PathPoint a, PathPoint t, NodeSig
     fromT[n] = PathDistance(t, {tree.nodes[n].x, tree.nodes[n].y});
   }
   std::vector<int32_t> bestPath;
-  int64_t bestCost = -1;
-  const auto mightBeat = [&bestCost](int64_t cost) { return bestCost < 0 || cost < bestCost; };
+  const int64_t cheapest = CheapestRoute(costs.graph(), tree, a, fromT, fromA, toT);
+  if (cheapest < 0) {
+    return bestPath;
+  }
+  int64_t bestCost = cheapest + 1;
   for (int32_t enter = 0; enter < count; ++enter) {
     const int64_t toEnter = PathDistance(a, {tree.nodes[enter].x, tree.nodes[enter].y});
-    if (!mightBeat(toEnter) || !fromA.Sees(enter)) {
+    if (toEnter >= bestCost) {
       continue;
     }
     for (int32_t leave = 0; leave < count; ++leave) {
       const int64_t cost = toEnter + fromT[leave];
-      // Costs already worked out are cheaper to consult than sight.
-      if (!mightBeat(cost) ||
-          (costs.Has(leave) && !CanBeat(costs.To(leave), enter, cost, bestCost)) ||
-          !toT.Sees(leave)) {
+      if (cost >= bestCost || !CanBeat(costs.To(leave), enter, cost, bestCost)) {
         continue;
       }
-      const std::vector<int64_t>& costsToLeave = costs.To(leave);
-      if (CanBeat(costsToLeave, enter, cost, bestCost)) {
-        SearchTree(tree, costs.graph(), costsToLeave, cost, enter, leave, bestPath, bestCost);
+      if (!fromA.Sees(enter)) {
+        break;
+      }
+      if (toT.Sees(leave)) {
+        SearchTree(tree, costs.graph(), costs.To(leave), cost, enter, leave, bestPath, bestCost);
+        return bestPath;
       }
     }
   }
-  return bestPath;
+  return bestPath;  // not reached: the cheapest route runs between some such pair
 }
 
 }  // namespace
@@ -712,23 +781,24 @@ void PathFind(const Mat& floor, PathTree& tree, PathPoint start, PathPoint targe
     }
     return;
   }
+  // A route found proves that both ends see a node, so which reason to give
+  // is worked out only when there is none.
   NodeSight fromStart(view, tree, start);
-  if (!fromStart.SeesAny()) {
-    LogError(
-        "The walker is standing in a place that cannot see any nodes in the path tree.  No path "
-        "exists.");
-    return;
-  }
   NodeSight toTarget(view, tree, target);
-  if (!toTarget.SeesAny()) {
-    LogError(
-        "The click position is in a place that cannot see any nodes in the path tree.  No path "
-        "exists.");
-    return;
-  }
   const std::vector<int32_t> route = TreeRoute(tree, start, target, fromStart, toTarget);
   if (route.empty()) {
-    LogError("No path exists between the walker and the click point.  The tree may be incomplete.");
+    if (!fromStart.SeesAny()) {
+      LogError(
+          "The walker is standing in a place that cannot see any nodes in the path tree.  No "
+          "path exists.");
+    } else if (!toTarget.SeesAny()) {
+      LogError(
+          "The click position is in a place that cannot see any nodes in the path tree.  No path "
+          "exists.");
+    } else {
+      LogError(
+          "No path exists between the walker and the click point.  The tree may be incomplete.");
+    }
     return;
   }
   waypoints.push_back({start.x, start.y, true});

@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/datafile/datafile.h"
@@ -501,6 +502,34 @@ TEST_F(PathRouteTest, TheSearchKeepsTheFirstOfTheCheapestRoutes) {
   PathSearchTree(tree, 0, 3, 0, path = {}, cost = -1);
   EXPECT_THAT(path, IsEmpty());
   EXPECT_EQ(cost, -1);
+  // Links to no node are never followed; costs past 32 bits stop at the
+  // largest value.
+  tree.nodes = {{-2147483647 - 1, 0, {7, -1, 1}}, {2147483647, 2147483647, {0}}};
+  PathSearchTree(tree, 2147483647, 0, 1, path, cost = -1);
+  EXPECT_THAT(path, ElementsAre(0, 1));
+  EXPECT_EQ(cost, 2147483647);
+}
+
+// Two doors in a wall, equally far: the route through the door whose node
+// comes first wins.
+TEST_F(PathRouteTest, EqualRoutesThroughTheTreeGoByNodeOrder) {
+  const Mat mat = DrawMat({".....#.....",  //
+                           "...........",  //
+                           ".....#.....",  //
+                           ".....#.....",  //
+                           ".....#.....",  //
+                           "...........",  //
+                           ".....#....."});
+  PathTree tree = Colours();
+  tree.nodes = {{5, 5, {}}, {5, 1, {}}};
+  std::vector<PathWaypoint> waypoints;
+  PathFind(mat, tree, {2, 3}, {8, 3}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{2, 3, true}, PathWaypoint{5, 5, false},
+                                     PathWaypoint{8, 3, false}));
+  std::swap(tree.nodes[0], tree.nodes[1]);
+  PathFind(mat, tree, {2, 3}, {8, 3}, waypoints);
+  EXPECT_THAT(waypoints, ElementsAre(PathWaypoint{2, 3, true}, PathWaypoint{5, 1, false},
+                                     PathWaypoint{8, 3, false}));
 }
 
 // A 640-wide wrapping room: a target 50 pixels to the left across the seam
