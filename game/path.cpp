@@ -251,7 +251,9 @@ PathPoint NearestFloor(const FloorView& view, bool wrap, PathPoint point) {
 class NodeSight {
  public:
   NodeSight(const FloorView& view, const PathTree& tree, PathPoint point)
-      : view_(view), tree_(tree), point_(point), known_(tree.nodes.size(), kUnknown) {}
+      : view_(view), tree_(tree), point_(point) {
+    known_.resize(tree.nodes.size(), kUnknown);
+  }
 
   bool Sees(int32_t node) {
     if (known_[node] == kUnknown) {

@@ -156,8 +156,10 @@ double ImgHash(uint32_t seed, int32_t x, int32_t y) {
 }
 
 std::vector<uint8_t> ImgTgaBytes(const ImgCanvas& canvas) {
-  std::vector<uint8_t> bytes = {0, 0, 2};  // no id, no colour map, true colour
-  bytes.insert(bytes.end(), 9, 0);         // colour map fields and origin
+  // No id, no colour map, true colour (byte 2), then the colour map fields
+  // and the origin, all 0.
+  std::vector<uint8_t> bytes(12, 0);
+  bytes[2] = 2;
   Put16(bytes, canvas.width);
   Put16(bytes, canvas.height);
   bytes.push_back(32);
