@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -94,4 +95,16 @@ void KeepOpenGLDriversLoaded() {
         return 0;
       },
       nullptr);
+}
+
+ToolRun RunTool(const std::string& binary, const TempFolder& folder,
+                const std::vector<std::string>& args) {
+  std::string command = "cd '" + folder.path() + "' && '" + binary + "'";
+  for (const std::string& arg : args) {
+    command += " '" + arg + "'";
+  }
+  command += " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, folder.read("out.txt"),
+                 folder.read("err.txt")};
 }

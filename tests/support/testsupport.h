@@ -35,6 +35,18 @@ class HeadlessPlatform {
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
 };
 
+// What a run of a command-line tool gave: its exit status (-1 when it did
+// not exit) and what it wrote on standard output and standard error.
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+// Runs the tool in the folder with the arguments, each in single quotes (so
+// they must hold none); its outputs go through "out.txt" and "err.txt" there.
+ToolRun RunTool(const std::string& binary, const TempFolder& folder,
+                const std::vector<std::string>& args);
+
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& contents);
 std::vector<std::string> SplitLines(const std::string& text);  // on CR LF or LF

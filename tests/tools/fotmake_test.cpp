@@ -16,21 +16,8 @@
 
 namespace {
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
 ToolRun RunTool(const TempFolder& work, const std::vector<std::string>& args) {
-  std::string command = FOTMAKE_BINARY;
-  for (const std::string& arg : args) {
-    command += " '" + arg + "'";
-  }
-  command += " >'" + work.path() + "out.txt' 2>'" + work.path() + "err.txt'";
-  const int status = std::system(command.c_str());
-  return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, work.read("out.txt"),
-                 work.read("err.txt")};
+  return ::RunTool(FOTMAKE_BINARY, work, args);
 }
 
 // The advance of each character in whole pixels, as FreeType hints it.

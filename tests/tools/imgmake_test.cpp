@@ -22,11 +22,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string err;
-};
-
 // One character 'A', 4 wide and 5 high, whose first column alone is opaque
 // white: text shows it as a bar 4 pixels high every 3 pixels.
 std::vector<uint8_t> BarFont() {
@@ -64,13 +59,7 @@ class ImgmakeTest : public ::testing::Test {
 
   // Runs the tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const std::vector<std::string>& args) const {
-    std::string command = "cd '" + work_.path() + "' && " IMGMAKE_BINARY;
-    for (const std::string& arg : args) {
-      command += " '" + arg + "'";
-    }
-    command += " 2>err.txt";
-    const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, work_.read("err.txt")};
+    return RunTool(IMGMAKE_BINARY, work_, args);
   }
   // The picture as the game reads it; empty when it cannot be read.
   std::vector<uint32_t> Read(const std::string& name, int32_t width, int32_t height) const {

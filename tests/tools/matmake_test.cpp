@@ -22,12 +22,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
 constexpr int32_t kWidth = 37;
 constexpr int32_t kHeight = 23;
 
@@ -59,14 +53,7 @@ class MatmakeTest : public ::testing::Test {
 
   // Runs the tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const std::vector<std::string>& args) const {
-    std::string command = "cd '" + work_.path() + "' && " MATMAKE_BINARY;
-    for (const std::string& arg : args) {
-      command += " '" + arg + "'";
-    }
-    command += " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, work_.read("out.txt"),
-                   work_.read("err.txt")};
+    return RunTool(MATMAKE_BINARY, work_, args);
   }
 
   void WritePicture(const std::string& name, const std::vector<uint32_t>& pixels, int32_t width,

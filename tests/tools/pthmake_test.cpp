@@ -26,12 +26,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
 // A floor with one block in the middle; nodes beside its corners see all of
 // the floor.
 const char kBoxRoom[] =
@@ -49,14 +43,7 @@ class PthmakeTest : public ::testing::Test {
 
   // Runs a tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const char* binary, const std::vector<std::string>& args) const {
-    std::string command = "cd '" + work_.path() + "' && " + binary;
-    for (const std::string& arg : args) {
-      command += " '" + arg + "'";
-    }
-    command += " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, work_.read("out.txt"),
-                   work_.read("err.txt")};
+    return RunTool(binary, work_, args);
   }
   ToolRun Pthmake(const std::vector<std::string>& args) const { return Run(PTHMAKE_BINARY, args); }
   // Paints a room's mats with roommake; its floor mat is "<name>/Walk Area.mat".

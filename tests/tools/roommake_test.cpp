@@ -23,12 +23,6 @@ namespace {
 
 using ::testing::HasSubstr;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
 class RoommakeTest : public ::testing::Test {
  protected:
   void SetUp() override { modules_ = std::make_unique<ContentModules>(work_.path()); }
@@ -36,14 +30,7 @@ class RoommakeTest : public ::testing::Test {
 
   // Runs the tool in the work folder (arguments here hold no quotes).
   ToolRun Run(const std::vector<std::string>& args) const {
-    std::string command = "cd '" + work_.path() + "' && " ROOMMAKE_BINARY;
-    for (const std::string& arg : args) {
-      command += " '" + arg + "'";
-    }
-    command += " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, work_.read("out.txt"),
-                   work_.read("err.txt")};
+    return RunTool(ROOMMAKE_BINARY, work_, args);
   }
   Mat Open(const std::string& name) const {
     Mat mat;
