@@ -94,13 +94,25 @@ bool LoadFloor(const ToolFramework& framework, const std::string& path, Mat& flo
   return true;
 }
 
-bool LoadTree(const ToolFramework& framework, const std::string& path, PathTree& tree,
-              PthLayout& layout, std::vector<PthProblem>& problems) {
-  if (!PthTreeLoad(fs::absolute(path).string(), tree, layout, problems)) {
-    ToolFail(path, "error: " + (fs::exists(path) ? framework.Errors() : "cannot open the file"));
+// A path file with its line layout and what its reading found, and the floor
+// mat it is checked or routed against.
+struct TreeAndFloor {
+  PathTree tree;
+  PthLayout layout;
+  std::vector<PthProblem> problems;
+  Mat floor;
+};
+
+// Reads args[0] as the tree and args[1] as the floor mat; false after
+// reporting why one cannot be read.
+bool LoadTreeAndFloor(const ToolFramework& framework, const std::vector<std::string>& args,
+                      TreeAndFloor& loaded) {
+  if (!PthTreeLoad(fs::absolute(args[0]).string(), loaded.tree, loaded.layout, loaded.problems)) {
+    ToolFail(args[0],
+             "error: " + (fs::exists(args[0]) ? framework.Errors() : "cannot open the file"));
     return false;
   }
-  return true;
+  return LoadFloor(framework, args[1], loaded.floor);
 }
 
 // A colour given as RRGGBB or as the name of one of the mat's entries.
@@ -193,15 +205,13 @@ int Check(const std::vector<std::string>& args) {
     return ToolUsageError("pthmake", kUsageText, "--check needs a path file and a floor mat");
   }
   ToolFramework framework("pthmake");
-  PathTree tree;
-  PthLayout layout;
-  std::vector<PthProblem> problems;
-  Mat floor;
-  if (!LoadTree(framework, args[0], tree, layout, problems) ||
-      !LoadFloor(framework, args[1], floor)) {
+  TreeAndFloor loaded;
+  if (!LoadTreeAndFloor(framework, args, loaded)) {
     return kToolFailure;
   }
-  const std::vector<PthProblem> found = PthCheck(floor, tree, layout);
+  const PathTree& tree = loaded.tree;
+  std::vector<PthProblem> problems = std::move(loaded.problems);
+  const std::vector<PthProblem> found = PthCheck(loaded.floor, tree, loaded.layout);
   problems.insert(problems.end(), found.begin(), found.end());
   if (Report(args[0], args[1], problems) > 0) {
     return kToolFailure;
@@ -265,14 +275,12 @@ int Route(const std::vector<std::string>& args) {
                           "--route needs a path file, a floor mat and four whole numbers");
   }
   ToolFramework framework("pthmake");
-  PathTree tree;
-  PthLayout layout;
-  std::vector<PthProblem> ignored;
-  Mat floor;
-  if (!LoadTree(framework, args[0], tree, layout, ignored) ||
-      !LoadFloor(framework, args[1], floor)) {
+  TreeAndFloor loaded;
+  if (!LoadTreeAndFloor(framework, args, loaded)) {
     return kToolFailure;
   }
+  PathTree& tree = loaded.tree;
+  const Mat& floor = loaded.floor;
   std::vector<PathWaypoint> waypoints;
   if (!PrintRoute(framework, floor, tree, route.from, route.to, waypoints)) {
     return ToolFail(args[0],
@@ -370,14 +378,12 @@ int Draw(const std::vector<std::string>& args) {
                           "four whole numbers");
   }
   ToolFramework framework("pthmake");
-  PathTree tree;
-  PthLayout layout;
-  std::vector<PthProblem> ignored;
-  Mat floor;
-  if (!LoadTree(framework, args[0], tree, layout, ignored) ||
-      !LoadFloor(framework, args[1], floor)) {
+  TreeAndFloor loaded;
+  if (!LoadTreeAndFloor(framework, args, loaded)) {
     return kToolFailure;
   }
+  PathTree& tree = loaded.tree;
+  const Mat& floor = loaded.floor;
   Picture picture(floor.width, floor.height);
   DrawFloor(floor, tree, picture);
   for (const PathNode& node : tree.nodes) {
