@@ -81,10 +81,12 @@ struct FrameRecipe {
   Settings settings;
 };
 
+// A whole number, which may be negative (points left of or above a
+// picture's corner, strides left or up, a held frame).
 bool Coordinate(ToolWords& words, const char* what, int32_t& value) {
   std::string text;
   return words.Word(what, text) &&
-         (ToolParseNumber(text, -1000000, 1000000, value) ||
+         ((UtilitiesParseInteger(text, value) && value >= -1000000 && value <= 1000000) ||
           words.Fail("\"" + text + "\" is not a whole number from -1000000 to 1000000"));
 }
 
@@ -326,8 +328,8 @@ std::vector<int32_t> ListFrames(const std::vector<std::string>& lines, int32_t d
     ++at;
   }
   if (static_cast<int32_t>(frameLines.size()) != declared) {
-    report.Error(2, "the frame count is " + std::to_string(declared) + " but the sheet lists " +
-                        std::to_string(frameLines.size()) + " frames");
+    report.Error(2, "the sheet declares " + std::to_string(declared) + " frames and lists " +
+                        std::to_string(frameLines.size()));
   }
   return frameLines;
 }
@@ -336,15 +338,16 @@ bool Inside(const AnimationPoint& point, const ImageFrame& image) {
   return point.x >= 0 && point.y >= 0 && point.x < image.width && point.y < image.height;
 }
 
-void CheckPictures(const Animation& animation, const std::vector<int32_t>& frameLines,
-                   Report& report) {
+void CheckPictures(const Animation& animation, const std::vector<std::string>& lines,
+                   const std::vector<int32_t>& frameLines, Report& report) {
   for (size_t i = 0; i < animation.frames.size(); ++i) {
     const AnimationFrame& frame = animation.frames[i];
     const int32_t line = i < frameLines.size() ? frameLines[i] : 0;
     const std::string name = "frame " + std::to_string(i + 1);
     const Picture picture(frame.imageFile);
     if (picture.get() == nullptr) {
-      report.Error(line, name + "'s picture \"" + frame.imageFile + "\" is missing or unreadable");
+      const std::string listed = line > 0 ? lines[static_cast<size_t>(line) - 1] : frame.imageFile;
+      report.Error(line, name + "'s picture \"" + listed + "\" is missing or unreadable");
       continue;
     }
     const std::string size =
@@ -430,7 +433,7 @@ int Check(const CheckOptions& options) {
   int32_t declared = 0;
   UtilitiesParseInteger(lines.size() > 1 ? lines[1] : std::string(), declared);
   const std::vector<int32_t> frameLines = ListFrames(lines, declared, report);
-  CheckPictures(animation, frameLines, report);
+  CheckPictures(animation, lines, frameLines, report);
   if (!options.walk.empty()) {
     CheckWalk(animation, options.walk, frameLines, report);
   }
