@@ -46,13 +46,14 @@ class SheetmakeTest : public ::testing::Test {
   }
   // A 20 x 30 frame, transparent but for an opaque block from (left, top)
   // to (right, bottom) inclusive, saved as a 32-bit picture.
-  void Frame(const std::string& name, int32_t left, int32_t top, int32_t right,
-             int32_t bottom) const {
+  // Without alpha (24 bits), the whole frame is opaque.
+  void Frame(const std::string& name, int32_t left, int32_t top, int32_t right, int32_t bottom,
+             uint8_t depth = 32) const {
     ImageFrame* image = nullptr;
     ImageFrame* frame = ImageFrameNew(image);
     frame->width = 20;
     frame->height = 30;
-    frame->bitsPerPixel = 32;
+    frame->bitsPerPixel = depth;
     frame->pixels.assign(20 * 30, 0x00FFFFFF);
     for (int32_t y = top; y <= bottom; ++y) {
       for (int32_t x = left; x <= right; ++x) {
@@ -79,6 +80,7 @@ TEST_F(SheetmakeTest, SheetsMadeFromFramesAreReadBackByTheGame) {
   Frame("Det/w1.tga", 4, 0, 8, 25);   // feet 6,25
   Frame("Det/w2.tga", 9, 2, 14, 29);  // feet 11,29 (at the bottom edge)
   Frame("Det/Wave/up.bmp", 0, 0, 19, 29);
+  Frame("Det/flat.tga", 2, 2, 3, 3, 24);  // feet 9,29
   work_.write("det.txt",
               "# walking right\n"
               "sprite feet\n"
@@ -90,11 +92,14 @@ TEST_F(SheetmakeTest, SheetsMadeFromFramesAreReadBackByTheGame) {
               "head none\n"
               "sprite 3 7\n"
               "repeat -1\n"
-              "frame \"Wave/up.bmp\"\n");
+              "frame \"Wave/up.bmp\"\n"
+              "sprite feet\n"
+              "repeat 0\n"
+              "frame flat.tga\n");
   const ToolRun run = Sheetmake({"det.txt", "Det/walk.txt"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::string sheet = work_.read("Det/walk.txt");
-  EXPECT_TRUE(sheet.starts_with("1.0\r\n3\r\nw1.tga\r\n"));
+  EXPECT_TRUE(sheet.starts_with("1.0\r\n4\r\nw1.tga\r\n"));
   EXPECT_EQ(sheet.find('\n'), sheet.find("\r\n") + 1);
 
   Animation animation;
@@ -102,7 +107,8 @@ TEST_F(SheetmakeTest, SheetsMadeFromFramesAreReadBackByTheGame) {
   EXPECT_THAT(Describe(animation),
               ElementsAre("w1.tga sprite 6,25 prev 0,0 next 10,-1 head 10,4 repeat 0",
                           "w2.tga sprite 11,29 prev 0,0 next 10,-1 head 10,4 repeat 0",
-                          "up.bmp sprite 3,7 prev 0,0 next 0,0 repeat -1"));
+                          "up.bmp sprite 3,7 prev 0,0 next 0,0 repeat -1",
+                          "flat.tga sprite 9,29 prev 0,0 next 0,0 repeat 0"));
   EXPECT_TRUE(animation.frames[2].imageFile.ends_with("/Det\\Wave\\up.bmp"));
 
   // The walk part passes the check; the whole, whose last frames do not

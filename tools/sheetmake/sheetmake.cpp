@@ -26,6 +26,7 @@ const char kUsageText[] =
     "\n"
     "    # comment lines and blank lines are skipped\n"
     "    sprite feet          each frame's origin: the middle of its lowest opaque row\n"
+    "                         (pictures without alpha are opaque everywhere)\n"
     "    sprite 20 95         or a fixed point in the picture\n"
     "    stride 10 0          walk stride: every step moves (10, 0); 'stride none' ends it\n"
     "    head 18 12           the head point; 'head none' ends it\n"
@@ -150,11 +151,13 @@ bool ReadDescription(const std::string& path, std::vector<FrameRecipe>& frames) 
 }
 
 // The middle of the lowest row holding an opaque pixel; false when the
-// picture has none.
+// picture has none. As when the game draws a frame, only 32-bit pictures
+// carry alpha: every pixel of the others is opaque.
 bool FindFeet(const ImageFrame& image, AnimationPoint& feet) {
+  const bool alpha = image.bitsPerPixel == 32;
+  const auto opaque = [alpha](uint32_t pixel) { return !alpha || (pixel >> 24) != 0; };
   for (int32_t y = image.height - 1; y >= 0; --y) {
     const auto row = image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width;
-    const auto opaque = [](uint32_t pixel) { return (pixel >> 24) != 0; };
     const auto first = std::find_if(row, row + image.width, opaque);
     if (first != row + image.width) {
       const auto last = std::find_if(std::make_reverse_iterator(row + image.width),
