@@ -219,6 +219,9 @@ int32_t AgentInventoryFind(int32_t id, const std::string& itemName);  // -1 when
 void AgentInventorySelect(const std::string& agentName, int32_t position);
 void AgentInventorySetHighlight(const std::string& agentName, const std::string& imageFile);
 void AgentInventoryRender(int32_t id);
+// The AppObj render callback AppRenderInventory: the object name without its
+// first twelve characters names the agent.
+void GameRegisterInventoryCallback();
 
 // --- Speech and dialog (bubble.cpp, speech.cpp, dialog.cpp) ------------------------------------
 bool BubbleOpen(int32_t type, const std::string& baseName);
@@ -245,6 +248,6 @@ void DialogClear();    // the options and their models (game reset)
 void GameRegisterAgentRoutines();
 void GameRegisterInventoryRoutines();
 void GameRegisterSpeechRoutines();
-void GameRegisterAgentCallbacks();         // AppRenderAgents, AppInObjectAgents, AppRenderInventory
+void GameRegisterAgentCallbacks();         // AppRenderAgents, AppInObjectAgents
 void GameRegisterSpeechCallbacks();        // AppRenderDialogOptions, AppInDialogOptions
 void GameRegisterSpeechRenderProcedure();  // AppRenderDialog

@@ -9,6 +9,7 @@
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "script/script.h"
@@ -171,9 +172,11 @@ void RegisterConceptArtRoutines() {
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  GameRegisterInventoryCallback();
   GameRegisterFogCallbacks();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
+  GameRegisterInventoryRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
   GameRegisterFogRoutines();
