@@ -13,6 +13,7 @@
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/agents.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -100,6 +101,7 @@ void GameStart() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 
@@ -111,6 +113,7 @@ void GameStop() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 
