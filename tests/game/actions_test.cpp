@@ -109,6 +109,7 @@ class ActionsTest : public ::testing::Test {
     ASSERT_THAT(TakeReports(), ElementsAre("A loaded", "A 1 APPSCRIPTENTER"));
   }
   void TearDown() override {
+    AgentsClear();  // the table outlives a game's modules
     ModulesStop();
     platform_.reset();
   }
