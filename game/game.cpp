@@ -13,6 +13,7 @@
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/agents.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -104,6 +105,8 @@ void GameStart() {
 }
 
 void GameStop() {
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();
@@ -221,6 +224,10 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  // The bubbles' models and textures belong to the display closed below,
+  // with the bubble font.
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();
