@@ -78,8 +78,10 @@ bool ActionsDone(int32_t script, int32_t thread);
 void ActionRemoveWalks(const std::string& agent);
 // Removes the group of (script, thread).
 void ActionRemoveThread(int32_t script, int32_t thread);
-// Empties the table (game start, room load).
+// Empties the table (room load).
 void ActionClearAll();
+// Empties the table and starts the ids at 1 again (game start).
+void ActionsReset();
 
 // --- Speech bubbles (bubble.cpp) --------------------------------------------------------
 

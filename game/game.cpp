@@ -101,6 +101,7 @@ void GameStart() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 
@@ -114,6 +115,7 @@ void GameStop() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 

@@ -8,6 +8,7 @@
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/agents.h"
 #include "game/depth_runs.h"
 #include "game/game_internal.h"
 #include "script/script.h"
@@ -82,9 +83,11 @@ void RegisterSetter(const char* name, void (*setter)(const std::string&)) {
 // --- Loading a room -------------------------------------------------------------
 
 bool RoomLoad(const std::string& name) {
-  // TODO(agents, room sounds): every thread's pending actions are dropped
-  // here, without their completion routines, and the room's sounds closed,
-  // before the old script goes.
+  // Every thread's pending actions are dropped, without their completion
+  // events: their threads and the room they belong to are going.
+  ActionClearAll();
+  // TODO(room sounds): the room's sounds are closed here, before the old
+  // script goes.
   if (room.script > 0) {
     if (ScriptIsRunning(room.script)) {
       LogError("RoomLoad - Room script is processing when being replaced.");
