@@ -106,6 +106,8 @@ void GameStart() {
 }
 
 void GameStop() {
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();
@@ -224,6 +226,10 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  // The bubbles' models and textures belong to the display closed below,
+  // with the bubble font.
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();

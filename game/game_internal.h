@@ -118,6 +118,10 @@ void GameConfigRead();
 void GameConfigWrite();
 // The first-run controls screen was completed.
 bool GameConfigured();
+// "Show Speech Bubbles": bubbles are drawn even while their voice plays.
+bool GameConfigShowSpeechBubbles();
+// "Speech Bubble Speed": milliseconds a speech line lasts per character.
+int32_t GameConfigSpeechBubbleSpeed();
 // The preference, sample sound and unlockable routines of the scripts.
 void GameRegisterConfigRoutines();
 // Closes the options screens' two sample sounds (the next play opens them again).

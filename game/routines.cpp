@@ -56,6 +56,7 @@ void RegisterStateRoutines() {
   RegisterTransition("AppPause", kStatePaused);
   RegisterTransition("AppQuitGame", kStateQuit);
   GameRegisterRoomRenderProcedures();
+  GameRegisterSpeechRenderProcedure();
   RegisterTransition("AppQuitConfirm", kStateQuitConfirm);
   // Both overlays go back only while they are shown: anywhere else the state
   // they remember is stale.
@@ -174,6 +175,8 @@ void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   GameRegisterInventoryCallback();
   GameRegisterFogCallbacks();
+  GameRegisterSpeechCallbacks();
+  GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterInventoryRoutines();

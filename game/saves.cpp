@@ -18,6 +18,8 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 
 bool FileGameStateInit() {
   ActionsReset();
+  DialogClear();
+  BubblesClear();
   FogOfWarClear();
   RoomSetDepthBuffer("");
   GameBackgroundFramesClose();
