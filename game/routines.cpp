@@ -56,6 +56,7 @@ void RegisterStateRoutines() {
   RegisterTransition("AppPause", kStatePaused);
   RegisterTransition("AppQuitGame", kStateQuit);
   GameRegisterRoomRenderProcedures();
+  GameRegisterSpeechRenderProcedure();
   RegisterTransition("AppQuitConfirm", kStateQuitConfirm);
   // Both overlays go back only while they are shown: anywhere else the state
   // they remember is stale.
@@ -173,10 +174,14 @@ void RegisterConceptArtRoutines() {
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   GameRegisterInventoryCallback();
+  GameRegisterAgentCallbacks();
   GameRegisterFogCallbacks();
+  GameRegisterSpeechCallbacks();
+  GameRegisterAgentRoutines();
+  GameRegisterInventoryRoutines();
+  GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
-  GameRegisterInventoryRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
   GameRegisterFogRoutines();
