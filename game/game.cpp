@@ -13,6 +13,7 @@
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/agents.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
@@ -100,10 +101,14 @@ void GameStart() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 
 void GameStop() {
+  AgentsClear();
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();
@@ -111,6 +116,7 @@ void GameStop() {
   game = GameState{};
   GameStatesReset();
   RoomReset();
+  ActionsReset();
   GameConfigReset();
 }
 
@@ -221,6 +227,12 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  // The agents' frames and bubbles belong to the display closed below.
+  AgentsClear();
+  // The bubbles' models and textures belong to the display closed below,
+  // with the bubble font.
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();

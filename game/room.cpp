@@ -8,6 +8,7 @@
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/agents.h"
 #include "game/depth_runs.h"
 #include "game/game_internal.h"
 #include "script/script.h"
@@ -82,9 +83,11 @@ void RegisterSetter(const char* name, void (*setter)(const std::string&)) {
 // --- Loading a room -------------------------------------------------------------
 
 bool RoomLoad(const std::string& name) {
-  // TODO(agents, room sounds): every thread's pending actions are dropped
-  // here, without their completion routines, and the room's sounds closed,
-  // before the old script goes.
+  // Every thread's pending actions are dropped, without their completion
+  // events: their threads and the room they belong to are going.
+  ActionClearAll();
+  // TODO(room sounds): the room's sounds are closed here, before the old
+  // script goes.
   if (room.script > 0) {
     if (ScriptIsRunning(room.script)) {
       LogError("RoomLoad - Room script is processing when being replaced.");
@@ -235,6 +238,10 @@ float RoomScaleForRow(int32_t row) {
   return static_cast<float>((static_cast<double>(row) - line.rowA) * slope / rows + scaleA);
 }
 
+const Mat& RoomDepthLayerMat() {
+  return room.depthLayers;
+}
+
 const Mat& RoomAgentDepthMat() {
   return room.agentDepth;
 }
@@ -277,6 +284,7 @@ void GameRegisterRoomRoutines() {
   ScriptAppRoutineRegister("AppRoomSetScale", [](int32_t script, int32_t thread) {
     RoomSetScale(ScriptParamGetInt(script, thread, 1), ScriptParamGetInt(script, thread, 2),
                  ScriptParamGetInt(script, thread, 3), ScriptParamGetInt(script, thread, 4));
+    AgentsApplyRoomScale();
     return 1;
   });
 }

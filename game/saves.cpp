@@ -4,6 +4,7 @@
 
 #include "framework/log/log.h"
 #include "framework/state/state.h"
+#include "game/agents.h"
 #include "game/game_internal.h"
 #include "script/script.h"
 
@@ -16,6 +17,10 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 }  // namespace
 
 bool FileGameStateInit() {
+  AgentsClear();
+  ActionsReset();
+  DialogClear();
+  BubblesClear();
   FogOfWarClear();
   RoomSetDepthBuffer("");
   GameBackgroundFramesClose();
