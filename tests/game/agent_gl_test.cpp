@@ -58,10 +58,13 @@ Mat RoomMat(const std::vector<MatEntry>& entries,
 }
 
 // A sheet of one frame per property list, each showing the image.
-std::string Sheet(const std::string& image, const std::vector<std::string>& properties) {
-  std::string text = "1.0\r\n1\r\n" + image + "\r\n" + std::to_string(properties.size()) + "\r\n";
-  for (const std::string& property : properties) {
-    text += property + "\r\n";
+std::string Sheet(const std::string& image, const std::vector<std::vector<std::string>>& frames) {
+  std::string text = "1.0\r\n" + std::to_string(frames.size()) + "\r\n";
+  for (const std::vector<std::string>& properties : frames) {
+    text += image + "\r\n" + std::to_string(properties.size()) + "\r\n";
+    for (const std::string& property : properties) {
+      text += property + "\r\n";
+    }
   }
   return text;
 }
@@ -96,8 +99,15 @@ class AgentGlTest : public ::testing::Test {
                                         [](int32_t, int32_t y) { return y < 80 ? 1 : 0; })));
     WriteImage("Bin/Agents/Hero/body.tga", 20, 30, kWhite);
     WriteImage("Bin/Agents/Hero/head.tga", 8, 8, kBlue);
-    program_.write("Bin/Agents/Hero/stand.txt", Sheet("body.tga", {"sprite=10,30", "head=10,5"}));
-    program_.write("Bin/Agents/Hero/head.txt", Sheet("head.tga", {"head=4,7"}));
+    // Ten standing frames, so that frames past the eighth are placed too;
+    // eleven heads, the later ones with a sprite point of their own that
+    // their placement must not use.
+    std::vector<std::vector<std::string>> stand(10, {"head=10,5"});
+    stand[0].push_back("sprite=10,30");
+    program_.write("Bin/Agents/Hero/stand.txt", Sheet("body.tga", stand));
+    std::vector<std::vector<std::string>> heads(11, {"sprite=3,3", "head=4,7"});
+    heads[0] = {"sprite=2,2", "head=4,7"};
+    program_.write("Bin/Agents/Hero/head.txt", Sheet("head.tga", heads));
 
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
@@ -270,7 +280,8 @@ TEST_F(AgentGlTest, TheLightUnderTheFeetTintsTheAgent) {
 // At scale 2 the body covers (80..119, 40..99) and its head point lies 50
 // pixels above the feet; the head frame's own head point goes there, so the
 // 16 x 16 head covers (92..107, 36..51). The head is drawn under the body
-// unless it is on top; the hit test takes in the part above the body.
+// unless it is on top; the hit test takes in the part above the body. The
+// tenth body frame and the tenth head lie where the first do.
 TEST_F(AgentGlTest, TheHeadSitsOnTheBodysHeadPoint) {
   const int32_t hero = AddHero(100, 100);
   AgentSetAnimation(hero, 11, "Bin\\Agents\\Hero\\head.txt");
@@ -291,6 +302,8 @@ TEST_F(AgentGlTest, TheHeadSitsOnTheBodysHeadPoint) {
   EXPECT_TRUE(AgentInObject("AgentHero", 100, 37));
   EXPECT_FALSE(AgentInObject("AgentHero", 100, 34));
   AgentGet(hero)->headOnTop = true;
+  ASSERT_TRUE(AgentSetBodyFrame(hero, 9));
+  ASSERT_TRUE(AgentSetHeadFrame(hero, 9));
   EXPECT_EQ(Mismatches(Render(),
                        [&](int32_t x, int32_t y) {
                          return head.Contains(x, y) ? kBlue
@@ -319,7 +332,7 @@ TEST_F(AgentGlTest, AddingTwiceKeepsTheFirstAndAMissingFrameIsReportedOnce) {
   EXPECT_EQ(AgentGet(hero)->x, 100);
   EXPECT_NE(AgentGet(hero)->animations[3].frames[0].image, nullptr);
 
-  program_.write("Bin/Agents/Hero/gone.txt", Sheet("gone.tga", {"sprite=1,1"}));
+  program_.write("Bin/Agents/Hero/gone.txt", Sheet("gone.tga", {{"sprite=1,1"}}));
   AgentSetAnimation(hero, 2, "Bin\\Agents\\Hero\\gone.txt");
   for (int32_t i = 0; i < 3; ++i) {
     EXPECT_FALSE(AgentSetBody(hero, 2) && AgentFrameOpen(hero, 2, 0));
