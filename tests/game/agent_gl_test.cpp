@@ -42,6 +42,37 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kBlack = 0x000000;
 
+// The room reports the depth order events; its event RUN drives an agent
+// through the routines the scripts use.
+constexpr const char* kRoomCode = R"(
+  routine REPORT, AppAgentAdd, AppAgentSetAnimation, AppAgentSetPosition, AppAgentGetPosition,
+    AppAgentSetScale, AppAgentGetScale, AppAgentAnimate, AppActionsDone, AppAgentGetDirection,
+    AppAgentSetDirection, AppAgentSetDepth;
+  on event(code, name) {
+    if (code > 1000000) { REPORT(name + " " + code); }
+    if (name == "RUN") {
+      AppAgentAdd("Guard");
+      AppAgentSetAnimation("guard", 3, "Bin\\Agents\\Hero\\stand.txt");
+      AppAgentSetPosition("GUARD", 30, 50);
+      var x = 0;
+      var y = 0;
+      AppAgentGetPosition("guard", out x, out y);
+      var scale = 0;
+      AppAgentSetScale("guard", 150);
+      AppAgentGetScale("guard", out scale);
+      REPORT("at " + x + " " + y + " scale " + scale);
+      AppAgentAnimate("guard", "Bin\\Agents\\missing.txt");
+      var done = false;
+      AppActionsDone(out done);
+      if (done) { REPORT("nothing to wait for"); }
+      var direction = 0;
+      AppAgentGetDirection("nobody", out direction);
+      REPORT("nobody faces " + direction);
+    }
+    if (name == "DEPTH") { AppAgentSetDepth("guard", 20); }
+  }
+)";
+
 // A mat of the room's size whose pixels take the entry the function gives.
 Mat RoomMat(const std::vector<MatEntry>& entries,
             const std::function<uint8_t(int32_t x, int32_t y)>& entry) {
@@ -112,7 +143,7 @@ class AgentGlTest : public ::testing::Test {
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
     PlatformSetParameters({"-userdatainapp"});
-    ASSERT_NO_FATAL_FAILURE(StartGameForTest());
+    ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     // A frame brings the freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
     GraphicsDisplayGetClientSize(GamePrimaryDisplay(), width_, height_);
@@ -126,7 +157,8 @@ class AgentGlTest : public ::testing::Test {
         "object Display Screen { display = 1; width = " + std::to_string(width_) +
         "; height = " + std::to_string(height_) + "; viewMode = 0; }\n" +
         "object Render Depth { display = 1; }\n"
-        "object AppObj AgentHero { display = 1; order = 1; render = \"AppRenderAgents\"; }\n";
+        "object AppObj AgentHero { display = 1; order = 1; render = \"AppRenderAgents\"; }\n" +
+        kRoomCode;
     WriteScript(program_, "Bin/Rooms/R/Scripts/R.vmc", room, [](VmcScript& script) {
       for (VmcObject& object : script.objects) {
         if (object.type == kVmcRender) {
@@ -203,6 +235,7 @@ class AgentGlTest : public ::testing::Test {
   std::string Log() const { return program_.read("results.log"); }
 
   TempFolder program_;
+  std::vector<std::string> reports_;
   int32_t width_ = 0;
   int32_t height_ = 0;
 };
@@ -346,3 +379,28 @@ TEST_F(AgentGlTest, AddingTwiceKeepsTheFirstAndAMissingFrameIsReportedOnce) {
 }
 
 }  // namespace
+
+// The routines as a room script uses them: names in any case, a scripted
+// animation whose sheet is missing leaves nothing to wait for, and every
+// frame the room hears the agent's depth order code: 2550001 + row - depth
+// x 10000, the depth from the agent depth mat under the feet or the fixed
+// one.
+TEST_F(AgentGlTest, TheRoomScriptDrivesAgentsAndHearsTheirDepthOrder) {
+  program_.write("Bin/Rooms/R/Background/Depth Agent.mat",
+                 MatFileBytes(RoomMat({{"floor", 0x000030}}, [](int32_t, int32_t) { return 0; })));
+  RoomSetDepthMat("R");
+  reports_.clear();
+  ScriptEventSend(RoomScriptId(), 2, "RUN");
+  EXPECT_EQ(reports_, (std::vector<std::string>{"at 30 50 scale 150", "nothing to wait for",
+                                                "nobody faces 2"}));
+  EXPECT_NE(Log().find("AnimationOpen - Unable to open animation exposure sheet "
+                       "\"Bin\\Agents\\missing.txt\"."),
+            std::string::npos);
+  reports_.clear();
+  ASSERT_TRUE(GameFrame());
+  EXPECT_EQ(reports_, std::vector<std::string>{"GUARD 2070051"});
+  ScriptEventSend(RoomScriptId(), 2, "DEPTH");
+  reports_.clear();
+  ASSERT_TRUE(GameFrame());
+  EXPECT_EQ(reports_, std::vector<std::string>{"GUARD 2350051"});
+}
