@@ -36,13 +36,13 @@ constexpr const char* kMenu = "on event(code, name) { }";
 constexpr const char* kRoom = R"(
   routine REPORT, AppAgentWalkTo, AppActionsDone;
   on event(code, name) {
-    if (code != 3) { REPORT(code + " " + name); }
+    if (code != 3) { REPORT("event " + code + " " + name); }
     if (name == "WALK") {
       fork {
         AppAgentWalkTo("Hero", 250, 100, "Arrived");
         var done = false;
         AppActionsDone(out done);
-        while (!done) { yield; AppActionsDone(out done); }
+        while (not done) { yield; AppActionsDone(out done); }
         REPORT("resumed");
       }
     }
@@ -114,8 +114,9 @@ class AgentUpdateTest : public ::testing::Test {
     WriteSheet("down.txt", WalkFrames(0, 10));
     WriteSheet("head.txt", std::vector<SheetFrame>(11, {{"head=4,2"}}));
 
-    platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
+    // Without frame pacing the clock moves only when the test moves it.
+    platform_ = std::make_unique<HeadlessPlatform>(
+        program_.path(), std::vector<std::string>{"-userdatainapp", "-novsync"});
     ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     StateVariableSetString(kStateGame, "Script Room File", "A");
     StateSet(kStateRoomLoad);
@@ -127,6 +128,7 @@ class AgentUpdateTest : public ::testing::Test {
     ErrorsSince(seen_);
   }
   void TearDown() override {
+    AgentsClear();  // the agents' images belong to the display that goes now
     ModulesStop();
     platform_.reset();
   }
@@ -180,6 +182,7 @@ TEST_F(AgentUpdateTest, AWalkStridesEveryTickAroundTheWallAndTheWaitingThreadRes
   const int32_t hero = AddAgent("Hero", 50, 100);
   ScriptEventSend(RoomScriptId(), 2, "WALK");
   ASSERT_NO_FATAL_FAILURE(Frame(0));  // the thread starts the walk
+  EXPECT_THAT(TakeReports(), ElementsAre("event 2 WALK"));
   ASSERT_THAT(AgentGet(hero)->waypoints,
               ElementsAre(PathWaypoint{50, 100, true}, PathWaypoint{150, 180, false},
                           PathWaypoint{250, 100, false}));
@@ -206,7 +209,7 @@ TEST_F(AgentUpdateTest, AWalkStridesEveryTickAroundTheWallAndTheWaitingThreadRes
     }
     for (const std::string& report : TakeReports()) {
       resumed.push_back(tick);
-      EXPECT_THAT(report, ::testing::AnyOf("10 ARRIVED", "resumed"));
+      EXPECT_THAT(report, ::testing::AnyOf("event 10 ARRIVED", "resumed"));
     }
   }
   EXPECT_THAT(seen, ElementsAreArray(expected));
