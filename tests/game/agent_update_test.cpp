@@ -241,6 +241,25 @@ TEST_F(AgentUpdateTest, TheRoomsScaleLineShortensTheStride) {
   EXPECT_EQ(AgentGet(back)->facing, 3);
 }
 
+TEST_F(AgentUpdateTest, AWalkAcrossTheSeamGoesTheShortWayRound) {
+  RoomPathTree().wrap = true;
+  const int32_t hero = AddAgent("Hero", 20, 300);
+  AgentWalkTo(1, 1, hero, "", 280, 300);
+  ASSERT_EQ(AgentGet(hero)->waypoints.size(), 2u);
+  std::vector<PathPoint> seen;
+  while (AgentGet(hero)->currentWaypoint < 2 && seen.size() < 30) {
+    ASSERT_NO_FATAL_FAILURE(Frame(100));
+    seen.push_back(Position(hero));
+  }
+  // Left over the edge: the waypoint lies to the right until the step that
+  // wraps, which must not count as passing it.
+  EXPECT_THAT(seen, ElementsAre(PathPoint{10, 300}, PathPoint{0, 300}, PathPoint{290, 300},
+                                PathPoint{280, 300}));
+  EXPECT_EQ(AgentGet(hero)->bodySlot, 3);
+  EXPECT_EQ(AgentGet(hero)->facing, 3);
+  EXPECT_TRUE(ActionsDone(1, 1));
+}
+
 TEST_F(AgentUpdateTest, ScriptedAnimationsCountTheirRepeatsAndHoldOnANegativeOne) {
   const int32_t hero = AddAgent("Hero", 100, 300);
   // Three frames of three ticks each, each stepping 4 pixels right.
