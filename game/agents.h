@@ -219,8 +219,29 @@ int32_t AgentInventoryFind(int32_t id, const std::string& itemName);  // -1 when
 void AgentInventorySelect(const std::string& agentName, int32_t position);
 void AgentInventorySetHighlight(const std::string& agentName, const std::string& imageFile);
 void AgentInventoryRender(int32_t id);
+// The AppObj render callback AppRenderInventory: the object name without its
+// first twelve characters names the agent.
+void GameRegisterInventoryCallback();
 
 // --- Speech and dialog (bubble.cpp, speech.cpp, dialog.cpp) ------------------------------------
+// The pieces of a bubble type, in the order of their textures.
+enum BubblePiece : int32_t {
+  kBubbleTopLeft,
+  kBubbleTop,
+  kBubbleTopRight,
+  kBubbleLeft,
+  kBubbleCenter,
+  kBubbleRight,
+  kBubbleBottomLeft,
+  kBubbleBottom,
+  kBubbleBottomRight,
+  kBubbleTailLeft,
+  kBubbleTailLeftTop,
+  kBubbleTailRight,
+  kBubbleTailRightTop,
+  kBubblePieceCount,
+};
+// Types are bytes (a bubble's type): BubbleOpen refuses others with a log line.
 bool BubbleOpen(int32_t type, const std::string& baseName);
 void BubbleClose(int32_t type);
 void BubblesClear();  // every type closed (game reset)
@@ -230,6 +251,10 @@ bool BubbleBuild(Bubble& bubble);
 void BubbleAddPiece(Model* model, int32_t x, int32_t y, bool compile, ModelTexture* texture,
                     int32_t rows, int32_t columns, int32_t tileHeight, int32_t tileWidth);
 void BubbleRender(Bubble& bubble, int32_t offsetX, int32_t offsetY);
+bool BubbleTypeExists(int32_t type);
+int32_t BubbleTileWidth(int32_t type);                              // 0 for no type
+int32_t BubbleTileHeight(int32_t type);                             // 0 for no type
+ModelTexture* BubblePieceTexture(int32_t type, BubblePiece piece);  // null when missing
 void AgentSay(int32_t script, int32_t thread, const std::string& agentName,
               const std::string& voiceFile, const std::string& bubbleText,
               const std::string& speechText, int32_t type, bool tail, int32_t maximumWidth,
@@ -237,6 +262,9 @@ void AgentSay(int32_t script, int32_t thread, const std::string& agentName,
 void AgentRenderBubble(int32_t id);
 void DialogAdvance();  // every running speech line ends now
 void DialogClear();    // the options and their models (game reset)
+// The dialog camera offset a new agent starts with (AppDialogSetOffset).
+int32_t DialogCameraDefaultX();
+int32_t DialogCameraDefaultY();
 
 // --- Routines ----------------------------------------------------------------------------------
 // Agents and AppActionsDone (agent.cpp), inventory (inventory.cpp), speech
@@ -245,6 +273,6 @@ void DialogClear();    // the options and their models (game reset)
 void GameRegisterAgentRoutines();
 void GameRegisterInventoryRoutines();
 void GameRegisterSpeechRoutines();
-void GameRegisterAgentCallbacks();         // AppRenderAgents, AppInObjectAgents, AppRenderInventory
+void GameRegisterAgentCallbacks();         // AppRenderAgents, AppInObjectAgents
 void GameRegisterSpeechCallbacks();        // AppRenderDialogOptions, AppInDialogOptions
 void GameRegisterSpeechRenderProcedure();  // AppRenderDialog

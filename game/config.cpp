@@ -286,6 +286,14 @@ bool GameConfigured() {
   return config.values[kConfigured] != 0;
 }
 
+bool GameConfigShowSpeechBubbles() {
+  return config.values[kShowSpeechBubbles] != 0;
+}
+
+int32_t GameConfigSpeechBubbleSpeed() {
+  return config.values[kSpeechBubbleSpeed];
+}
+
 // --- Routines -----------------------------------------------------------------------
 
 void GameRegisterConfigRoutines() {

@@ -106,6 +106,9 @@ void GameStart() {
 }
 
 void GameStop() {
+  AgentsClear();
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();
@@ -224,6 +227,12 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  // The agents' frames and bubbles belong to the display closed below.
+  AgentsClear();
+  // The bubbles' models and textures belong to the display closed below,
+  // with the bubble font.
+  DialogClear();
+  BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
   FogOfWarClear();

@@ -118,6 +118,10 @@ void GameConfigRead();
 void GameConfigWrite();
 // The first-run controls screen was completed.
 bool GameConfigured();
+// "Show Speech Bubbles": bubbles are drawn even while their voice plays.
+bool GameConfigShowSpeechBubbles();
+// "Speech Bubble Speed": milliseconds a speech line lasts per character.
+int32_t GameConfigSpeechBubbleSpeed();
 // The preference, sample sound and unlockable routines of the scripts.
 void GameRegisterConfigRoutines();
 // Closes the options screens' two sample sounds (the next play opens them again).
@@ -182,6 +186,8 @@ void RoomSetScale(int32_t rowB, int32_t scaleB, int32_t rowA, int32_t scaleA);
 float RoomScaleForRow(int32_t row);
 // What agents read every frame.
 const Mat& RoomAgentDepthMat();
+// The background's depth at each pixel (the depth buffer's mat).
+const Mat& RoomDepthLayerMat();
 const Mat& RoomFloorMat();
 const Mat& RoomLightMat();
 PathTree& RoomPathTree();

@@ -9,6 +9,7 @@
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "script/script.h"
@@ -55,6 +56,7 @@ void RegisterStateRoutines() {
   RegisterTransition("AppPause", kStatePaused);
   RegisterTransition("AppQuitGame", kStateQuit);
   GameRegisterRoomRenderProcedures();
+  GameRegisterSpeechRenderProcedure();
   RegisterTransition("AppQuitConfirm", kStateQuitConfirm);
   // Both overlays go back only while they are shown: anywhere else the state
   // they remember is stale.
@@ -171,7 +173,13 @@ void RegisterConceptArtRoutines() {
 // the ordinary routines, group by group.
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  GameRegisterInventoryCallback();
+  GameRegisterAgentCallbacks();
   GameRegisterFogCallbacks();
+  GameRegisterSpeechCallbacks();
+  GameRegisterAgentRoutines();
+  GameRegisterInventoryRoutines();
+  GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();

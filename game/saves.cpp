@@ -17,7 +17,10 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 }  // namespace
 
 bool FileGameStateInit() {
+  AgentsClear();
   ActionsReset();
+  DialogClear();
+  BubblesClear();
   FogOfWarClear();
   RoomSetDepthBuffer("");
   GameBackgroundFramesClose();
