@@ -128,7 +128,6 @@ class AgentUpdateTest : public ::testing::Test {
     ErrorsSince(seen_);
   }
   void TearDown() override {
-    AgentsClear();  // the agents' images belong to the display that goes now
     ModulesStop();
     platform_.reset();
   }
