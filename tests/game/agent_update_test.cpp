@@ -65,7 +65,7 @@ Mat RoomFloor() {
   return mat;
 }
 
-// One frame of a sheet: its image and its property lines.
+// One frame of a sheet: its property lines.
 struct SheetFrame {
   std::vector<std::string> properties;
 };
@@ -238,6 +238,12 @@ TEST_F(AgentUpdateTest, TheRoomsScaleLineShortensTheStride) {
   }
   EXPECT_EQ(AgentGet(back)->bodySlot, kAgentWalkLeft);
   EXPECT_EQ(AgentGet(back)->facing, 3);
+
+  // A floor cleared under a walk has no seam: the walks go on stride by stride.
+  RoomSetFloorMat("");
+  ASSERT_NO_FATAL_FAILURE(Frame(100));
+  EXPECT_EQ(Position(near), (PathPoint{90, 400}));
+  EXPECT_EQ(Position(back), (PathPoint{230, 200}));
 }
 
 TEST_F(AgentUpdateTest, AWalkAcrossTheSeamGoesTheShortWayRound) {
