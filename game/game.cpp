@@ -106,6 +106,7 @@ void GameStart() {
 }
 
 void GameStop() {
+  AgentsClear();
   DialogClear();
   BubblesClear();
   GameBackgroundFramesClose();
@@ -226,6 +227,8 @@ bool GameQuit() {
 }
 
 void GameShutdown() {
+  // The agents' frames and bubbles belong to the display closed below.
+  AgentsClear();
   // The bubbles' models and textures belong to the display closed below,
   // with the bubble font.
   DialogClear();

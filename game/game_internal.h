@@ -186,6 +186,8 @@ void RoomSetScale(int32_t rowB, int32_t scaleB, int32_t rowA, int32_t scaleA);
 float RoomScaleForRow(int32_t row);
 // What agents read every frame.
 const Mat& RoomAgentDepthMat();
+// The background's depth at each pixel (the depth buffer's mat).
+const Mat& RoomDepthLayerMat();
 const Mat& RoomFloorMat();
 const Mat& RoomLightMat();
 PathTree& RoomPathTree();

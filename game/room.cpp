@@ -238,6 +238,10 @@ float RoomScaleForRow(int32_t row) {
   return static_cast<float>((static_cast<double>(row) - line.rowA) * slope / rows + scaleA);
 }
 
+const Mat& RoomDepthLayerMat() {
+  return room.depthLayers;
+}
+
 const Mat& RoomAgentDepthMat() {
   return room.agentDepth;
 }
@@ -280,6 +284,7 @@ void GameRegisterRoomRoutines() {
   ScriptAppRoutineRegister("AppRoomSetScale", [](int32_t script, int32_t thread) {
     RoomSetScale(ScriptParamGetInt(script, thread, 1), ScriptParamGetInt(script, thread, 2),
                  ScriptParamGetInt(script, thread, 3), ScriptParamGetInt(script, thread, 4));
+    AgentsApplyRoomScale();
     return 1;
   });
 }

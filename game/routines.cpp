@@ -174,12 +174,14 @@ void RegisterConceptArtRoutines() {
 void GameRegisterRoutines() {
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
   GameRegisterInventoryCallback();
+  GameRegisterAgentCallbacks();
   GameRegisterFogCallbacks();
   GameRegisterSpeechCallbacks();
+  GameRegisterAgentRoutines();
+  GameRegisterInventoryRoutines();
   GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
-  GameRegisterInventoryRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
   GameRegisterFogRoutines();

@@ -17,6 +17,7 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 }  // namespace
 
 bool FileGameStateInit() {
+  AgentsClear();
   ActionsReset();
   DialogClear();
   BubblesClear();

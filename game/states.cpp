@@ -11,6 +11,7 @@
 #include "framework/model/model.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
@@ -179,6 +180,8 @@ void InterfaceEnter(int32_t state, int32_t previous) {
 
 void GameEnter() {
   ControlsRestart();
+  // No time spent away from the room is caught up at once.
+  AgentsResetStepTimes();
   ScriptEventSend(RoomScriptId(), 1, "AppScriptEnter");
 }
 
@@ -301,6 +304,8 @@ void JournalOptionsProcess() {
 
 void GameProcess() {
   RoomLoadPending();
+  AgentsUpdate();
+  AgentsSendDepthOrder();
   GameMusicKeepPlaying();
   AudioUpdate();
   GameMusicFadesUpdate();
