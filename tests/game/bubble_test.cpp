@@ -46,7 +46,7 @@ constexpr int32_t kTile = 15;
 // the chosen id in CHOICE.
 constexpr const char* kRoom = R"(
   routine REPORT, AppDialogOptionBegin, AppDialogOptionAdd, AppDialogOptionEnd,
-          AppDialogOptionGetId, AppBubbleOpen;
+          AppDialogOptionGetId, AppDialogOptionSetMinBubbles, AppBubbleOpen;
   object AppObj Options { inObject = "AppInDialogOptions"; render = "AppRenderDialogOptions"; }
   on event(code, name) {
     if (name == "ASK") {
@@ -54,6 +54,7 @@ constexpr const char* kRoom = R"(
       AppDialogOptionAdd(1, "one");
       AppDialogOptionAdd(2, "two");
       AppDialogOptionAdd(3, "six");
+      AppDialogOptionSetMinBubbles(6);
       AppDialogOptionEnd();
     }
     if (name == "PICK") {
@@ -290,8 +291,8 @@ TEST_F(BubbleTest, OptionsFormAGridAroundTheHeadAndTheScriptReadsTheChoice) {
   ScriptEventSend(RoomScriptId(), 2, "ASK");
 
   // Facing 3 mirrors the head offset: the anchor is (580, 440). Options of
-  // 4 x 2 tiles (60 x 30) in two columns 60 apart, centred on four rows'
-  // worth of the minimum bubbles: the third starts the second row.
+  // 4 x 2 tiles (60 x 30) in two columns 60 apart, centred on the rows six
+  // bubbles would fill (three, 40 apart): the third starts the second row.
   const auto pick = [this](int32_t x, int32_t y) {
     StateVariableSetInt(kStateGame, "X", x);
     StateVariableSetInt(kStateGame, "Y", y);
@@ -299,12 +300,12 @@ TEST_F(BubbleTest, OptionsFormAGridAroundTheHeadAndTheScriptReadsTheChoice) {
     return StateVariableGetInt(kStateGame, "CHOICE");
   };
   // The middle of each option's place, the gap between the first two.
-  EXPECT_EQ(pick(490 + 30, 390 + 15), 1);
-  EXPECT_EQ(pick(610 + 30, 390 + 15), 2);
-  EXPECT_EQ(pick(490 + 30, 460 + 15), 3);
-  EXPECT_EQ(pick(580, 400), 0);
-  EXPECT_EQ(pick(490, 390), 1);  // the top-left corner is inside,
-  EXPECT_EQ(pick(550, 390), 0);  // the right edge is not
+  EXPECT_EQ(pick(490 + 30, 355 + 15), 1);
+  EXPECT_EQ(pick(610 + 30, 355 + 15), 2);
+  EXPECT_EQ(pick(490 + 30, 425 + 15), 3);
+  EXPECT_EQ(pick(580, 370), 0);
+  EXPECT_EQ(pick(490, 355), 1);  // the top-left corner is inside,
+  EXPECT_EQ(pick(550, 355), 0);  // the right edge is not
   EXPECT_THAT(reports_, ElementsAre("OPTIONS", "OPTIONS", "OPTIONS", "", "OPTIONS", ""));
 
   // A type outside a byte is refused through the routine too.
