@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "script/script.h"
 #include "shell/modules.h"
+#include "tests/framework/audio/audio_files.h"
 #include "tests/framework/font/font_files.h"
 #include "tests/game/game_start.h"
 #include "tests/game/room_files.h"
@@ -69,7 +70,9 @@ class BubbleGlTest : public ::testing::Test {
       WriteScript(program_, file,
                   "object Display Screen { display = 1; width = 1280; height = 720; }\n");
     }
-    program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
+    program_.write("settings.ini",
+                   "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n"
+                   "[Audio]\nShow Speech Bubbles=No\n");
     ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
     PlatformSetProgramPath(program_.path() + "game");
     PlatformSetParameters({"-userdatainapp"});
@@ -191,6 +194,43 @@ TEST_F(BubbleGlTest, ABubblePastTheEdgeMovesInsideWhileItsTailKeepsItsPlace) {
   GraphicsRenderEnd(display);
   EXPECT_EQ(bubble.x, -10);
   EXPECT_EQ(bubble.tailX, before - 20);
+}
+
+// Speech bubbles are off in the settings: a line whose voice plays shows
+// none, a line without a voice shows its bubble all the same.
+TEST_F(BubbleGlTest, WithBubblesOffOnlyLinesWithoutAVoiceShowTheirBubble) {
+  WriteWholeFile(program_.path() + "Bin/Voice.wav", WavFile(Tone(440, 22050, 22050, 8000), 22050));
+  ASSERT_TRUE(BubbleOpen(0, "Bin\\Bubbles\\Plain"));
+  const int32_t hero = AgentAdd("HERO");
+  AgentGet(hero)->x = 200;
+  AgentGet(hero)->y = 300;
+  const int32_t display = GamePrimaryDisplay();
+  const std::string size = "display = " + std::to_string(display) +
+                           "; width = " + std::to_string(width_) +
+                           "; height = " + std::to_string(height_) + ";";
+  WriteScript(program_, "Bin/speech.vmc",
+              "object Display Screen { " + size + " viewMode = 0; }\n" + "object Color Scene { " +
+                  size + " color = " + std::to_string(kScene) +
+                  "; enabled = false; }\n"
+                  "object Render Speech { display = " +
+                  std::to_string(display) + "; order = 1; routine = \"AppRenderDialog\"; }\n");
+  const int32_t script = ScriptLoad("Bin\\speech.vmc");
+  ASSERT_GT(script, 0);
+  // The bubble of "AB" (60 x 30) stands a tile above the feet, centred:
+  // its top left piece from (170, 255).
+  const auto corner = [&]() {
+    GraphicsRenderBegin(display);
+    ScriptRender(script, display);
+    const std::vector<uint8_t> rgba = GraphicsReadPixels({0, 0, width_, height_});
+    GraphicsRenderEnd(display);
+    return At(rgba, 177, 262);
+  };
+  AgentSay(1, 1, "hero", "Bin\\Voice.wav", "ab", "", 0, false, 0, false);
+  ASSERT_GT(AgentGet(hero)->speechSound, 0);
+  EXPECT_EQ(corner(), kScene);
+  AgentSay(1, 1, "hero", "", "ab", "", 0, false, 0, false);
+  EXPECT_EQ(corner(), 0xFF0000u);
+  ScriptClose(script);
 }
 
 }  // namespace
