@@ -109,7 +109,6 @@ class ActionsTest : public ::testing::Test {
     ASSERT_THAT(TakeReports(), ElementsAre("A loaded", "A 1 APPSCRIPTENTER"));
   }
   void TearDown() override {
-    AgentsClear();  // the table outlives a game's modules
     ModulesStop();
     platform_.reset();
   }

@@ -83,7 +83,6 @@ class InventoryGlTest : public ::testing::Test {
     ASSERT_EQ(StateGetCurrent(), kStateGame);
   }
   void TearDown() override {
-    AgentsClear();
     KeepOpenGLDriversLoaded();
     ModulesStop();
     PlatformStop();
