@@ -138,8 +138,8 @@ void FinishOnLastWaypoint(int32_t id, Agent& agent, const PathWaypoint& target, 
   agent.currentWaypoint = 0;
   agent.facing = 2;
   AgentSetBody(id, 2);
-  ActionComplete(agent.walkAction);
   agent.lastStepTime = now;
+  ActionComplete(agent.walkAction);
 }
 
 // Picks the walking set for the way still to go; a set without frames is
@@ -181,8 +181,8 @@ PathPoint StepFrame(int32_t id, Agent& agent) {
 // passed it. A vertical set strides in y and follows the slope in x, the
 // others the other way round.
 bool Stride(int32_t id, Agent& agent, const PathWaypoint& target, int32_t dx, int32_t dy,
-            PathPoint stride) {
-  if (agent.bodySlot == kAgentWalkUp || agent.bodySlot == kAgentWalkDown) {
+            PathPoint stride, bool vertical) {
+  if (vertical) {
     const int32_t run = dy == 0 ? 1 : dy;
     const bool wasAbove = agent.y < target.y;
     AgentMoveWrapped(id, static_cast<int32_t>(int64_t{dx} * stride.y / run), stride.y);
@@ -219,17 +219,19 @@ void Walk(int32_t id, Agent& agent, uint32_t now) {
   }
   const PathPoint stride = StepFrame(id, agent);
   const bool vertical = agent.bodySlot == kAgentWalkUp || agent.bodySlot == kAgentWalkDown;
-  if (Stride(id, agent, target, dx, dy, stride)) {
+  agent.lastStepTime = now;
+  if (Stride(id, agent, target, dx, dy, stride, vertical)) {
     AgentMove(id, target.x - agent.x, target.y - agent.y);
     ++agent.currentWaypoint;
     if (last) {
       const int32_t standing = agent.bodySlot == kAgentWalkRight || vertical ? 2 : 3;
       agent.facing = standing;
       AgentSetBody(id, standing);
+      // Last: the room script hears of the arrival at once and may start
+      // the next walk.
       ActionComplete(agent.walkAction);
     }
   }
-  agent.lastStepTime = now;
 }
 
 // --- Speech -------------------------------------------------------------------------
@@ -321,6 +323,11 @@ void AgentUpdate(int32_t id) {
     } else if (static_cast<size_t>(agent->currentWaypoint) < agent->waypoints.size()) {
       Walk(id, *agent, now);
     }
+  }
+  // The room script's handler of an arrival may have reset the game.
+  agent = AgentGet(id);
+  if (agent == nullptr) {
+    return;
   }
   if (!agent->fixedScale) {
     AgentSetScale(id, RoomScaleForRow(agent->y));
