@@ -22,9 +22,9 @@ constexpr float kBubbleZ = -5.0f;
 constexpr int32_t kDefaultMaximumWidth = 400;
 // Texture coordinates stay this far inside a tile, against bleeding from its neighbours.
 constexpr float kInset = 1.0f / 64.0f;
-// The tail is the piece added after the nine border pieces.
-constexpr int32_t kTailFirstVertex = 9 * 4;
-constexpr int32_t kTailVertexCount = 4;
+// Every piece is a quad of four vertices.
+constexpr int32_t kPieceVertexCount = 4;
+constexpr int32_t kBorderPieceCount = 9;
 // The opaque black of the text.
 constexpr uint32_t kTextColour = 0xFF000000u;
 
@@ -339,10 +339,18 @@ void ShiftTail(Bubble& bubble, int32_t dx) {
     return;
   }
   bubble.tailX += dx;
-  if (ModelVertexCount(bubble.model) < kTailFirstVertex + kTailVertexCount) {
+  // The tail's quad follows the border pieces the type has images for: a
+  // missing piece added no vertices.
+  int32_t first = 0;
+  for (int32_t piece = 0; piece < kBorderPieceCount; ++piece) {
+    if (BubblePieceTexture(bubble.type, static_cast<BubblePiece>(piece)) != nullptr) {
+      first += kPieceVertexCount;
+    }
+  }
+  if (ModelVertexCount(bubble.model) < first + kPieceVertexCount) {
     return;
   }
-  for (int32_t i = kTailFirstVertex; i < kTailFirstVertex + kTailVertexCount; ++i) {
+  for (int32_t i = first; i < first + kPieceVertexCount; ++i) {
     const ModelVertex vertex = ModelVertexGet(bubble.model, i);
     ModelVertexSet(bubble.model, i, vertex.x + static_cast<float>(dx), vertex.y, vertex.z);
   }

@@ -54,16 +54,12 @@ class BubbleGlTest : public ::testing::Test {
     std::vector<int32_t> widths(static_cast<size_t>('Z' - ' ' + 1), 11);
     WriteBytes(program_, "Bin/Common/Fonts/Cubes.fot",
                FontBytes(PatternFont(' ', 'Z', 16, widths)));
+    // "Gappy" lacks its top edge.
     for (const PieceColour& piece : kPieces) {
-      const int32_t side = std::string(piece.suffix) == " Top Left" ? 32 : 15;
-      ImageFrame image;
-      image.loaded = 1;
-      image.width = side;
-      image.height = side;
-      image.bitsPerPixel = 32;
-      image.pixels.assign(static_cast<size_t>(side) * side, 0xFF000000u | piece.colour);
-      ASSERT_TRUE(ImageSave(
-          program_.write(std::string("Bin/Bubbles/Plain") + piece.suffix + ".tga", ""), &image));
+      if (std::string(piece.suffix) != " Top") {
+        WritePiece("Gappy", piece);
+      }
+      WritePiece("Plain", piece);
     }
     for (const char* file :
          {"Bin/Interface/Main/Scripts/background.vmc", "Bin/Interface/Main/Scripts/mainmenu.vmc"}) {
@@ -88,6 +84,17 @@ class BubbleGlTest : public ::testing::Test {
     PlatformStop();
   }
 
+  void WritePiece(const std::string& type, const PieceColour& piece) const {
+    const int32_t side = std::string(piece.suffix) == " Top Left" ? 32 : 15;
+    ImageFrame image;
+    image.loaded = 1;
+    image.width = side;
+    image.height = side;
+    image.bitsPerPixel = 32;
+    image.pixels.assign(static_cast<size_t>(side) * side, 0xFF000000u | piece.colour);
+    ASSERT_TRUE(
+        ImageSave(program_.write("Bin/Bubbles/" + type + piece.suffix + ".tga", ""), &image));
+  }
   // The colour at a point of the window (rows count from the top).
   uint32_t At(const std::vector<uint8_t>& rgba, int32_t x, int32_t y) const {
     const uint8_t* p = &rgba[static_cast<size_t>((height_ - 1 - y) * width_ + x) * 4];
@@ -194,6 +201,18 @@ TEST_F(BubbleGlTest, ABubblePastTheEdgeMovesInsideWhileItsTailKeepsItsPlace) {
   GraphicsRenderEnd(display);
   EXPECT_EQ(bubble.x, -10);
   EXPECT_EQ(bubble.tailX, before - 20);
+
+  // Without a top edge the tail is the ninth quad, and it is the tail that moves.
+  ASSERT_TRUE(BubbleOpen(1, "Bin\\Bubbles\\Gappy"));
+  AgentSay(1, 1, "hero", "", "hello", "", 1, true, 0, false);
+  ASSERT_EQ(ModelVertexCount(bubble.model), 36);
+  const float corner = ModelVertexGet(bubble.model, 28).x;
+  const float tail = ModelVertexGet(bubble.model, 32).x;
+  GraphicsRenderBegin(display);
+  AgentRenderBubble(hero);
+  GraphicsRenderEnd(display);
+  EXPECT_EQ(ModelVertexGet(bubble.model, 28).x, corner);
+  EXPECT_EQ(ModelVertexGet(bubble.model, 32).x, tail + static_cast<float>(excess));
 }
 
 // Speech bubbles are off in the settings: a line whose voice plays shows
