@@ -190,9 +190,13 @@ bool Stride(int32_t id, Agent& agent, const PathWaypoint& target, int32_t dx, in
   }
   const int32_t run = dx == 0 ? 1 : dx;
   const bool wasLeft = agent.x < target.x;
+  // Across the seam the waypoint lies on the far side of the room. Without
+  // a floor mat (cleared during the walk) there is no seam, though every
+  // move reports a wrap: the agent walks on instead of jumping onto the
+  // waypoint.
   const bool wrapped =
-      AgentMoveWrapped(id, stride.x, static_cast<int32_t>(int64_t{stride.x} * dy / run));
-  // Across the seam the waypoint lies on the far side of the room.
+      AgentMoveWrapped(id, stride.x, static_cast<int32_t>(int64_t{stride.x} * dy / run)) &&
+      WrapWidth() > 0;
   const bool isLeft = (agent.x < target.x) != wrapped;
   return agent.x == target.x || isLeft != wasLeft;
 }

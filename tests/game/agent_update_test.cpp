@@ -36,13 +36,13 @@ constexpr const char* kMenu = "on event(code, name) { }";
 constexpr const char* kRoom = R"(
   routine REPORT, AppAgentWalkTo, AppActionsDone;
   on event(code, name) {
-    if (code != 3) { REPORT(code + " " + name); }
+    if (code != 3) { REPORT("event " + code + " " + name); }
     if (name == "WALK") {
       fork {
         AppAgentWalkTo("Hero", 250, 100, "Arrived");
         var done = false;
         AppActionsDone(out done);
-        while (!done) { yield; AppActionsDone(out done); }
+        while (not done) { yield; AppActionsDone(out done); }
         REPORT("resumed");
       }
     }
@@ -65,7 +65,7 @@ Mat RoomFloor() {
   return mat;
 }
 
-// One frame of a sheet: its image and its property lines.
+// One frame of a sheet: its property lines.
 struct SheetFrame {
   std::vector<std::string> properties;
 };
@@ -114,8 +114,9 @@ class AgentUpdateTest : public ::testing::Test {
     WriteSheet("down.txt", WalkFrames(0, 10));
     WriteSheet("head.txt", std::vector<SheetFrame>(11, {{"head=4,2"}}));
 
-    platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
-                                                   std::vector<std::string>{"-userdatainapp"});
+    // Without frame pacing the clock moves only when the test moves it.
+    platform_ = std::make_unique<HeadlessPlatform>(
+        program_.path(), std::vector<std::string>{"-userdatainapp", "-novsync"});
     ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     StateVariableSetString(kStateGame, "Script Room File", "A");
     StateSet(kStateRoomLoad);
@@ -180,6 +181,7 @@ TEST_F(AgentUpdateTest, AWalkStridesEveryTickAroundTheWallAndTheWaitingThreadRes
   const int32_t hero = AddAgent("Hero", 50, 100);
   ScriptEventSend(RoomScriptId(), 2, "WALK");
   ASSERT_NO_FATAL_FAILURE(Frame(0));  // the thread starts the walk
+  EXPECT_THAT(TakeReports(), ElementsAre("event 2 WALK"));
   ASSERT_THAT(AgentGet(hero)->waypoints,
               ElementsAre(PathWaypoint{50, 100, true}, PathWaypoint{150, 180, false},
                           PathWaypoint{250, 100, false}));
@@ -206,7 +208,7 @@ TEST_F(AgentUpdateTest, AWalkStridesEveryTickAroundTheWallAndTheWaitingThreadRes
     }
     for (const std::string& report : TakeReports()) {
       resumed.push_back(tick);
-      EXPECT_THAT(report, ::testing::AnyOf("10 ARRIVED", "resumed"));
+      EXPECT_THAT(report, ::testing::AnyOf("event 10 ARRIVED", "resumed"));
     }
   }
   EXPECT_THAT(seen, ElementsAreArray(expected));
@@ -236,6 +238,31 @@ TEST_F(AgentUpdateTest, TheRoomsScaleLineShortensTheStride) {
   }
   EXPECT_EQ(AgentGet(back)->bodySlot, kAgentWalkLeft);
   EXPECT_EQ(AgentGet(back)->facing, 3);
+
+  // A floor cleared under a walk has no seam: the walks go on stride by stride.
+  RoomSetFloorMat("");
+  ASSERT_NO_FATAL_FAILURE(Frame(100));
+  EXPECT_EQ(Position(near), (PathPoint{90, 400}));
+  EXPECT_EQ(Position(back), (PathPoint{230, 200}));
+}
+
+TEST_F(AgentUpdateTest, AWalkAcrossTheSeamGoesTheShortWayRound) {
+  RoomPathTree().wrap = true;
+  const int32_t hero = AddAgent("Hero", 20, 300);
+  AgentWalkTo(1, 1, hero, "", 280, 300);
+  ASSERT_EQ(AgentGet(hero)->waypoints.size(), 2u);
+  std::vector<PathPoint> seen;
+  while (AgentGet(hero)->currentWaypoint < 2 && seen.size() < 30) {
+    ASSERT_NO_FATAL_FAILURE(Frame(100));
+    seen.push_back(Position(hero));
+  }
+  // Left over the edge: the waypoint lies to the right until the step that
+  // wraps, which must not count as passing it.
+  EXPECT_THAT(seen, ElementsAre(PathPoint{10, 300}, PathPoint{0, 300}, PathPoint{290, 300},
+                                PathPoint{280, 300}));
+  EXPECT_EQ(AgentGet(hero)->bodySlot, 3);
+  EXPECT_EQ(AgentGet(hero)->facing, 3);
+  EXPECT_TRUE(ActionsDone(1, 1));
 }
 
 TEST_F(AgentUpdateTest, ScriptedAnimationsCountTheirRepeatsAndHoldOnANegativeOne) {
