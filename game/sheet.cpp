@@ -26,8 +26,29 @@ class SheetFile {
   SheetFile& operator=(const SheetFile&) = delete;
 
   bool IsOpen() const { return id_ > 0; }
-  bool AtEnd() const { return DataFileEOF(id_); }
-  std::string ReadLine() const { return DataFileReadLine(id_); }
+  // A line as the content files read them: it ends at a CR and LFs are
+  // skipped. False when the file holds no more of it, not even its CR, so
+  // that a file cut after a line's CR LF ends there.
+  bool ReadLine(std::string& line) const {
+    line.clear();
+    bool found = false;
+    char c = 0;
+    while (DataFileRead(id_, &c, 1) == 1) {
+      if (c == '\r') {
+        return true;
+      }
+      if (c != '\n') {
+        line += c;
+        found = true;
+      }
+    }
+    return found;
+  }
+  std::string ReadLine() const {
+    std::string line;
+    ReadLine(line);
+    return line;
+  }
 
  private:
   int32_t id_ = 0;
@@ -124,27 +145,25 @@ enum class FrameRead { kComplete, kEnded, kInvalid };
 // property lines. The sprite point comes in as the previous frame's.
 FrameRead ReadFrame(const SheetFile& file, const std::string& sheetFile, const std::string& folder,
                     AnimationFrame& frame) {
-  if (file.AtEnd()) {
+  std::string name;
+  std::string countLine;
+  if (!file.ReadLine(name) || !file.ReadLine(countLine)) {
     return FrameRead::kEnded;
   }
-  frame.imageFile = folder + file.ReadLine();
-  if (file.AtEnd()) {
-    return FrameRead::kEnded;
-  }
-  const std::string countLine = file.ReadLine();
+  frame.imageFile = folder + name;
   int32_t count = 0;
   if (!UtilitiesParseInteger(countLine, count) || count < 0) {
     LogError("AnimationOpen - Invalid property count " + Quoted(countLine) + " for frame " +
              Quoted(frame.imageFile) + " in exposure sheet " + Quoted(sheetFile) + ".");
     return FrameRead::kInvalid;
   }
-  // Each line is checked against the end of the file, so a count larger
-  // than the file holds stops with the file.
+  // A count larger than the file holds stops with the file.
+  std::string property;
   for (int32_t i = 0; i < count; ++i) {
-    if (file.AtEnd()) {
+    if (!file.ReadLine(property)) {
       return FrameRead::kEnded;
     }
-    ApplyProperty(file.ReadLine(), frame);
+    ApplyProperty(property, frame);
   }
   return FrameRead::kComplete;
 }
