@@ -472,8 +472,8 @@ bool AgentInObject(const std::string& objectName, int32_t x, int32_t y) {
   Agent* agent = AgentGet(id);
   const AnimationFrame* body =
       agent == nullptr ? nullptr : FrameOf(*agent, agent->bodySlot, agent->bodyFrame);
-  if (body == nullptr) {
-    return false;
+  if (body == nullptr || body->image == nullptr) {
+    return false;  // nothing drawn, nothing to click
   }
   const float scale = agent->scale;
   const Box bodyBox{agent->x - Round(static_cast<float>(body->sprite.x) * scale),
