@@ -102,10 +102,7 @@ class ActionsTest : public ::testing::Test {
       }
       return 1;
     });
-    StateVariableSetString(kStateGame, "Script Room File", "A");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("A"));
     ASSERT_THAT(TakeReports(), ElementsAre("A loaded", "A 1 APPSCRIPTENTER"));
   }
   void TearDown() override {

@@ -140,9 +140,7 @@ class AgentGlTest : public ::testing::Test {
     heads[0] = {"sprite=2,2", "head=4,7"};
     program_.write("Bin/Agents/Hero/head.txt", Sheet("head.tga", heads));
 
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     // A frame brings the freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
@@ -166,17 +164,10 @@ class AgentGlTest : public ::testing::Test {
         }
       }
     });
-    StateVariableSetString(kStateGame, "Script Room File", "R");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("R"));
     RoomSetDepthBuffer("R");
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   void WriteImage(const std::string& file, int32_t width, int32_t height, uint32_t colour) {
     ImageFrame* image = nullptr;

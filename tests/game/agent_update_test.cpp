@@ -118,10 +118,7 @@ class AgentUpdateTest : public ::testing::Test {
     platform_ = std::make_unique<HeadlessPlatform>(
         program_.path(), std::vector<std::string>{"-userdatainapp", "-novsync"});
     ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
-    StateVariableSetString(kStateGame, "Script Room File", "A");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("A"));
     RoomSetFloorMat("A");
     RoomSetWalkPath("A");
     reports_.clear();

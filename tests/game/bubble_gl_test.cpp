@@ -69,20 +69,14 @@ class BubbleGlTest : public ::testing::Test {
     program_.write("settings.ini",
                    "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n"
                    "[Audio]\nShow Speech Bubbles=No\n");
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     ASSERT_TRUE(GameFrame());
     GraphicsDisplayGetClientSize(GamePrimaryDisplay(), width_, height_);
     ASSERT_GE(width_, 300);
     ASSERT_GE(height_, 420);
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   void WritePiece(const std::string& type, const PieceColour& piece) const {
     const int32_t side = std::string(piece.suffix) == " Top Left" ? 32 : 15;

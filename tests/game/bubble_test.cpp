@@ -108,12 +108,7 @@ class BubbleTest : public ::testing::Test {
       ASSERT_TRUE(ImageSave(program_.write(file, ""), &image));
     }
   }
-  void EnterRoom() {
-    StateVariableSetString(kStateGame, "Script Room File", "A");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
-  }
+  void EnterRoom() { ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("A")); }
   std::vector<std::string> Errors() const {
     std::vector<std::string> errors;
     for (const std::string& line : SplitLines(program_.read("results.log"))) {

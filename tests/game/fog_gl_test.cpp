@@ -80,9 +80,7 @@ class FogGlTest : public ::testing::Test {
       Compile("object Display Screen { display = 1; width = 1280; height = 720; }\n", file);
     }
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest(&reports_));
     // A frame brings a freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
@@ -109,11 +107,7 @@ class FogGlTest : public ::testing::Test {
     crowded.entries.resize(130, {"MORE", 0x0000FF});
     WriteMat("Bin/Fog/Crowded.mat", crowded);
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   void Compile(const std::string& source, const std::string& file) {
     VmccResult compiled;

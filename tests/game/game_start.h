@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "framework/state/state.h"
 #include "game/game.h"
+#include "game/game_internal.h"
+#include "platform/platform.h"
 #include "script/script.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
+#include "tests/support/testsupport.h"
 
 // Every module, the main form, the primary display and GameInit. With
 // `reports`, the scripts' routine "REPORT" appends its text there.
@@ -26,4 +30,27 @@ inline void StartGameForTest(std::vector<std::string>* reports = nullptr) {
   }
   ASSERT_TRUE(GameInitDisplay());
   ASSERT_TRUE(GameInit());
+}
+
+// The SDL platform, posing as the program "<folder>/game" with the user data
+// kept in its folder: for the tests that draw into a real window.
+inline void StartWindowedPlatformForTest(const TempFolder& program) {
+  ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
+  PlatformSetProgramPath(program.path() + "game");
+  PlatformSetParameters({"-userdatainapp"});
+}
+
+// Stops what StartWindowedPlatformForTest and StartGameForTest started.
+inline void StopWindowedGameForTest() {
+  KeepOpenGLDriversLoaded();
+  ModulesStop();
+  PlatformStop();
+}
+
+// Loads the room through the room-load state and enters the Game state.
+inline void EnterRoomForTest(const std::string& room) {
+  StateVariableSetString(kStateGame, "Script Room File", room);
+  StateSet(kStateRoomLoad);
+  ASSERT_TRUE(GameFrame());
+  ASSERT_EQ(StateGetCurrent(), kStateGame);
 }

@@ -37,9 +37,7 @@ class InventoryGlTest : public ::testing::Test {
       WriteScript(program_, file, kMenu);
     }
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     // A frame brings the freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
@@ -77,16 +75,9 @@ class InventoryGlTest : public ::testing::Test {
         }
       }
     });
-    StateVariableSetString(kStateGame, "Script Room File", "Study");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("Study"));
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   void WriteSquare(const std::string& file, int32_t size, uint32_t colour) const {
     ImageFrame* image = nullptr;

@@ -50,9 +50,7 @@ class RoomGlTest : public ::testing::Test {
     program_.write("Bad/Huge.mat",
                    std::string("MAT\1\0\x60\xEA\0\0\x60\xEA\0\0\1", 14) + std::string(1000, '\0'));
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     // A frame brings the freshly resized window's drawing surface to its size.
     ASSERT_TRUE(GameFrame());
@@ -75,16 +73,9 @@ class RoomGlTest : public ::testing::Test {
         object.render.routine = "AppRenderDepthBuffer";
       }
     });
-    StateVariableSetString(kStateGame, "Script Room File", "Deep");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("Deep"));
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   static void SetDepthBuffer(const std::string& argument) {
     StateVariableSetString(kStateGame, "ARG", argument);

@@ -104,10 +104,7 @@ class RoomTest : public ::testing::Test {
 
   // Enters room A through the room-load state, as a new game does.
   void EnterRoomA() {
-    StateVariableSetString(kStateGame, "Script Room File", "A");
-    StateSet(kStateRoomLoad);
-    ASSERT_TRUE(GameFrame());
-    ASSERT_EQ(StateGetCurrent(), kStateGame);
+    ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("A"));
     ASSERT_THAT(TakeReports(), ElementsAre("A loaded", "A 1 APPSCRIPTENTER"));
   }
   // Sends the room script an event, with the argument its routines take.

@@ -61,17 +61,11 @@ class StatesGlTest : public ::testing::Test {
       ASSERT_TRUE(VmcWriterSave(compiled.script, program_.write(screen.file, ""), error)) << error;
     }
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
-    ASSERT_TRUE(PlatformStart(PlatformBackend::Sdl)) << PlatformLastErrorText();
-    PlatformSetProgramPath(program_.path() + "game");
-    PlatformSetParameters({"-userdatainapp"});
+    ASSERT_NO_FATAL_FAILURE(StartWindowedPlatformForTest(program_));
     ASSERT_NO_FATAL_FAILURE(StartGameForTest());
     ASSERT_EQ(StateGetCurrent(), kStateMainMenu);
   }
-  void TearDown() override {
-    KeepOpenGLDriversLoaded();
-    ModulesStop();
-    PlatformStop();
-  }
+  void TearDown() override { StopWindowedGameForTest(); }
 
   // The colours at the centres of the four squares in the current state's
   // picture: a frame runs (its swap also brings a freshly resized window's
