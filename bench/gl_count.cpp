@@ -29,6 +29,8 @@
     (red, green, blue, alpha), Skip)                                                            \
   X(void, glColor4ub, (GLubyte red, GLubyte green, GLubyte blue, GLubyte alpha),                \
     (red, green, blue, alpha), Skip)                                                            \
+  X(void, glColorMask, (GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha),       \
+    (red, green, blue, alpha), Skip)                                                            \
   X(void, glCullFace, (GLenum mode), (mode), Skip)                                              \
   X(void, glDeleteLists, (GLuint list, GLsizei range), (list, range), Forward)                  \
   X(void, glDeleteTextures, (GLsizei n, const GLuint* textures), (n, textures), Forward)        \
@@ -52,6 +54,7 @@
   X(void, glGetFloatv, (GLenum pname, GLfloat * params), (pname, params), Forward)              \
   X(void, glGetIntegerv, (GLenum pname, GLint * params), (pname, params), Answer)               \
   X(const GLubyte*, glGetString, (GLenum which), (which), Forward)                              \
+  X(GLboolean, glIsEnabled, (GLenum cap), (cap), Forward)                                       \
   X(GLboolean, glIsList, (GLuint list), (list), Forward)                                        \
   X(void, glLineWidth, (GLfloat width), (width), Skip)                                          \
   X(void, glLoadIdentity, (void), (), Skip)                                                     \
