@@ -1,15 +1,16 @@
 // Agents: one frame of 50 agents walking in a 1280 x 720 room with floor,
 // depth and light mats and a scale line: AgentsUpdate, AgentsSendDepthOrder
-// and AgentRender of each agent. The OpenGL calls go through the counting
-// layer (gl_count.h), stubbed while timing, so the figure is our code's CPU
-// time alone (this thread's CPU clock). The peer draws the same 50 frame
-// models by bare ModelRender, also stubbed. Between timed frames one
-// forwarded game frame runs, so the script's queued events are handled and
-// the caches hold the driver's work as in the game.
+// (the room script hears each order event at once) and AgentRender of each
+// agent. The OpenGL calls go through the counting layer (gl_count.h),
+// stubbed while timing, so the figure is our code's CPU time alone (this
+// thread's CPU clock). The peer draws the same 50 frame models by bare
+// ModelRender, also stubbed. Before each timed frame one forwarded game
+// frame runs, so the caches hold the driver's work as in the game.
 //
 // Prints "agents-50: ours X us, models Y us, ratio R" (medians per frame)
 // and "agents-50 allocations per frame: N" (operator new calls in the timed
-// part of a frame, the largest over the steady frames).
+// part of a frame, the most of any steady frame: once every agent has opened
+// every frame of its walking set).
 #include <GL/gl.h>
 #include <stdlib.h>
 #include <time.h>

@@ -36,8 +36,8 @@
   X(void, glDeleteTextures, (GLsizei n, const GLuint* textures), (n, textures), Forward)        \
   X(void, glDepthFunc, (GLenum func), (func), Skip)                                             \
   X(void, glDepthMask, (GLboolean flag), (flag), Keep)                                          \
-  X(void, glDisable, (GLenum cap), (cap), Skip)                                                 \
-  X(void, glEnable, (GLenum cap), (cap), Skip)                                                  \
+  X(void, glDisable, (GLenum cap), (cap), Keep)                                                 \
+  X(void, glEnable, (GLenum cap), (cap), Keep)                                                  \
   X(void, glEnd, (void), (), Skip)                                                              \
   X(void, glEndList, (void), (), Skip)                                                          \
   X(void, glFinish, (void), (), Skip)                                                           \
@@ -54,7 +54,7 @@
   X(void, glGetFloatv, (GLenum pname, GLfloat * params), (pname, params), Forward)              \
   X(void, glGetIntegerv, (GLenum pname, GLint * params), (pname, params), Answer)               \
   X(const GLubyte*, glGetString, (GLenum which), (which), Forward)                              \
-  X(GLboolean, glIsEnabled, (GLenum cap), (cap), Forward)                                       \
+  X(GLboolean, glIsEnabled, (GLenum cap), (cap), Answer)                                        \
   X(GLboolean, glIsList, (GLuint list), (list), Forward)                                        \
   X(void, glLineWidth, (GLfloat width), (width), Skip)                                          \
   X(void, glLoadIdentity, (void), (), Skip)                                                     \
@@ -112,6 +112,7 @@ struct Layer {
   GLint viewport[4] = {};
   GLint texture = 0;
   GLboolean depthWrites = GL_TRUE;
+  GLboolean depthTest = GL_FALSE;
 };
 
 Layer layer;
@@ -145,6 +146,18 @@ void Keep_glBindTexture(GLenum target, GLuint texture) {
   }
 }
 
+void Keep_glDisable(GLenum cap) {
+  if (cap == GL_DEPTH_TEST) {
+    layer.depthTest = GL_FALSE;
+  }
+}
+
+void Keep_glEnable(GLenum cap) {
+  if (cap == GL_DEPTH_TEST) {
+    layer.depthTest = GL_TRUE;
+  }
+}
+
 void Keep_glDepthMask(GLboolean flag) {
   layer.depthWrites = flag;
 }
@@ -167,6 +180,14 @@ void Answer_glGetBooleanv(GLenum pname, GLboolean* params) {
 
 GLenum Answer_glGetError() {
   return GL_NO_ERROR;
+}
+
+GLboolean Answer_glIsEnabled(GLenum cap) {
+  if (cap == GL_DEPTH_TEST) {
+    return layer.depthTest;
+  }
+  ++layer.stubQueries;
+  return Driver<GLboolean (*)(GLenum)>(k_glIsEnabled)(cap);
 }
 
 void Answer_glGetIntegerv(GLenum pname, GLint* params) {
@@ -217,6 +238,7 @@ void GlCountSetForward(bool forward) {
     Driver<void (*)(GLenum, GLint*)>(k_glGetIntegerv)(GL_VIEWPORT, layer.viewport);
     Driver<void (*)(GLenum, GLint*)>(k_glGetIntegerv)(GL_TEXTURE_BINDING_2D, &layer.texture);
     Driver<void (*)(GLenum, GLboolean*)>(k_glGetBooleanv)(GL_DEPTH_WRITEMASK, &layer.depthWrites);
+    layer.depthTest = Driver<GLboolean (*)(GLenum)>(k_glIsEnabled)(GL_DEPTH_TEST);
   }
   layer.forward = forward;
 }

@@ -9,7 +9,8 @@
 // - glGetIntegerv answers GL_VIEWPORT and GL_TEXTURE_BINDING_2D, and
 //   glGetBooleanv GL_DEPTH_WRITEMASK, from a copy of that state, read from the
 //   driver when the layer is stubbed and then kept by the stubbed glViewport,
-//   glBindTexture and glDepthMask; other names are asked of the driver
+//   glBindTexture and glDepthMask; glIsEnabled answers GL_DEPTH_TEST from a
+//   copy kept by glEnable and glDisable; other names are asked of the driver
 //   (counted in GlCountStubQueries);
 // - glGetError answers GL_NO_ERROR;
 // - the calls that make, test, delete or describe OpenGL objects (glGenLists,
