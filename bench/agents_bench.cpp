@@ -242,18 +242,26 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-// Allocations of the last frame by part: update, depth order, render.
+// Allocations and CPU seconds of the last frame by part: update, depth
+// order, render.
 uint64_t partAllocations[3] = {};
+double partSeconds[3] = {};
 
 void OursFrame() {
   const uint64_t start = AllocationCount();
+  const double startTime = ThreadCpuSeconds();
   AgentsUpdate();
   const uint64_t updated = AllocationCount();
+  const double updatedTime = ThreadCpuSeconds();
   AgentsSendDepthOrder();
   const uint64_t ordered = AllocationCount();
+  const double orderedTime = ThreadCpuSeconds();
   for (int32_t id = 0; id < AgentCount(); ++id) {
     AgentRender(id);
   }
+  partSeconds[0] = updatedTime - startTime;
+  partSeconds[1] = orderedTime - updatedTime;
+  partSeconds[2] = ThreadCpuSeconds() - orderedTime;
   partAllocations[0] = updated - start;
   partAllocations[1] = ordered - updated;
   partAllocations[2] = AllocationCount() - ordered;
@@ -281,6 +289,7 @@ struct Results {
   std::vector<double> peer;
   uint64_t maxAllocations = 0;
   uint64_t maxParts[3] = {};
+  std::vector<double> parts[3];
   uint64_t strides = 0;
   uint64_t walksSent = 0;
 };
@@ -334,6 +343,7 @@ bool MeasuredFrame(Results& results, bool record) {
   results.maxAllocations = std::max(results.maxAllocations, frameAllocations);
   for (int part = 0; part < 3; ++part) {
     results.maxParts[part] = std::max(results.maxParts[part], partAllocations[part]);
+    results.parts[part].push_back(partSeconds[part]);
   }
   return true;
 }
@@ -376,6 +386,11 @@ int main() {
       results.ours.size(), static_cast<unsigned long long>(results.strides),
       static_cast<unsigned long long>(results.walksSent),
       static_cast<unsigned long long>(GlCountStubQueries()));
+  std::printf(
+      "agents-50: by part (medians, timed apart): update %.1f us, depth order %.1f us, "
+      "render %.1f us\n",
+      Median(results.parts[0]) * 1e6, Median(results.parts[1]) * 1e6,
+      Median(results.parts[2]) * 1e6);
   std::printf("agents-50: allocations at most: update %llu, depth order %llu, render %llu\n",
               static_cast<unsigned long long>(results.maxParts[0]),
               static_cast<unsigned long long>(results.maxParts[1]),
