@@ -24,6 +24,7 @@
 
 #include "bench/allocation_count.h"
 #include "bench/gl_count.h"
+#include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/mat/mat.h"
@@ -52,36 +53,6 @@ std::string folder;
 
 // --- Content --------------------------------------------------------------------------
 
-// The bytes of a mat file: header, entries, then runs row by row.
-std::string MatBytes(const Mat& mat) {
-  std::string bytes = "MAT";
-  const auto put = [&bytes](uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) {
-      bytes += static_cast<char>(value >> (8 * i));
-    }
-  };
-  put(1, 1);
-  put(0, 1);
-  put(static_cast<uint32_t>(mat.width), 4);
-  put(static_cast<uint32_t>(mat.height), 4);
-  put(static_cast<uint32_t>(mat.entries.size()), 1);
-  for (const MatEntry& entry : mat.entries) {
-    put(entry.color, 4);
-    put(static_cast<uint32_t>(entry.name.size()), 1);
-    bytes += entry.name;
-  }
-  for (size_t start = 0; start < mat.data.size();) {
-    size_t end = start;
-    while (end < mat.data.size() && mat.data[end] == mat.data[start] && end - start < 65535) {
-      ++end;
-    }
-    put(static_cast<uint32_t>(end - start), 2);
-    put(mat.data[start], 1);
-    start = end;
-  }
-  return bytes;
-}
-
 void WriteFile(const std::string& name, const std::string& bytes) {
   const std::filesystem::path path = folder + name;
   std::filesystem::create_directories(path.parent_path());
@@ -100,7 +71,22 @@ void WriteMat(const std::string& name, uint32_t first, uint32_t secondColour, Se
       mat.data.push_back(second(x, y) ? 1 : 0);
     }
   }
-  WriteFile("Bin/Rooms/R/Background/" + name, MatBytes(mat));
+  const std::filesystem::path path = folder + "Bin/Rooms/R/Background/" + name;
+  std::filesystem::create_directories(path.parent_path());
+  const int32_t file = DataFileDirectCreate(path.string());
+  MatDirectSave(file, mat);
+  DataFileDirectClose(file);
+}
+
+// The room's four mats, written by the mat module (started with the others).
+void WriteMats() {
+  // The floor everywhere but a wall in the top rows; the depth layers a
+  // band of nearer background; the light red in the left half.
+  WriteMat("Walk Area.mat", kFloor, kWall, [](int32_t, int32_t y) { return y < 100; });
+  WriteMat("Depth Layers.mat", 0x0000FF, 0x000080,
+           [](int32_t x, int32_t) { return x >= 600 && x < 680; });
+  WriteMat("Depth Agent.mat", 0x0000F0, 0x000040, [](int32_t, int32_t y) { return y >= 400; });
+  WriteMat("Light Agent.mat", 0xFFFFFF, 0xFF8080, [](int32_t x, int32_t) { return x < 640; });
 }
 
 bool WriteScript(const std::string& name, const std::string& source) {
@@ -140,13 +126,6 @@ bool WriteContent() {
   const char* menu = "object Display Screen { display = 1; width = 1280; height = 720; }";
   WriteFile("settings.ini",
             "[Video]\nWidth=1280\nHeight=720\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
-  // The floor everywhere but a wall in the top rows; the depth layers a
-  // band of nearer background; the light red in the left half.
-  WriteMat("Walk Area.mat", kFloor, kWall, [](int32_t, int32_t y) { return y < 100; });
-  WriteMat("Depth Layers.mat", 0x0000FF, 0x000080,
-           [](int32_t x, int32_t) { return x >= 600 && x < 680; });
-  WriteMat("Depth Agent.mat", 0x0000F0, 0x000040, [](int32_t, int32_t y) { return y >= 400; });
-  WriteMat("Light Agent.mat", 0xFFFFFF, 0xFF8080, [](int32_t x, int32_t) { return x < 640; });
   const std::string agents = "Bin/Agents/";
   WriteFile(agents + "stand.txt", Sheet(1, 0, 0));
   WriteFile(agents + "right.txt", Sheet(8, 6, 0));
@@ -170,6 +149,7 @@ bool StartGame() {
   PlatformSetProgramPath(folder + "game");
   PlatformSetParameters({"-userdatainapp", "-novsync"});
   ModulesStart();
+  WriteMats();
   MainForm().MainFormCreate();
   if (!GameInitDisplay() || !GameInit()) {
     return false;
