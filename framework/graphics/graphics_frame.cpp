@@ -17,7 +17,14 @@ void GraphicsRenderBegin(int32_t id) {
   }
   PlatformClearError();
   if (GraphicsDisplayMakeCurrent(id)) {
+    // The clear obeys the depth write mask, and a frame may end with depth
+    // writes off (the room's depth pass leaves them so): turn them on for the
+    // clear alone, so every frame starts with an empty depth buffer.
+    GLboolean depthWrites = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    glDepthMask(GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glDepthMask(depthWrites);
     return;
   }
   LogError("GraphicsRenderBegin - Unable to make RC current on display " +

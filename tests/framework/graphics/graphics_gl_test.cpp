@@ -138,7 +138,12 @@ TEST_F(GraphicsGlTest, RenderBeginClearsColourDepthAndStencil) {
   glDisable(GL_STENCIL_TEST);
   ASSERT_EQ(BackPixel(100, 100), kRed);
 
+  // Depth writes left off by the frame before still get a cleared depth buffer.
+  glDepthMask(GL_FALSE);
   GraphicsRenderBegin(id_);
+  GLboolean depthWrites = GL_TRUE;
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  EXPECT_EQ(depthWrites, GL_FALSE);
   EXPECT_EQ(BackPixel(100, 100), kBlack);
   EXPECT_EQ(BackPixel(0, 0), kBlack);
   GLfloat depth = 0.0f;
