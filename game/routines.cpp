@@ -12,6 +12,7 @@
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "script/script.h"
 #include "shell/shell.h"
 
@@ -184,6 +185,7 @@ void GameRegisterRoutines() {
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
+  GameRegisterSaveRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
