@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,7 @@ struct SlotPosition {
 
 // The save screens' layout, as the scripts set it.
 struct SaveScreenLayout {
-  int32_t firstDisplayed = 0;  // the save slot shown in display slot 1
+  int32_t firstDisplayed = 0;  // the scroll: display slot d > 0 shows save slot d + this
   std::vector<SlotPosition> positions;
   int32_t dialogImage = 0;  // the save slot the save dialog shows
   int32_t dialogX = 0;
