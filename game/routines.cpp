@@ -117,6 +117,10 @@ void RegisterDisplayRoutines() {
     GameSetFullscreen(ScriptParamGetBool(script, thread, 1));
     return 1;
   });
+  ScriptAppRoutineRegister("AppScreenShot", [](int32_t, int32_t) {
+    GameBackgroundFramesCapture();
+    return 1;
+  });
 }
 
 void RegisterTimeRoutines() {

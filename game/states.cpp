@@ -442,8 +442,17 @@ void GameStateRender() {
   DrawState(StateGetCurrent());
 }
 
+void GameStateRenderOf(int32_t state) {
+  DrawState(state);
+}
+
 void GameBackgroundFramesClose() {
   ModelClose(states.backgroundFrames);
+}
+
+void GameBackgroundFramesSet(Model* model) {
+  ModelClose(states.backgroundFrames);
+  states.backgroundFrames = model;
 }
 
 int32_t GameStateBeforePause() {
