@@ -12,6 +12,7 @@
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "script/script.h"
 #include "shell/shell.h"
 
@@ -116,6 +117,10 @@ void RegisterDisplayRoutines() {
     GameSetFullscreen(ScriptParamGetBool(script, thread, 1));
     return 1;
   });
+  ScriptAppRoutineRegister("AppScreenShot", [](int32_t, int32_t) {
+    GameBackgroundFramesCapture();
+    return 1;
+  });
 }
 
 void RegisterTimeRoutines() {
@@ -184,6 +189,7 @@ void GameRegisterRoutines() {
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
+  GameRegisterSaveRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
