@@ -85,7 +85,8 @@ int32_t GameStateBeforePause();
 int32_t GameStateQuitReturn();
 // The save slot the save screens show first; the journal's options start at 0.
 int32_t GameSaveFirstDisplayed();
-// The autosave, the save list's first slot: its file, empty while there is none.
+// The autosave, the save list's first slot: its file, empty while there is
+// none (saves.cpp).
 std::string GameAutosaveFile();
 
 // --- Music (music.cpp) ------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "script/script.h"
 #include "shell/shell.h"
 
@@ -188,6 +189,7 @@ void GameRegisterRoutines() {
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
   RegisterMusicRoutines();
+  GameRegisterSaveRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
