@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/graphics/graphics.h"
@@ -40,14 +41,20 @@ uint32_t Stripes(int32_t x, int32_t y) {
          static_cast<uint32_t>(y / 3);
 }
 
-// The room shows the stripes over the whole screen until told to take its
-// picture for the menus ("SHOT"), then nothing.
+// The room shows the stripes over the whole screen. Told to, it takes its
+// picture for the menus and then shows nothing ("SHOT"), saves the game
+// ("SAVE", "AUTO"), or shows red or nothing instead.
 constexpr const char* kRoom = R"(
-  routine AppScreenShot;
+  routine AppScreenShot, AppSaveGame, AppSaveGameAuto;
   object Display Screen { display = 1; width = 1280; height = 720; viewMode = 0; }
   object Image Stripes { display = 1; frames { frame "Bin\\Rooms\\Stripes\\Background\\Stripes.tga"; } }
+  object Color Red { display = 1; width = 1280; height = 720; visible = false; alpha = 255; color = 0xFF0000; }
   on event(code, name) {
     if (name == "SHOT") { AppScreenShot(); Stripes.visible = false; }
+    if (name == "SAVE") { AppSaveGame("", "A save", 10, ""); }
+    if (name == "AUTO") { AppSaveGameAuto(20); }
+    if (name == "RED") { Stripes.visible = false; Red.visible = true; }
+    if (name == "NONE") { Red.visible = false; }
   }
 )";
 
@@ -55,6 +62,29 @@ constexpr const char* kRoom = R"(
 constexpr const char* kBluePage = R"(
   object Display Screen { display = 1; width = 1280; height = 720; viewMode = 0; }
   object Color Page { display = 1; width = 1280; height = 720; visible = true; alpha = 255; color = 255; }
+)";
+
+// The journal's save page: three save slots and the save dialog's picture
+// on the blue page, laid out when told to ("LAYOUT"), scrolled by the Game
+// variable "FIRST", the dialog showing the save slot "DIALOG".
+constexpr const char* kSavePage = R"(
+  routine AppSaveSetPosition, AppSaveFirstDisplayed, AppSaveSetDialogImage, AppSaveSetDialogPosition;
+  object Display Screen { display = 1; width = 1280; height = 720; viewMode = 0; }
+  object Color Page { display = 1; width = 1280; height = 720; visible = true; alpha = 255; color = 255; }
+  object AppObj AppSave0 { display = 1; order = 1; render = "AppRenderSave"; }
+  object AppObj AppSave1 { display = 1; order = 1; render = "AppRenderSave"; }
+  object AppObj AppSave2 { display = 1; order = 1; render = "AppRenderSave"; }
+  object AppObj SaveDialog { display = 1; order = 1; render = "AppRenderSaveDialog"; }
+  on event(code, name) {
+    if (name == "LAYOUT") {
+      AppSaveSetPosition(0, 16, 16);
+      AppSaveSetPosition(1, 300, 16);
+      AppSaveSetPosition(2, 600, 16);
+      AppSaveSetDialogPosition(900, 500);
+      AppSaveSetDialogImage(stateGetInt(3, "DIALOG"));
+      AppSaveFirstDisplayed(stateGetInt(3, "FIRST"));
+    }
+  }
 )";
 
 // A picture's pixels as 0xRRGGBB, rows from the top down.
@@ -135,10 +165,8 @@ class SaveScreenGlTest : public ::testing::Test {
          {"Bin/Interface/Main/Scripts/background.vmc", "Bin/Interface/Main/Scripts/mainmenu.vmc"}) {
       WriteScript(program_, file, kMenu);
     }
-    for (const char* file : {"Bin/Interface/Journal/Scripts/journal.vmc",
-                             "Bin/Interface/Journal/Scripts/options.vmc"}) {
-      WriteScript(program_, file, kBluePage);
-    }
+    WriteScript(program_, "Bin/Interface/Journal/Scripts/journal.vmc", kBluePage);
+    WriteScript(program_, "Bin/Interface/Journal/Scripts/options.vmc", kSavePage);
     WriteScript(program_, "Bin/Rooms/Stripes/Scripts/Stripes.vmc", kRoom);
     WriteTga(program_, "Bin/Rooms/Stripes/Background/Stripes.tga",
              MakeImage(kWidth, kHeight, Stripes));
@@ -149,6 +177,10 @@ class SaveScreenGlTest : public ::testing::Test {
     // runs the tests.
     PlatformSetVersionValues({});
     ASSERT_NO_FATAL_FAILURE(StartGameForTest());
+    // As the game registers them (a second registration of a name is refused).
+    ScriptAppObjRenderRegister("AppRenderSave", SaveScreenRenderSlot);
+    ScriptAppObjRenderRegister("AppRenderSaveDialog",
+                               [](const std::string&) { SaveScreenRenderDialog(); });
     // The window at the design size, as AppSetResolution makes it.
     MainForm().MainThreadDisplayResize(GamePrimaryDisplay(), kWidth, kHeight);
     GraphicsDisplaySetMode(GamePrimaryDisplay(), {kWidth, kHeight, 32, 0});
@@ -169,8 +201,28 @@ class SaveScreenGlTest : public ::testing::Test {
     return FromBottomUpRgba(frame.rgba, frame.width, frame.height);
   }
 
+  static void TellRoom(const std::string& what) { ScriptEventSend(RoomScriptId(), 2, what); }
+
   TempFolder program_;
 };
+
+// The page's blue with thumbnails read from save files laid over it: each
+// (file, left, top); an empty file leaves its place blue.
+Picture SavePage(const std::vector<std::tuple<std::string, int32_t, int32_t>>& thumbnails) {
+  Picture picture(static_cast<size_t>(kWidth) * kHeight, 0x0000FF);
+  for (const auto& [file, left, top] : thumbnails) {
+    SaveThumbnail thumbnail;
+    EXPECT_TRUE(SaveFileReadThumbnail(file, &thumbnail)) << file;
+    for (int32_t y = 0; y < thumbnail.height; ++y) {
+      for (int32_t x = 0; x < thumbnail.width; ++x) {
+        const uint8_t* bgra = &thumbnail.pixels[(static_cast<size_t>(y) * thumbnail.width + x) * 4];
+        picture[static_cast<size_t>(top + y) * kWidth + left + x] =
+            static_cast<uint32_t>(bgra[2]) << 16 | bgra[1] << 8 | bgra[0];
+      }
+    }
+  }
+  return picture;
+}
 
 TEST_F(SaveScreenGlTest, TheGameFrameCoversTheThumbnailAndIsCroppedTenLeftElevenRight) {
   // Taken from the journal's options, where saves are made: the thumbnail
@@ -260,3 +312,64 @@ TEST_F(SaveScreenGlTest, AppScreenShotKeepsTheDarkenedFrameBehindTheRoomAcrossAC
 }
 
 }  // namespace
+
+TEST_F(SaveScreenGlTest,
+       SaveSlotsShowTheirThumbnailsWhereTheScriptPlacedThemAndRereadThemFromTheFiles) {
+  // Saves of the stripes, then of red (newest first after the autosave),
+  // and an autosave of nothing.
+  TellRoom("SAVE");
+  TellRoom("RED");
+  TellRoom("SAVE");
+  TellRoom("NONE");
+  TellRoom("AUTO");
+  const std::string folder = program_.path();
+  const std::string stripes = folder + "savegame1.sav";
+  const std::string red = folder + "savegame2.sav";
+  const std::string autosave = folder + "autosave.sav";
+  ASSERT_EQ(SavesListSize(), 3);
+  ASSERT_EQ(SavesListEntry(1)->file, red);
+
+  // Display slot 0 always shows the autosave; the dialog shows save slot 2.
+  StateVariableSetInt(kStateGame, "FIRST", 0);
+  StateVariableSetInt(kStateGame, "DIALOG", 2);
+  StateSet(kStateJournalOptions);
+  ASSERT_TRUE(GameFrame());
+  const int32_t page = GameScriptId(kScriptJournalOptions);
+  ScriptEventSend(page, 2, "LAYOUT");
+  EXPECT_EQ(
+      Frame(),
+      SavePage({{autosave, 16, 16}, {red, 300, 16}, {stripes, 600, 16}, {stripes, 900, 500}}));
+
+  // Scrolled by one: display slot 1 shows save slot 2, slot 2 has no save.
+  StateVariableSetInt(kStateGame, "FIRST", 1);
+  StateVariableSetInt(kStateGame, "DIALOG", 1);
+  ScriptEventSend(page, 2, "LAYOUT");
+  const Picture scrolled = SavePage({{autosave, 16, 16}, {stripes, 300, 16}, {red, 900, 500}});
+  EXPECT_EQ(Frame(), scrolled);
+
+  // A new rendering context takes each thumbnail from its file again: one
+  // whose file now holds the red save shows red.
+  ModelAssetsFree();
+  GraphicsDisplaysFreeRC();
+  GraphicsDisplaysRecreateRC();
+  ModelAssetsRecompile();
+  EXPECT_EQ(Frame(), scrolled);
+  WriteWholeFile(stripes, ReadWholeFile(red));
+  ModelAssetsFree();
+  GraphicsDisplaysFreeRC();
+  GraphicsDisplaysRecreateRC();
+  ModelAssetsRecompile();
+  EXPECT_EQ(Frame(), SavePage({{autosave, 16, 16}, {red, 300, 16}, {red, 900, 500}}));
+
+  // The dialog shows no slot below 1 or past the list.
+  for (const int32_t slot : {0, 3}) {
+    StateVariableSetInt(kStateGame, "DIALOG", slot);
+    ScriptEventSend(page, 2, "LAYOUT");
+    EXPECT_EQ(Frame(), SavePage({{autosave, 16, 16}, {red, 300, 16}})) << slot;
+  }
+  // The journal's options start again at the top of the list.
+  StateSet(kStateGame);
+  StateSet(kStateJournalOptions);
+  ASSERT_TRUE(GameFrame());
+  EXPECT_EQ(Frame(), SavePage({{autosave, 16, 16}, {red, 300, 16}, {red, 600, 16}}));
+}
