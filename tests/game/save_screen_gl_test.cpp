@@ -25,6 +25,7 @@
 #include "tests/framework/model/model_testing.h"
 #include "tests/game/game_start.h"
 #include "tests/game/room_files.h"
+#include "tests/support/allocation_probe.h"
 #include "tests/support/testsupport.h"
 
 namespace {
@@ -80,6 +81,8 @@ constexpr const char* kSavePage = R"(
       AppSaveSetPosition(0, 16, 16);
       AppSaveSetPosition(1, 300, 16);
       AppSaveSetPosition(2, 600, 16);
+      AppSaveSetPosition(1001, 0, 0);
+      AppSaveSetPosition(2147483647, 0, 0);
       AppSaveSetDialogPosition(900, 500);
       AppSaveSetDialogImage(stateGetInt(3, "DIALOG"));
       AppSaveFirstDisplayed(stateGetInt(3, "FIRST"));
@@ -335,7 +338,10 @@ TEST_F(SaveScreenGlTest,
   StateSet(kStateJournalOptions);
   ASSERT_TRUE(GameFrame());
   const int32_t page = GameScriptId(kScriptJournalOptions);
+  // Display slots above 1000 are ignored: no room is made for them.
+  AllocationProbeReset();
   ScriptEventSend(page, 2, "LAYOUT");
+  EXPECT_LT(AllocationProbeLargest(), 65536u);
   EXPECT_EQ(
       Frame(),
       SavePage({{autosave, 16, 16}, {red, 300, 16}, {stripes, 600, 16}, {stripes, 900, 500}}));
