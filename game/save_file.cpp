@@ -395,11 +395,16 @@ bool SaveFileWrite(const std::string& file, const SaveDescriptor& descriptor,
 }
 
 SaveFileStatus SaveFileRead(const std::string& file, SaveContents& contents, bool withPixels) {
-  contents = SaveContents{};
   std::string bytes;
   if (!DataFileDirectReadWhole(file, bytes)) {
+    contents = SaveContents{};
     return SaveFileStatus::kUnreadable;
   }
+  return SaveFileParse(bytes, contents, withPixels);
+}
+
+SaveFileStatus SaveFileParse(std::string_view bytes, SaveContents& contents, bool withPixels) {
+  contents = SaveContents{};
   const SaveFileStatus status = ReadChunks(bytes, withPixels, contents);
   if (status != SaveFileStatus::kLoaded) {
     // Only the version stays, for the message of a later game's save.

@@ -322,7 +322,9 @@ void SavesListClear() {
 }
 
 void SavesListBuild() {
-  SavesListClear();
+  // Models of an earlier list went with the model module's last stop; a
+  // list built again while the game runs is cleared first.
+  saveList.assign(1, SaveDescriptor{});
   const std::string folder = UtilitiesUserDataFolder();
   std::vector<std::string> names = PlatformListFolder(folder, "*.sav");
   // The folder's order is the file system's; sorted, equal dates list alike

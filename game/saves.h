@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,8 @@ constexpr int32_t kSaveThumbnailHeight = 120;
 
 // Builds the list from the "*.sav" files of the user data folder: slot 0 the
 // autosave (empty when there is none), then the manual saves newest first.
-// Damaged files are left out with a log line.
+// Damaged files are left out with a log line. Starts from an empty list
+// without releasing anything (game start): clear a list built before.
 void SavesListBuild();
 // Releases every thumbnail and leaves one empty autosave slot.
 void SavesListClear();
@@ -85,6 +87,8 @@ enum class SaveFileStatus { kLoaded, kUnreadable, kDamaged, kUnsupported };
 // fog mat against the bytes, and the trailing CRC chunk when there is one.
 // Allocates nothing a count asks for that the bytes cannot hold.
 SaveFileStatus SaveFileRead(const std::string& file, SaveContents& contents, bool withPixels);
+// The same checks over a file's bytes (never kUnreadable).
+SaveFileStatus SaveFileParse(std::string_view bytes, SaveContents& contents, bool withPixels);
 // Builds the whole save (the Game state's variables, the descriptor, the
 // thumbnail, the agents and fog layers, a CRC chunk) and writes it in one
 // piece beside the file, then renames it over the file; false, the old file

@@ -255,6 +255,7 @@ TEST_F(SavesTest, AMidCaseSaveLoadsBackEqualAndListsItsDescriptor) {
   EXPECT_EQ(AgentFind("Constable"), -1);
 
   // The list read back from the folder, as the next start sees it.
+  SavesListClear();
   SavesListBuild();
   ASSERT_EQ(SavesListSize(), 2);
   const SaveDescriptor& entry = *SavesListEntry(1);
@@ -313,6 +314,7 @@ TEST_F(SavesTest, NewSavesTakeTheSmallestFreeNumberAndTheTopOfTheList) {
   Tell("SAVE");
   const std::string first = program_.read("savegame1.sav");
   program_.write("savegame3.sav", first);
+  SavesListClear();
   SavesListBuild();
   ASSERT_EQ(SavesListSize(), 3);
 
@@ -359,36 +361,42 @@ TEST_F(SavesTest, EveryTruncationAndEveryFlippedByteIsRefusedWithTheGameUnchange
   const std::string path = SavePath("savegame1.sav");
   PlayOn();
   const std::string playing = Snapshot();
-  SaveContents contents;
-  const auto expectRefused = [&](const std::string& damaged, const std::string& what) {
-    WriteWholeFile(path, damaged);
-    EXPECT_EQ(SaveFileRead(path, contents, true), SaveFileStatus::kDamaged) << what;
+  // The thumbnail's pixels, 92 160 of the bytes, are data like any other
+  // to the checks: within them every 97th byte is tried.
+  const SaveOffsets at = FindOffsets(bytes);
+  const auto tried = [&at](size_t offset, size_t stride) {
+    return offset <= at.thumbnail + 8 || offset >= at.agentCount || offset % stride == 0;
   };
+  SaveContents contents;
   // The last chunk is the CRC's: 11 bytes. Cut there, the file is whole as
   // writers without the chunk leave it, and loads.
   const size_t withoutCrc = bytes.size() - 11;
   for (size_t size = 0; size < bytes.size(); ++size) {
-    if (size != withoutCrc) {
-      expectRefused(bytes.substr(0, size), "cut to " + std::to_string(size));
+    if (size != withoutCrc && tried(size, 97)) {
+      EXPECT_EQ(SaveFileParse(std::string_view(bytes).substr(0, size), contents, true),
+                SaveFileStatus::kDamaged)
+          << "cut to " << size;
     }
   }
-  WriteWholeFile(path, bytes.substr(0, withoutCrc));
-  EXPECT_EQ(SaveFileRead(path, contents, true), SaveFileStatus::kLoaded);
+  EXPECT_EQ(SaveFileParse(std::string_view(bytes).substr(0, withoutCrc), contents, true),
+            SaveFileStatus::kLoaded);
   // A flip in the CRC chunk's tag leaves an unknown chunk, which the chunk
   // walk skips over, after complete and intact data: that file loads.
-  for (size_t at = 0; at < bytes.size(); ++at) {
-    if (at >= withoutCrc && at < withoutCrc + 3) {
+  for (size_t offset = 0; offset < bytes.size(); ++offset) {
+    if ((offset >= withoutCrc && offset < withoutCrc + 3) || !tried(offset, 97)) {
       continue;
     }
     std::string flipped = bytes;
-    flipped[at] = static_cast<char>(flipped[at] ^ (1 << (at % 8)));
-    expectRefused(flipped, "flipped at " + std::to_string(at));
+    flipped[offset] = static_cast<char>(flipped[offset] ^ (1 << (offset % 8)));
+    EXPECT_EQ(SaveFileParse(flipped, contents, true), SaveFileStatus::kDamaged)
+        << "flipped at " << offset;
   }
 
-  // Through the routine, every 7th truncation and the flips of the header
-  // and the CRC: nothing of the game changes, and the player is told.
-  for (size_t size = 0; size < bytes.size(); size += size < withoutCrc - 7 ? 7 : 1) {
-    if (size == withoutCrc) {
+  // Through the routine, from the file: every 7th truncation outside the
+  // pixels and the last 16 bytes. Nothing of the game changes, and the
+  // player is told.
+  for (size_t size = 0; size < bytes.size(); ++size) {
+    if (size == withoutCrc || !(tried(size, 4999) && (size % 7 == 0 || size + 16 > bytes.size()))) {
       continue;
     }
     WriteWholeFile(path, bytes.substr(0, size));
@@ -400,6 +408,7 @@ TEST_F(SavesTest, EveryTruncationAndEveryFlippedByteIsRefusedWithTheGameUnchange
                                "\" is damaged and was not loaded.\r\n"));
   // The list leaves a damaged file out, with a line in the log.
   WriteWholeFile(path, bytes.substr(0, 100));
+  SavesListClear();
   SavesListBuild();
   EXPECT_EQ(SavesListSize(), 1);
   EXPECT_THAT(Log(), HasSubstr("Error: SavesListBuild - Save game \"" + path +
@@ -448,8 +457,8 @@ TEST_F(SavesTest, HostileCountsAndVersionsAreRefusedWithoutAllocating) {
     WriteWholeFile(path, c.file);
     AllocationProbeReset();
     Tell("LOAD", "1");
-    // The counts ask for gigabytes; the largest block is the game's own.
-    EXPECT_LT(AllocationProbeLargest(), 65536u) << c.what;
+    // The counts ask for gigabytes; no block is larger than the file.
+    EXPECT_LE(AllocationProbeLargest(), real.size()) << c.what;
     EXPECT_EQ(StateGetCurrent(), kStateGame) << c.what;
     EXPECT_EQ(Snapshot(), playing) << c.what;
     EXPECT_THAT(Log(), HasSubstr("Error: " + c.message + "\r\n")) << c.what;
@@ -457,6 +466,7 @@ TEST_F(SavesTest, HostileCountsAndVersionsAreRefusedWithoutAllocating) {
   // Version 4 is a later game's save: left out of the list without a word.
   WriteWholeFile(path, patched(at.app, 4));
   const size_t logged = Log().size();
+  SavesListClear();
   SavesListBuild();
   EXPECT_EQ(SavesListSize(), 1);
   EXPECT_EQ(Log().size(), logged);
