@@ -101,6 +101,7 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  SaveScreenReset();
   RoomReset();
   ActionsReset();
   GameConfigReset();
@@ -116,6 +117,7 @@ void GameStop() {
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
+  SaveScreenReset();
   RoomReset();
   ActionsReset();
   GameConfigReset();
