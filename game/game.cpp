@@ -28,7 +28,6 @@ struct GameState {
   int32_t primaryDisplayId = -1;
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
-  bool cutscene = false;
   int32_t defaultFont = 0;
 };
 
@@ -102,6 +101,7 @@ void GameStart() {
   GameStatesReset();
   RoomReset();
   ActionsReset();
+  GameCutscenesReset();
   GameConfigReset();
 }
 
@@ -117,6 +117,7 @@ void GameStop() {
   GameStatesReset();
   RoomReset();
   ActionsReset();
+  GameCutscenesReset();
   GameConfigReset();
 }
 
@@ -126,14 +127,6 @@ int32_t GamePrimaryDisplay() {
 
 int32_t GameDefaultFont() {
   return game.defaultFont;
-}
-
-bool GameCutsceneRunning() {
-  return game.cutscene;
-}
-
-void GameCutsceneSet(bool running) {
-  game.cutscene = running;
 }
 
 // --- Calls from the shell ---------------------------------------------------------
@@ -162,7 +155,7 @@ bool GameInitDisplay() {
 // Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
   GameMusicClear();
-  game.cutscene = false;
+  GameCutscenesReset();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
   GameConfigRead();

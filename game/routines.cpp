@@ -1,11 +1,13 @@
 // The game's script routines: screen changes, music, the display, the clock,
-// the log and the concept art.
+// the log, simulated clicks and the concept art; and the registration of
+// every routine of the game in its designed order.
 #include <GL/gl.h>
 
 #include <ctime>
 #include <string>
 
 #include "framework/graphics/graphics.h"
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
@@ -19,6 +21,12 @@ namespace {
 
 // The width of the screens the concept art is centred on.
 constexpr int32_t kDesignWidth = 1280;
+
+// The window messages of a mouse move and of the left button.
+constexpr uint32_t kMouseMove = 0x0200;
+constexpr uint32_t kLeftButtonDown = 0x0201;
+constexpr uint32_t kLeftButtonUp = 0x0202;
+constexpr uint32_t kLeftButtonHeld = 0x0001;
 
 Model* conceptArt = nullptr;
 
@@ -118,6 +126,18 @@ void RegisterDisplayRoutines() {
   });
 }
 
+// A left click at (x, y) of the primary display's window: the mouse moves
+// there, then its left button is pressed and released, each as the window's
+// own mouse message reaches the input handling.
+void SimulateClick(int32_t x, int32_t y) {
+  const PlatformWindow window = MainForm().MainDisplayGetWindow(GamePrimaryDisplay());
+  const auto point = static_cast<int32_t>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 |
+                                          (static_cast<uint32_t>(x) & 0xFFFFu));
+  InputMouseMessage(kMouseMove, window, 0, point);
+  InputMouseMessage(kLeftButtonDown, window, kLeftButtonHeld, point);
+  InputMouseMessage(kLeftButtonUp, window, 0, point);
+}
+
 void RegisterTimeRoutines() {
   ScriptAppRoutineRegister("AppGetTime", [](int32_t script, int32_t thread) {
     const std::time_t now = std::time(nullptr);
@@ -160,39 +180,50 @@ void ConceptArtRender() {
   }
 }
 
-void RegisterConceptArtRoutines() {
+// The concept art, simulated clicks and the log, after the screenshot.
+void RegisterMiscellanyRoutines() {
   ScriptAppRoutineRegister("AppConceptArtSet", [](int32_t script, int32_t thread) {
     ConceptArtSet(ScriptParamGetString(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppSimulateClick", [](int32_t script, int32_t thread) {
+    SimulateClick(ScriptParamGetInt(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
+    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
+    ScriptThreadDump(script);
     return 1;
   });
 }
 
 }  // namespace
 
-// By kind: the AppObj render callbacks, then the hit tests, then
-// the ordinary routines, group by group.
+// By kind: the AppObj render callbacks, then the hit tests, then the
+// ordinary routines group by group (the two render procedures among the
+// state routines).
 void GameRegisterRoutines() {
+  GameRegisterAgentRenderCallback();
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  GameRegisterSpeechRenderCallback();
+  GameRegisterFogRenderCallback();
   GameRegisterInventoryCallback();
-  GameRegisterAgentCallbacks();
-  GameRegisterFogCallbacks();
-  GameRegisterSpeechCallbacks();
+  GameRegisterSpeechHitTest();
+  GameRegisterAgentHitTest();
+  GameRegisterFogHitTest();
   GameRegisterAgentRoutines();
   GameRegisterInventoryRoutines();
   GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
+  GameRegisterCutsceneRoutines();
+  GameRegisterSoundRoutines();
   RegisterMusicRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
-  RegisterConceptArtRoutines();
-  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
-    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
-    ScriptThreadDump(script);
-    return 1;
-  });
+  RegisterMiscellanyRoutines();
 }
 
 void GameConceptArtClose() {
