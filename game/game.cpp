@@ -15,6 +15,7 @@
 #include "framework/utilities/utilities.h"
 #include "game/agents.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "platform/platform.h"
 #include "shell/shell.h"
 
@@ -178,7 +179,7 @@ bool GameInit() {
   // A missing font is logged by the font module; the game starts without it.
   game.defaultFont = FontOpen(game.primaryDisplayId, "Bin\\Common\\Fonts\\Cubes.fot");
   PumpMessages();
-  // The save list holds the autosave slot alone, looked up when asked for.
+  SavesListBuild();
   PumpMessages();
   // "-testscreen" opens the test interface in the main initial state.
   const bool testScreen = UtilitiesSwitchPresent("-testscreen");
@@ -231,6 +232,7 @@ void GameShutdown() {
   FogOfWarClear();
   GameMusicClear();
   AudioCloseAll();
+  SavesListClear();
   GameScriptsClose();
   // The depth mesh belongs to the display closed below.
   RoomReset();

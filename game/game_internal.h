@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "framework/mat/mat.h"
 #include "game/path.h"
@@ -72,15 +73,20 @@ void GameScriptsClose();
 // Draws the current state's scripts on the primary display, inside the
 // display's GraphicsRenderBegin and GraphicsRenderEnd.
 void GameStateRender();
+// The same for a given state's picture (the overlays with what they cover).
+void GameStateRenderOf(int32_t state);
 // Closes the dimmed copy of the last game frame shown behind the menus.
 void GameBackgroundFramesClose();
+// Replaces that copy by the model, which the states now own.
+void GameBackgroundFramesSet(Model* model);
 // The state the pause overlay returns to, and the one the quit confirmation
 // returns to.
 int32_t GameStateBeforePause();
 int32_t GameStateQuitReturn();
 // The save slot the save screens show first; the journal's options start at 0.
 int32_t GameSaveFirstDisplayed();
-// The autosave, the save list's first slot: its file, empty while there is none.
+// The autosave, the save list's first slot: its file, empty while there is
+// none (saves.cpp).
 std::string GameAutosaveFile();
 
 // --- Music (music.cpp) ------------------------------------------------------------
@@ -163,6 +169,17 @@ void GameInterfaceKeys(int32_t script);
 void GamePointerKeys(int32_t script);
 
 // --- Screenshots (screenshot.cpp) --------------------------------------------------
+// A state's picture drawn on the primary display without being shown and
+// read back: RGBA bytes, rows from the bottom up; 0 x 0 without a picture.
+struct GameFramePixels {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> rgba;
+};
+GameFramePixels GameFrameCapture(int32_t state);
+// The current state's picture, darkened, becomes the copy of the game frame
+// drawn behind the menus (the routine AppScreenShot).
+void GameBackgroundFramesCapture();
 // Draws the current state's frame and writes it as a 24-bit BMP file
 // "screenshot<N>.bmp" (the smallest free N from 1) into the screenshot folder.
 void GameScreenshotSave();

@@ -14,6 +14,7 @@
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "script/script.h"
 #include "shell/shell.h"
 
@@ -180,8 +181,13 @@ void ConceptArtRender() {
   }
 }
 
-// The concept art, simulated clicks and the log, after the screenshot.
+// The screenshot behind the menus, the concept art, simulated clicks and
+// the log.
 void RegisterMiscellanyRoutines() {
+  ScriptAppRoutineRegister("AppScreenShot", [](int32_t, int32_t) {
+    GameBackgroundFramesCapture();
+    return 1;
+  });
   ScriptAppRoutineRegister("AppConceptArtSet", [](int32_t script, int32_t thread) {
     ConceptArtSet(ScriptParamGetString(script, thread, 1), ScriptParamGetInt(script, thread, 2));
     return 1;
@@ -208,6 +214,9 @@ void GameRegisterRoutines() {
   GameRegisterSpeechRenderCallback();
   GameRegisterFogRenderCallback();
   GameRegisterInventoryCallback();
+  ScriptAppObjRenderRegister("AppRenderSave", SaveScreenRenderSlot);
+  ScriptAppObjRenderRegister("AppRenderSaveDialog",
+                             [](const std::string&) { SaveScreenRenderDialog(); });
   GameRegisterSpeechHitTest();
   GameRegisterAgentHitTest();
   GameRegisterFogHitTest();
@@ -220,6 +229,7 @@ void GameRegisterRoutines() {
   GameRegisterCutsceneRoutines();
   GameRegisterSoundRoutines();
   RegisterMusicRoutines();
+  GameRegisterSaveRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();

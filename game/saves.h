@@ -6,7 +6,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
+
+#include "framework/state/state.h"
 
 struct Model;
 
@@ -37,7 +41,8 @@ constexpr int32_t kSaveThumbnailHeight = 120;
 
 // Builds the list from the "*.sav" files of the user data folder: slot 0 the
 // autosave (empty when there is none), then the manual saves newest first.
-// Damaged files are left out with a log line.
+// Damaged files are left out with a log line. Starts from an empty list
+// without releasing anything (game start): clear a list built before.
 void SavesListBuild();
 // Releases every thumbnail and leaves one empty autosave slot.
 void SavesListClear();
@@ -49,6 +54,52 @@ const SaveDescriptor* SavesListEntry(int32_t slot);
 bool SaveFileReadThumbnail(const std::string& file, SaveThumbnail* thumbnail);
 // The save routines of the scripts, in their registration order.
 void GameRegisterSaveRoutines();
+// The quick load: loads the autosave and switches to the room load; without
+// an autosave to the main menu; when the autosave cannot be loaded, back to
+// `returnState` with the game unchanged.
+void SaveQuickLoad(int32_t returnState);
+// The information text of a save: date, play time, completion, difficulty.
+std::string SaveInformationText(const SaveDescriptor& descriptor);
+
+// --- Save files (save_file.cpp) -------------------------------------------------------
+
+struct SavedAgent {
+  std::string name;
+  int32_t animationSet = 0;  // the standing set of its facing
+  int32_t x = 0;
+  int32_t y = 0;
+  std::vector<std::pair<std::string, std::string>> inventory;  // item name, image file
+};
+
+// Everything a save file holds, read and checked before any of it is used.
+struct SaveContents {
+  std::vector<StateSavedVariables> states;
+  int32_t appVersion = 0;
+  SaveDescriptor descriptor;  // without file and thumbnail model
+  SaveThumbnail thumbnail;    // pixels only when asked for
+  std::vector<SavedAgent> agents;
+  std::string fogLayers;  // as FogOfWarLoad reads them; empty before version 3
+};
+
+enum class SaveFileStatus { kLoaded, kUnreadable, kDamaged, kUnsupported };
+
+// Reads the whole file and checks every chunk, string, count, thumbnail and
+// fog mat against the bytes, and the trailing CRC chunk when there is one.
+// Allocates nothing a count asks for that the bytes cannot hold.
+SaveFileStatus SaveFileRead(const std::string& file, SaveContents& contents, bool withPixels);
+// The same checks over a file's bytes (never kUnreadable).
+SaveFileStatus SaveFileParse(std::string_view bytes, SaveContents& contents, bool withPixels);
+// Builds the whole save (the Game state's variables, the descriptor, the
+// thumbnail, the agents and fog layers, a CRC chunk) and writes it in one
+// piece beside the file, then renames it over the file; false, the old file
+// kept, when any step failed.
+bool SaveFileWrite(const std::string& file, const SaveDescriptor& descriptor,
+                   const SaveThumbnail& thumbnail);
+// The bytes SaveFileWrite writes; empty when the game could not be written.
+std::string SaveFileBytes(const std::string& file, const SaveDescriptor& descriptor,
+                          const SaveThumbnail& thumbnail);
+// Puts the agents and fog layers of a read save into the game (after a reset).
+void SaveFileApply(const SaveContents& contents);
 
 // --- Thumbnails and the save screens (save_screen.cpp) -----------------------------------
 

@@ -1,10 +1,14 @@
 // Screenshots: the current state's frame drawn again without being shown,
 // read back and written as a BMP file into the player's pictures.
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/log/log.h"
+#include "framework/model/model.h"
+#include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
@@ -34,31 +38,82 @@ std::string ScreenshotName(const std::string& folder, int32_t n) {
   return folder + "screenshot" + std::to_string(n) + ".bmp";
 }
 
-// The primary display's current frame, as the player sees it, in a 24-bit
-// image.
+// The frame's pixels as 0xRRGGBB with alpha 0; OpenGL's rows run from the
+// bottom up, an image's from the top down.
+std::vector<uint32_t> TopDownPixels(const GameFramePixels& frame) {
+  std::vector<uint32_t> pixels(frame.rgba.size() / 4);
+  const size_t width = static_cast<size_t>(frame.width);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const size_t row = static_cast<size_t>(frame.height) - 1 - i / width;
+    const uint8_t* rgba = &frame.rgba[(row * width + i % width) * 4];
+    pixels[i] =
+        static_cast<uint32_t>(rgba[0]) << 16 | static_cast<uint32_t>(rgba[1]) << 8 | rgba[2];
+  }
+  return pixels;
+}
+
+// A 24-bit image of the frame's size; its fourth byte is no alpha.
+void FrameImageSetUp(ImageFrame* image, const GameFramePixels& frame) {
+  image->loaded = 1;
+  image->width = frame.width;
+  image->height = frame.height;
+  image->bitsPerPixel = 24;
+  image->pixels = TopDownPixels(frame);
+}
+
+// The current state's frame, as the player sees it.
 ImageFrame* FrameImage() {
-  GraphicsRenderBegin(GamePrimaryDisplay());
-  GameStateRender();
-  const GraphicsRect viewport = GraphicsViewportGet();
-  const std::vector<uint8_t> bytes = GraphicsReadPixels(viewport);
   ImageFrame* image = nullptr;
-  ImageFrame* frame = ImageFrameNew(image);
-  frame->width = viewport.width;
-  frame->height = viewport.height;
-  frame->bitsPerPixel = 24;
-  frame->pixels.resize(bytes.size() / 4);
-  // OpenGL's rows run from the bottom up, the image's from the top down.
-  const size_t width = static_cast<size_t>(frame->width);
-  for (size_t i = 0; i < frame->pixels.size(); ++i) {
-    const size_t row = static_cast<size_t>(frame->height) - 1 - i / width;
-    const uint8_t* rgba = &bytes[(row * width + i % width) * 4];
-    frame->pixels[i] = 0xFF000000u | static_cast<uint32_t>(rgba[0]) << 16 |
-                       static_cast<uint32_t>(rgba[1]) << 8 | rgba[2];
+  FrameImageSetUp(ImageFrameNew(image), GameFrameCapture(StateGetCurrent()));
+  for (uint32_t& pixel : image->pixels) {
+    pixel |= 0xFF000000u;
+  }
+  return image;
+}
+
+// The picture behind the menus: red and blue each a ninth of the pixel's
+// three colours, green none.
+std::shared_ptr<const ImageFrame> DarkenedImage(const GameFramePixels& frame) {
+  auto image = std::make_shared<ImageFrame>();
+  FrameImageSetUp(image.get(), frame);
+  image->name = "backgroundFrames";
+  for (uint32_t& pixel : image->pixels) {
+    const uint32_t dark = ((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF)) / 9;
+    pixel = dark << 16 | dark;
   }
   return image;
 }
 
 }  // namespace
+
+GameFramePixels GameFrameCapture(int32_t state) {
+  GameFramePixels frame;
+  if (GamePrimaryDisplay() < 0) {
+    return frame;
+  }
+  GraphicsRenderBegin(GamePrimaryDisplay());
+  GameStateRenderOf(state);
+  const GraphicsRect viewport = GraphicsViewportGet();
+  frame.rgba = GraphicsReadPixels(viewport);
+  if (!frame.rgba.empty()) {
+    frame.width = viewport.width;
+    frame.height = viewport.height;
+  }
+  return frame;
+}
+
+void GameBackgroundFramesCapture() {
+  const GameFramePixels frame = GameFrameCapture(StateGetCurrent());
+  if (frame.rgba.empty()) {
+    return;
+  }
+  // The picture exists nowhere else: a new rendering context gets it from
+  // the copy kept here.
+  const std::shared_ptr<const ImageFrame> image = DarkenedImage(frame);
+  GameBackgroundFramesSet(ModelOpenImage(
+      GamePrimaryDisplay(), image.get(),
+      [image](ImageFrame*& rebuilt) { ImageCopy(ImageFrameNew(rebuilt), image.get()); }));
+}
 
 void GameScreenshotSave() {
   const std::string folder = ScreenshotFolder();

@@ -14,6 +14,7 @@
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "platform/platform.h"
 #include "script/script.h"
 
@@ -98,6 +99,7 @@ struct StatesData {
   int32_t beforePause = 0;                      // the state the pause overlay returns to
   int32_t quitReturn = 0;                       // the state the quit confirmation returns to
   int32_t saveFirstDisplayed = 0;               // the save slot the save screens show first
+  int32_t quickLoadReturn = 0;                  // the state the quick load was asked from
   Model* backgroundFrames = nullptr;            // the dimmed last game frame, once taken
 };
 
@@ -338,10 +340,10 @@ void RoomLoadProcess() {
   }
 }
 
-// Loads the autosave; without one the player goes back to the main menu.
+// Loads the autosave; without one the player goes back to the main menu, and
+// with one that cannot be loaded to where the quick load was asked.
 void QuickLoadProcess() {
-  const std::string file = GameAutosaveFile();
-  StateSet(!file.empty() && StateLoad(file, {}) ? kStateRoomLoad : kStateMainMenu);
+  SaveQuickLoad(states.quickLoadReturn);
 }
 
 void PausedProcess() {
@@ -408,6 +410,8 @@ void GameRegisterStates() {
       StateSetEnter(state, [state](int32_t previous) { InterfaceEnter(state, previous); });
     } else if (state == kStateGame) {
       StateSetEnter(state, [](int32_t) { GameEnter(); });
+    } else if (state == kStateQuickLoad) {
+      StateSetEnter(state, [](int32_t previous) { states.quickLoadReturn = previous; });
     }
     StateSetProcess(state, ProcessHandler(state));
   }
@@ -444,8 +448,17 @@ void GameStateRender() {
   DrawState(StateGetCurrent());
 }
 
+void GameStateRenderOf(int32_t state) {
+  DrawState(state);
+}
+
 void GameBackgroundFramesClose() {
   ModelClose(states.backgroundFrames);
+}
+
+void GameBackgroundFramesSet(Model* model) {
+  ModelClose(states.backgroundFrames);
+  states.backgroundFrames = model;
 }
 
 int32_t GameStateBeforePause() {
@@ -458,9 +471,4 @@ int32_t GameStateQuitReturn() {
 
 int32_t GameSaveFirstDisplayed() {
   return states.saveFirstDisplayed;
-}
-
-std::string GameAutosaveFile() {
-  const std::string file = UtilitiesUserDataFolder() + "autosave.sav";
-  return PlatformFileExists(file) ? file : std::string();
 }

@@ -3,7 +3,9 @@
 // struct here; datafile_disk.cpp and datafile_archives.cpp hold none.
 #include "framework/datafile/datafile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <unordered_map>
@@ -57,6 +59,10 @@ struct DirectFile {
   std::string temporary;
   std::string target;
   bool writeFailed = false;
+  // A memory file keeps its bytes here instead of on the disk.
+  bool inMemory = false;
+  std::string memory;
+  size_t memoryPosition = 0;
 };
 
 // Records hold their read-ahead buffers, so the tables keep them by pointer:
@@ -301,6 +307,40 @@ int32_t AddDirect(int fd) {
   return state.directFiles.back()->id;
 }
 
+int32_t AddMemoryDirect(std::string bytes) {
+  auto file = std::make_unique<DirectFile>();
+  file->id = state.nextDirectId++;
+  file->inMemory = true;
+  file->memory = std::move(bytes);
+  state.directFiles.push_back(std::move(file));
+  return state.directFiles.back()->id;
+}
+
+bool MemoryRead(DirectFile& file, void* buffer, int32_t count) {
+  if (static_cast<size_t>(count) >
+      file.memory.size() - std::min(file.memoryPosition, file.memory.size())) {
+    return false;
+  }
+  std::memcpy(buffer, file.memory.data() + file.memoryPosition, static_cast<size_t>(count));
+  file.memoryPosition += static_cast<size_t>(count);
+  return true;
+}
+
+// Writes at the position; a position past the end fills the gap with zeros,
+// as a disk file does.
+bool MemoryWrite(DirectFile& file, const void* buffer, int32_t count) {
+  const size_t end = file.memoryPosition + static_cast<size_t>(count);
+  if (end > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    return false;
+  }
+  if (end > file.memory.size()) {
+    file.memory.resize(end);
+  }
+  std::memcpy(file.memory.data() + file.memoryPosition, buffer, static_cast<size_t>(count));
+  file.memoryPosition = end;
+  return true;
+}
+
 // --- Library search -------------------------------------------------------------
 
 std::vector<std::string> SearchFolders() {
@@ -529,6 +569,26 @@ bool DataFileDirectCommit(int32_t id) {
   return replaced;
 }
 
+int32_t DataFileDirectCreateMemory() {
+  return AddMemoryDirect({});
+}
+
+int32_t DataFileDirectOpenMemory(std::string bytes) {
+  return bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())
+             ? 0
+             : AddMemoryDirect(std::move(bytes));
+}
+
+bool DataFileDirectMemoryTake(int32_t id, std::string& bytes) {
+  DirectFile* file = FindDirect(id);
+  if (file == nullptr || !file->inMemory) {
+    return false;
+  }
+  bytes = std::move(file->memory);
+  DataFileDirectClose(id);
+  return true;
+}
+
 bool DataFileDirectWriteWhole(const std::string& path, const std::string& contents) {
   const int32_t id = DataFileDirectCreateReplacement(path);
   if (id == 0) {
@@ -562,6 +622,9 @@ bool DataFileDirectRead(int32_t id, void* buffer, int32_t count) {
   if (file == nullptr || count < 0) {
     return false;
   }
+  if (file->inMemory) {
+    return MemoryRead(*file, buffer, count);
+  }
   const int32_t delivered =
       BufferedRead(file->buffer, static_cast<uint8_t*>(buffer), count,
                    [file](uint8_t* to, int32_t wanted) { return DiskRead(file->fd, to, wanted); });
@@ -574,13 +637,19 @@ bool DataFileDirectWrite(int32_t id, const void* buffer, int32_t count) {
     return false;
   }
   const bool written =
-      count >= 0 && DiskWriteAll(file->fd, static_cast<const uint8_t*>(buffer), count);
+      count >= 0 &&
+      (file->inMemory ? MemoryWrite(*file, buffer, count)
+                      : DiskWriteAll(file->fd, static_cast<const uint8_t*>(buffer), count));
   file->writeFailed = file->writeFailed || !written;
   return written;
 }
 
 bool DataFileDirectSeek(int32_t id, int32_t position) {
   DirectFile* file = FindDirect(id);
+  if (file != nullptr && file->inMemory) {
+    file->memoryPosition = static_cast<size_t>(std::max(position, 0));
+    return position >= 0;
+  }
   if (file == nullptr || !DiskSeek(file->fd, position)) {
     return false;
   }
@@ -590,17 +659,26 @@ bool DataFileDirectSeek(int32_t id, int32_t position) {
 
 int32_t DataFileDirectTell(int32_t id) {
   const DirectFile* file = FindDirect(id);
+  if (file != nullptr && file->inMemory) {
+    return ClampToInt32(static_cast<int64_t>(file->memoryPosition));
+  }
   const int64_t position = file == nullptr ? -1 : DiskTell(file->fd);
   return position < 0 ? -1 : ClampToInt32(position - file->buffer.Fill());
 }
 
 int32_t DataFileDirectSize(int32_t id) {
   const DirectFile* file = FindDirect(id);
+  if (file != nullptr && file->inMemory) {
+    return static_cast<int32_t>(file->memory.size());
+  }
   return file == nullptr ? 0 : std::max(0, ClampToInt32(DiskSize(file->fd)));
 }
 
 bool DataFileDirectEOF(int32_t id) {
   const DirectFile* file = FindDirect(id);
+  if (file != nullptr && file->inMemory) {
+    return file->memoryPosition >= file->memory.size();
+  }
   return file == nullptr || (file->buffer.Fill() == 0 && DiskAtEnd(file->fd));
 }
 

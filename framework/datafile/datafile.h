@@ -62,6 +62,15 @@ bool DataFileDirectEOF(int32_t id);
 void DataFileDirectClose(int32_t id);
 void DataFileDirectCloseAll();
 
+// --- Direct files in memory ---------------------------------------------
+// The direct-file functions work on these as on disk files, so a writer can
+// build a file in memory (to write it whole) and a reader can take bytes
+// already read. A memory file never exceeds 2 GB.
+int32_t DataFileDirectCreateMemory();
+int32_t DataFileDirectOpenMemory(std::string bytes);  // 0 when too large
+// Moves the bytes of a memory file out and closes it; false for other ids.
+bool DataFileDirectMemoryTake(int32_t id, std::string& bytes);
+
 // --- Direct files that replace a file whole ------------------------------
 // Writes go to a temporary beside the file (DataFileDirectTemporaryPath); the
 // file itself changes only when the commit succeeds, so a failed or cut-off

@@ -56,6 +56,9 @@ void MatStop();
 // --- Reading ----------------------------------------------------------------------
 // Reads and decodes a mat at the position of a direct file; empty on failure.
 void MatDirectOpen(int32_t file, Mat& mat);
+// Reads a mat at the position of a direct file into runs without decoding
+// (checking a mat costs no more memory than its bytes); empty on failure.
+void MatDirectOpenRaw(int32_t file, MatRaw& raw);
 // Reads a content file (patches, archives, disk) and decodes it; empty on failure.
 void MatOpen(const std::string& fileName, Mat& mat);
 // Reads a content file into runs without decoding; empty on failure.

@@ -258,6 +258,10 @@ void MatDirectOpen(int32_t file, Mat& mat) {
   MatDecode(raw, mat);
 }
 
+void MatDirectOpenRaw(int32_t file, MatRaw& raw) {
+  ReadMatRecord(file, true, "MatDirectOpenRaw", raw);
+}
+
 void MatOpenRawEmbedded(int32_t file, MatRaw& raw) {
   ReadMatRecord(file, false, "MatOpenRawEmbedded", raw);
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // --- Types ------------------------------------------------------------------
 using StateEnterHandler = std::function<void(int32_t previousId)>;
@@ -35,6 +37,12 @@ struct StateVariable {
   bool boolValue = false;
   int32_t intValue = 0;
   std::string stringValue;
+};
+
+// One record of a save file's "STA" chunk: a state's name and variables.
+struct StateSavedVariables {
+  std::string name;
+  std::vector<StateVariable> variables;
 };
 
 // --- Module lifecycle ---------------------------------------------------------
@@ -77,3 +85,12 @@ std::string StateVariableGetString(int32_t id, const std::string& name);
 bool StateSave(const std::string& fileName, const StateAppDataWriter& writer);
 // False only when the file cannot be opened; a damaged file loads what it can.
 bool StateLoad(const std::string& fileName, const StateAppDataReader& reader);
+// Writes StateSave's layout (version, "STA", "APP") at the position of an
+// open direct file, such as one in memory; false when a write failed.
+bool StateWrite(int32_t file, const std::string& fileName, const StateAppDataWriter& writer);
+// Reads the records of an "STA" chunk's bytes without applying them; false
+// when a record, string or value runs past its record or the chunk, a type is
+// unknown or a record has bytes left over. Allocates no more than the bytes hold.
+bool StateParseVariables(std::string_view chunk, std::vector<StateSavedVariables>& states);
+// Sets parsed variables on the states of those names; other names are dropped.
+void StateApplyVariables(const std::vector<StateSavedVariables>& states);

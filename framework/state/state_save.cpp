@@ -148,62 +148,64 @@ class SaveReader {
   int64_t limit_;
 };
 
-// Sets one variable on the state with that id; id 0 reads and drops it. An
-// unknown type leaves no way to find the next field, so it ends the record.
-bool ReadVariable(SaveReader& in, int32_t id) {
-  std::string name;
-  uint8_t type = 0;
-  if (!in.String(name) || !in.Byte(type)) {
+// Reads one variable. An unknown type leaves no way to find the next field,
+// so it fails like a value cut short.
+bool ReadVariable(SaveReader& in, StateVariable& variable) {
+  if (!in.String(variable.name) || !in.Byte(variable.type)) {
     return false;
   }
-  switch (type) {
+  switch (variable.type) {
     case kStateVariableBool: {
       uint8_t value = 0;
-      if (!in.Byte(value)) {
-        return false;
-      }
-      StateVariableSetBool(id, name, value != 0);
-      return true;
+      const bool read = in.Byte(value);
+      variable.boolValue = value != 0;
+      return read;
     }
-    case kStateVariableInt: {
-      int32_t value = 0;
-      if (!in.Int32(value)) {
-        return false;
-      }
-      StateVariableSetInt(id, name, value);
-      return true;
-    }
-    case kStateVariableString: {
-      std::string value;
-      if (!in.String(value)) {
-        return false;
-      }
-      StateVariableSetString(id, name, value);
-      return true;
-    }
+    case kStateVariableInt:
+      return in.Int32(variable.intValue);
+    case kStateVariableString:
+      return in.String(variable.stringValue);
     default:
       return false;
   }
 }
 
-bool ReadStateRecord(SaveReader& in) {
-  std::string name;
+// Sets a read variable on the state with that id; id 0 drops it.
+void ApplyVariable(int32_t id, const StateVariable& variable) {
+  switch (variable.type) {
+    case kStateVariableBool:
+      StateVariableSetBool(id, variable.name, variable.boolValue);
+      break;
+    case kStateVariableInt:
+      StateVariableSetInt(id, variable.name, variable.intValue);
+      break;
+    case kStateVariableString:
+      StateVariableSetString(id, variable.name, variable.stringValue);
+      break;
+  }
+}
+
+// Reads a record's state name and variables, handing each variable to
+// `take` (with the state name) as soon as it is read.
+template <typename Take>
+bool ReadStateRecord(SaveReader& in, std::string& name, Take take) {
   int32_t count = 0;
   if (!in.String(name) || !in.Int32(count)) {
     return false;
   }
-  const StateRecord* state = StateFindBySaveName(name);
-  const int32_t id = state == nullptr ? 0 : state->id;
   for (int32_t i = 0; i < count; ++i) {
-    if (!ReadVariable(in, id)) {
+    StateVariable variable;
+    if (!ReadVariable(in, variable)) {
       return false;
     }
+    take(name, std::move(variable));
   }
   return true;
 }
 
-// Reads the records of an "STA" chunk that ends at the reader's limit. A
-// damaged record ends the chunk; the variables read before it stay set.
+// Reads the records of an "STA" chunk that ends at the reader's limit and
+// sets their variables. A damaged record ends the chunk; the variables read
+// before it stay set.
 void ReadStates(SaveReader& in) {
   const int64_t chunkEnd = in.Limit();
   while (in.Position() < chunkEnd) {
@@ -213,12 +215,41 @@ void ReadStates(SaveReader& in) {
     }
     const int64_t recordEnd = std::min(in.Position() + length, chunkEnd);
     in.SetLimit(recordEnd);
-    const bool complete = ReadStateRecord(in);
+    std::string name;
+    const bool complete =
+        ReadStateRecord(in, name, [](const std::string& stateName, StateVariable&& variable) {
+          const StateRecord* state = StateFindBySaveName(stateName);
+          ApplyVariable(state == nullptr ? 0 : state->id, variable);
+        });
     in.SetLimit(chunkEnd);
     if (!complete || !in.Seek(recordEnd)) {
       return;
     }
   }
+}
+
+// Reads every record of an "STA" chunk that ends at the reader's limit; false
+// when a record does not fill its length exactly or runs past the chunk.
+bool ParseStates(SaveReader& in, std::vector<StateSavedVariables>& states) {
+  const int64_t chunkEnd = in.Limit();
+  while (in.Position() < chunkEnd) {
+    int32_t length = 0;
+    if (!in.Int32(length) || length < 0 || length > chunkEnd - in.Position()) {
+      return false;
+    }
+    const int64_t recordEnd = in.Position() + length;
+    in.SetLimit(recordEnd);
+    StateSavedVariables& record = states.emplace_back();
+    const bool complete =
+        ReadStateRecord(in, record.name, [&record](const std::string&, StateVariable&& variable) {
+          record.variables.push_back(std::move(variable));
+        });
+    in.SetLimit(chunkEnd);
+    if (!complete || in.Position() != recordEnd) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Reads one chunk and moves to the next; false at the end of the file or when
@@ -246,13 +277,7 @@ bool ReadChunk(SaveReader& in, int32_t file, const std::string& fileName,
 
 // --- Save files -------------------------------------------------------------------
 
-// The save is written beside the old one and replaces it only when complete,
-// so a full disk or a crash while saving keeps the previous save.
-bool StateSave(const std::string& fileName, const StateAppDataWriter& writer) {
-  const int32_t file = DataFileDirectCreateReplacement(fileName);
-  if (file == 0) {
-    return false;
-  }
+bool StateWrite(int32_t file, const std::string& fileName, const StateAppDataWriter& writer) {
   SaveWriter out(file);
   out.Int32(kFormatVersion);
   WriteStates(out);
@@ -262,7 +287,17 @@ bool StateSave(const std::string& fileName, const StateAppDataWriter& writer) {
     writer(file, fileName);
   }
   out.EndLength(chunk);
-  if (!out.Ok()) {
+  return out.Ok();
+}
+
+// The save is written beside the old one and replaces it only when complete,
+// so a full disk or a crash while saving keeps the previous save.
+bool StateSave(const std::string& fileName, const StateAppDataWriter& writer) {
+  const int32_t file = DataFileDirectCreateReplacement(fileName);
+  if (file == 0) {
+    return false;
+  }
+  if (!StateWrite(file, fileName, writer)) {
     DataFileDirectClose(file);
     return false;
   }
@@ -283,4 +318,28 @@ bool StateLoad(const std::string& fileName, const StateAppDataReader& reader) {
   }
   DataFileDirectClose(file);
   return true;
+}
+
+bool StateParseVariables(std::string_view chunk, std::vector<StateSavedVariables>& states) {
+  states.clear();
+  const int32_t file = DataFileDirectOpenMemory(std::string(chunk));
+  if (file == 0) {
+    return false;
+  }
+  SaveReader in(file);
+  const bool parsed = ParseStates(in, states);
+  DataFileDirectClose(file);
+  return parsed;
+}
+
+void StateApplyVariables(const std::vector<StateSavedVariables>& states) {
+  for (const StateSavedVariables& record : states) {
+    const StateRecord* state = StateFindBySaveName(record.name);
+    if (state == nullptr) {
+      continue;
+    }
+    for (const StateVariable& variable : record.variables) {
+      ApplyVariable(state->id, variable);
+    }
+  }
 }

@@ -9,6 +9,7 @@
 #include "framework/state/state.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "shell/modules.h"
@@ -181,7 +182,9 @@ TEST_F(KeysTest, TheGameActionsAreBoundAndActAsDesigned) {
   Tap("F9");
   GamePointerKeys(GameScriptId(kScriptRoom));
   EXPECT_EQ(StateGetCurrent(), kStateGame);
-  program_.write("autosave.sav", "a save");
+  ASSERT_TRUE(SaveFileWrite(program_.path() + "autosave.sav", {}, {}));
+  SavesListClear();
+  SavesListBuild();
   StateSet(kStatePaused);
   TakeReports();
   Tap("F9");

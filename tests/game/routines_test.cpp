@@ -1,5 +1,6 @@
 // The game's script routines as the scripts see them, on the headless
-// platform: what the getters give for an agent that does not exist; sounds that
+// platform: every name registered once, of its kind, in the designed order;
+// what the getters give for an agent that does not exist; sounds that
 // cannot be played; the cutscene flag; and a simulated click reaching the
 // object under it.
 #include <gmock/gmock.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "framework/state/state.h"
+#include "framework/utilities/utilities.h"
 #include "game/agents.h"
 #include "game/game.h"
 #include "game/game_internal.h"
@@ -23,6 +25,88 @@
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// The designed registration order: the AppObj render callbacks, the hit
+// tests, then the routines table by table, the two render procedures (kind
+// 2) between AppQuitGame and AppQuitConfirm.
+const std::vector<std::string> kRenderCallbacks = {
+    "AppRenderAgents",    "AppRenderConceptArt", "AppRenderDialogOptions", "AppRenderFogOfWar",
+    "AppRenderInventory", "AppRenderSave",       "AppRenderSaveDialog"};
+const std::vector<std::string> kHitTests = {"AppInDialogOptions", "AppInObjectAgents",
+                                            "AppInObjectFogOfWar"};
+const std::vector<std::string> kRoutines = {
+    // Agents.
+    "AppAgentAdd", "AppAgentAnimate", "AppAgentAnimatePersist", "AppAgentGetDestination",
+    "AppAgentGetDirection", "AppAgentGetPosition", "AppAgentGetScale", "AppAgentIsWalking",
+    "AppAgentSay", "AppAgentSetAnimation", "AppAgentSetDepth", "AppAgentSetDialogCameraOffset",
+    "AppAgentSetDialogOffset", "AppAgentSetDirection", "AppAgentSetHeadOnTop",
+    "AppAgentSetPosition", "AppAgentSetScale", "AppAgentWalkClearAction", "AppAgentWalkTo",
+    "AppActionsDone",
+    // Inventory.
+    "AppAgentInventoryAdd", "AppAgentInventoryCount", "AppAgentInventoryEmpty",
+    "AppAgentInventoryFirst", "AppAgentInventoryHasItem", "AppAgentInventoryName",
+    "AppAgentInventoryRemove", "AppAgentInventorySelect", "AppAgentInventorySelectedIndex",
+    "AppAgentInventorySelectedName", "AppAgentInventorySetHighlight",
+    // Speech bubbles and dialog options.
+    "AppBubbleOpen", "AppDialogAdvance", "AppDialogOptionAdd", "AppDialogOptionBegin",
+    "AppDialogOptionEnd", "AppDialogOptionGetId", "AppDialogOptionSetAlignment",
+    "AppDialogOptionSetBubbleOffset", "AppDialogOptionSetColumns", "AppDialogOptionSetHeadOffset",
+    "AppDialogOptionSetMaxWidth", "AppDialogOptionSetMinBubbles", "AppDialogOptionSetTail",
+    "AppDialogOptionSetTailVisible", "AppDialogSetOffset",
+    // Rooms.
+    "AppRoomLoad", "AppRoomSetDepthBuffer", "AppRoomSetDepthMat", "AppRoomSetFloorMat",
+    "AppRoomSetLightMat", "AppRoomSetSoundMat", "AppRoomSetWalkPath", "AppRoomSetScale",
+    // Application states, with the render procedures.
+    "AppCredits", "AppGame", "AppJournal", "AppJournalHints", "AppJournalInvestigations",
+    "AppJournalOptions", "AppJournalSpecialFeatures", "AppJournalSuspects", "AppMainInitial",
+    "AppMainMenu", "AppMainOptions", "AppMainSpecialFeatures", "AppPause", "AppQuitGame",
+    "AppRenderDepthBuffer", "AppRenderDialog", "AppQuitConfirm", "AppDontQuit", "AppResume",
+    "AppNewGame", "AppInitGameState",
+    // Configuration.
+    "AppConfigConfiguredGet", "AppConfigConfiguredSet", "AppConfigControlHandGet",
+    "AppConfigControlHandSet", "AppConfigControlModeGet", "AppConfigControlModeSet",
+    "AppConfigShowFlyoversGet", "AppConfigShowFlyoversSet", "AppConfigShowHotspotsGet",
+    "AppConfigShowHotspotsSet", "AppConfigShowPointerGet", "AppConfigShowPointerSet",
+    "AppConfigShowTipsGet", "AppConfigShowTipsSet", "AppConfigSpeechBubbleLengthGet",
+    "AppConfigSpeechBubbleLengthSet", "AppConfigSpeechBubblesGet", "AppConfigSpeechBubblesSet",
+    "AppConfigAudioPlay", "AppConfigAudioStop",
+    // Unlockables.
+    "AppAchievementLocked", "AppAchievementUnlock", "AppCollectibleLocked", "AppCollectibleUnlock",
+    "AppSpecialFeatureLocked", "AppSpecialFeatureUnlock",
+    // Cutscenes.
+    "AppCutsceneBegin", "AppCutsceneEnd", "AppCutsceneRegisterThread", "AppCutsceneSkip",
+    "AppCutsceneSkipping",
+    // Sounds and music.
+    "AppSoundPlay", "AppSoundPlayNoWait", "AppSoundPlayNoWaitLoop", "AppSoundStop",
+    "AppSoundSetVolume", "AppSoundGetStatus", "AppSoundGetVolume", "AppMusicPlay", "AppMusicStop",
+    // Save games.
+    "AppSaveCount", "AppSaveFirstDisplayed", "AppSaveGame", "AppSaveGameAuto", "AppSaveGameExists",
+    "AppSaveGetDesc", "AppSaveGetFileName", "AppSaveSetDialogImage", "AppSaveSetDialogPosition",
+    "AppSaveSetPosition", "AppLoadGame",
+    // Fog of war.
+    "AppFogOfWarAdd", "AppFogOfWarCoverage", "AppFogOfWarUncover",
+    // Display, time and miscellany.
+    "AppGetDisplayId", "AppGetResolution", "AppSetResolution", "AppSetFullscreen", "AppGetTime",
+    "AppStateGetTimeMilli", "AppScreenShot", "AppConceptArtSet", "AppSimulateClick", "AppLog"};
+
+// A registry's names and kinds as "NAME kind", names upper-cased.
+std::vector<std::string> Listed(ScriptRegistry registry) {
+  std::vector<std::string> listed;
+  for (const ScriptRegisteredName& entry : ScriptRegistryList(registry)) {
+    listed.push_back(entry.name + " " + std::to_string(entry.kind));
+  }
+  return listed;
+}
+
+std::vector<std::string> Expected(const std::vector<std::string>& names) {
+  std::vector<std::string> expected;
+  for (const std::string& name : names) {
+    const bool procedure = name == "AppRenderDepthBuffer" || name == "AppRenderDialog";
+    expected.push_back(UtilitiesUpperCase(name) + (procedure ? " 2" : " 0"));
+  }
+  return expected;
+}
 
 // A room whose listener, on "GETTERS", asks every getter about the agent
 // "Nobody", each output variable holding a value no default has, and reports
@@ -126,6 +210,7 @@ class RoutinesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteScript(program_, "Bin/Rooms/A/Scripts/A.vmc", kRoom);
+    WriteScript(program_, "Bin/gameStart.vmc", R"(stateSetString(3, "Script Room File", "A");)");
     program_.write("settings.ini",
                    "[Video]\nFullscreen=No\nWidth=1280\nHeight=720\n[Controls]\nConfigured=Yes\n");
     platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
@@ -149,6 +234,19 @@ class RoutinesTest : public ::testing::Test {
   std::vector<std::string> reports_;
 };
 
+TEST_F(RoutinesTest, TheRegistryHoldsEveryRoutineOnceOfItsKindInTheDesignedOrder) {
+  EXPECT_THAT(Listed(ScriptRegistry::kAppObjRender), ElementsAreArray(Expected(kRenderCallbacks)));
+  EXPECT_THAT(Listed(ScriptRegistry::kAppObjInObject), ElementsAreArray(Expected(kHitTests)));
+  // The test's own REPORT comes before the game's routines.
+  std::vector<std::string> routines = Listed(ScriptRegistry::kAppRoutines);
+  ASSERT_FALSE(routines.empty());
+  EXPECT_EQ(routines.front(), "REPORT 0");
+  routines.erase(routines.begin());
+  EXPECT_THAT(routines, ElementsAreArray(Expected(kRoutines)));
+  EXPECT_TRUE(ScriptRegistryList(ScriptRegistry::kAppObjAnimate).empty());
+  EXPECT_EQ(kRenderCallbacks.size() + kHitTests.size() + kRoutines.size(), 149u);
+}
+
 TEST_F(RoutinesTest, GettersForAMissingAgentOrSoundGiveTheDesignedDefaults) {
   EnterRoom();
   Tell("GETTERS");
@@ -164,6 +262,12 @@ TEST_F(RoutinesTest, GettersForAMissingAgentOrSoundGiveTheDesignedDefaults) {
   EXPECT_THAT(TakeReports(), ElementsAre("skipping false"));
   EXPECT_TRUE(GameCutsceneRunning());
   Tell("CUTSCENEEND");
+  EXPECT_FALSE(GameCutsceneRunning());
+  // A new game or a load starts outside any cutscene, even when the last
+  // game was left during one.
+  Tell("CUTSCENE");
+  TakeReports();
+  ASSERT_TRUE(FileGameStateInit());
   EXPECT_FALSE(GameCutsceneRunning());
 }
 

@@ -10,6 +10,7 @@
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "game/game_internal.h"
+#include "game/saves.h"
 #include "platform/platform.h"
 #include "script/script.h"
 #include "shell/modules.h"
@@ -215,12 +216,18 @@ TEST_F(StatesTest, ANewGameAndAQuickLoadGoThroughTheRoomLoad) {
   EXPECT_NE(program_->read("results.log").find("Bin\\Rooms\\First.vmc"), std::string::npos);
 
   // Without an autosave a quick load goes back to the menu; with one, the
-  // saved game's room is the one loaded.
+  // saved game's room is the one loaded, after the game's start script.
   StateSet(kStateQuickLoad);
   EXPECT_TRUE(GameFrame());
   EXPECT_EQ(StateGetCurrent(), kStateMainMenu);
+  VmccResult start;
+  std::string error;
+  ASSERT_TRUE(VmccCompile("", "gameStart.vms", {}, start));
+  ASSERT_TRUE(VmcWriterSave(start.script, program_->write("Bin/gameStart.vmc", ""), error));
   StateVariableSetString(kStateGame, roomFile, "Bin\\Rooms\\Saved.vmc");
-  ASSERT_TRUE(StateSave(UtilitiesUserDataFolder() + "autosave.sav", {}));
+  ASSERT_TRUE(SaveFileWrite(UtilitiesUserDataFolder() + "autosave.sav", {}, {}));
+  SavesListClear();
+  SavesListBuild();
   StateVariableSetString(kStateGame, roomFile, "Bin\\Rooms\\Later.vmc");
   StateSet(kStateQuickLoad);
   EXPECT_TRUE(GameFrame());
