@@ -100,6 +100,7 @@ void PumpMessages() {
 void GameStart() {
   game = GameState{};
   GameStatesReset();
+  SaveScreenReset();
   RoomReset();
   ActionsReset();
   GameCutscenesReset();
@@ -116,6 +117,7 @@ void GameStop() {
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
+  SaveScreenReset();
   RoomReset();
   ActionsReset();
   GameCutscenesReset();

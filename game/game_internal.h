@@ -83,8 +83,6 @@ void GameBackgroundFramesSet(Model* model);
 // returns to.
 int32_t GameStateBeforePause();
 int32_t GameStateQuitReturn();
-// The save slot the save screens show first; the journal's options start at 0.
-int32_t GameSaveFirstDisplayed();
 // The autosave, the save list's first slot: its file, empty while there is
 // none (saves.cpp).
 std::string GameAutosaveFile();

@@ -98,7 +98,6 @@ struct StatesData {
   std::array<int32_t, kScriptCount> scripts{};  // 0: not loaded; the room's is the room module's
   int32_t beforePause = 0;                      // the state the pause overlay returns to
   int32_t quitReturn = 0;                       // the state the quit confirmation returns to
-  int32_t saveFirstDisplayed = 0;               // the save slot the save screens show first
   int32_t quickLoadReturn = 0;                  // the state the quick load was asked from
   Model* backgroundFrames = nullptr;            // the dimmed last game frame, once taken
 };
@@ -144,7 +143,8 @@ void RememberPrevious(int32_t state, int32_t previous) {
     // The menu's music starts again after the credits' own.
     GameMusicClear();
   } else if (state == kStateJournalOptions) {
-    states.saveFirstDisplayed = 0;
+    // The save screens start again at the top of the list.
+    SaveScreenSetFirstDisplayed(0);
   } else if (state == kStatePaused) {
     if (previous != kStateQuit && previous != kStateQuitConfirm) {
       states.beforePause = previous;
@@ -467,8 +467,4 @@ int32_t GameStateBeforePause() {
 
 int32_t GameStateQuitReturn() {
   return states.quitReturn;
-}
-
-int32_t GameSaveFirstDisplayed() {
-  return states.saveFirstDisplayed;
 }
