@@ -699,9 +699,12 @@ void GameRegisterAgentRoutines() {
   });
 }
 
-void GameRegisterAgentCallbacks() {
+void GameRegisterAgentRenderCallback() {
   ScriptAppObjRenderRegister("AppRenderAgents", [](const std::string& objectName) {
     WithDepthTest([&objectName] { AgentRender(AgentOfObject(objectName, kAgentObjectPrefix)); });
   });
+}
+
+void GameRegisterAgentHitTest() {
   ScriptAppObjInObjectRegister("AppInObjectAgents", AgentInObject);
 }

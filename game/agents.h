@@ -273,6 +273,8 @@ int32_t DialogCameraDefaultY();
 void GameRegisterAgentRoutines();
 void GameRegisterInventoryRoutines();
 void GameRegisterSpeechRoutines();
-void GameRegisterAgentCallbacks();         // AppRenderAgents, AppInObjectAgents
-void GameRegisterSpeechCallbacks();        // AppRenderDialogOptions, AppInDialogOptions
+void GameRegisterAgentRenderCallback();    // AppRenderAgents
+void GameRegisterAgentHitTest();           // AppInObjectAgents
+void GameRegisterSpeechRenderCallback();   // AppRenderDialogOptions
+void GameRegisterSpeechHitTest();          // AppInDialogOptions
 void GameRegisterSpeechRenderProcedure();  // AppRenderDialog

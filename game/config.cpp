@@ -59,6 +59,12 @@ constexpr std::array<SettingInfo, kSettingCount> kSettings = {{
     {"Audio", "Speech Bubble Speed", "SpeechBubbleLength", false, 100, 0, 1000},
 }};
 
+// The routines are registered in the order of their names.
+constexpr std::array<Setting, kSettingCount> kRoutineOrder = {
+    kConfigured,  kControlHand, kControlMode,       kShowFlyovers,      kShowHotspots,
+    kShowPointer, kShowTips,    kSpeechBubbleSpeed, kShowSpeechBubbles,
+};
+
 // --- Unlocked names -------------------------------------------------------------
 
 enum UnlockList : size_t { kAchievements, kCollectibles, kSpecialFeatures, kUnlockListCount };
@@ -297,8 +303,8 @@ int32_t GameConfigSpeechBubbleSpeed() {
 // --- Routines -----------------------------------------------------------------------
 
 void GameRegisterConfigRoutines() {
-  for (size_t i = 0; i < kSettingCount; ++i) {
-    RegisterSettingRoutines(static_cast<Setting>(i));
+  for (const Setting setting : kRoutineOrder) {
+    RegisterSettingRoutines(setting);
   }
   ScriptAppRoutineRegister("AppConfigAudioPlay", AudioPlayRoutine);
   ScriptAppRoutineRegister("AppConfigAudioStop", AudioStopRoutine);

@@ -350,8 +350,11 @@ void GameRegisterSpeechRoutines() {
   });
 }
 
-void GameRegisterSpeechCallbacks() {
+void GameRegisterSpeechRenderCallback() {
   ScriptAppObjRenderRegister("AppRenderDialogOptions", [](const std::string&) { RenderOptions(); });
+}
+
+void GameRegisterSpeechHitTest() {
   ScriptAppObjInObjectRegister("AppInDialogOptions", [](const std::string&, int32_t x, int32_t y) {
     return InOptions(x, y);
   });

@@ -544,12 +544,15 @@ void RenderLayer(const FogLayer& layer) {
 
 }  // namespace
 
-void GameRegisterFogCallbacks() {
+void GameRegisterFogRenderCallback() {
   ScriptAppObjRenderRegister("AppRenderFogOfWar", [](const std::string& objectName) {
     if (const FogLayer* layer = LayerOfObject(objectName)) {
       RenderLayer(*layer);
     }
   });
+}
+
+void GameRegisterFogHitTest() {
   ScriptAppObjInObjectRegister("AppInObjectFogOfWar", [](const std::string& objectName, int32_t x,
                                                          int32_t y) {
     const FogLayer* layer = LayerOfObject(objectName);

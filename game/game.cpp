@@ -29,7 +29,6 @@ struct GameState {
   int32_t primaryDisplayId = -1;
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
-  bool cutscene = false;
   int32_t defaultFont = 0;
 };
 
@@ -104,6 +103,7 @@ void GameStart() {
   SaveScreenReset();
   RoomReset();
   ActionsReset();
+  GameCutscenesReset();
   GameConfigReset();
 }
 
@@ -120,6 +120,7 @@ void GameStop() {
   SaveScreenReset();
   RoomReset();
   ActionsReset();
+  GameCutscenesReset();
   GameConfigReset();
 }
 
@@ -129,14 +130,6 @@ int32_t GamePrimaryDisplay() {
 
 int32_t GameDefaultFont() {
   return game.defaultFont;
-}
-
-bool GameCutsceneRunning() {
-  return game.cutscene;
-}
-
-void GameCutsceneSet(bool running) {
-  game.cutscene = running;
 }
 
 // --- Calls from the shell ---------------------------------------------------------
@@ -165,7 +158,7 @@ bool GameInitDisplay() {
 // Initialisation in the designed order, for the parts that exist so far.
 bool GameInit() {
   GameMusicClear();
-  game.cutscene = false;
+  GameCutscenesReset();
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   GameStatesReset();
   GameConfigRead();

@@ -106,6 +106,16 @@ void GameMusicClear();
 // The sound of the named track; -1 when the track is not in the list.
 int32_t GameMusicSound(const std::string& file);
 
+// --- Room sounds (sounds.cpp) ------------------------------------------------------
+// Closes every room sound that has stopped, completing the action a thread
+// waits on (each frame of the states that play effects).
+void RoomSoundsSweep();
+// Closes every room sound (a room load, game start and stop).
+void RoomSoundsClear();
+// AppSoundPlay, PlayNoWait, PlayNoWaitLoop, Stop, SetVolume, GetStatus and
+// GetVolume.
+void GameRegisterSoundRoutines();
+
 // --- Script routines (routines.cpp) ---------------------------------------------
 // Registers the game's routines with the script engine: the render
 // callbacks, the hit tests, then the ordinary routines.
@@ -131,10 +141,17 @@ void GameRegisterConfigRoutines();
 // Closes the options screens' two sample sounds (the next play opens them again).
 void GameConfigSoundsClose();
 
-// --- Cutscenes ------------------------------------------------------------------
-// While a cutscene runs, Escape in the room does not open the journal.
+// --- Cutscenes (cutscene.cpp) ----------------------------------------------------
+// While a cutscene runs, Escape in the room does not open the journal and
+// autosaves are refused.
 bool GameCutsceneRunning();
 void GameCutsceneSet(bool running);
+// Forgets the threads registered as playing the cutscene (a room load).
+void GameCutsceneThreadsForget();
+// No cutscene and no registered threads (game start).
+void GameCutscenesReset();
+// AppCutsceneBegin, End, RegisterThread, Skip and Skipping.
+void GameRegisterCutsceneRoutines();
 
 // --- Keys (keys.cpp) ------------------------------------------------------------
 // Frees "Enter" and "Space" from "Select Item" and adds the game's own
@@ -242,8 +259,9 @@ bool FogOfWarSave(int32_t file);
 // replacing their mats; false when the data is damaged, each layer read
 // whole before it changes anything.
 bool FogOfWarLoad(int32_t file);
-// The AppObj render and hit-test callbacks, and the three routines.
-void GameRegisterFogCallbacks();
+// The AppObj render callback, the hit test, and the three routines.
+void GameRegisterFogRenderCallback();
+void GameRegisterFogHitTest();
 void GameRegisterFogRoutines();
 
 // --- New game (saves.cpp) -----------------------------------------------------------------

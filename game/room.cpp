@@ -86,8 +86,8 @@ bool RoomLoad(const std::string& name) {
   // Every thread's pending actions are dropped, without their completion
   // events: their threads and the room they belong to are going.
   ActionClearAll();
-  // TODO(room sounds): the room's sounds are closed here, before the old
-  // script goes.
+  // The room's sounds end with it, before the old script goes.
+  RoomSoundsClear();
   if (room.script > 0) {
     if (ScriptIsRunning(room.script)) {
       LogError("RoomLoad - Room script is processing when being replaced.");
@@ -266,6 +266,7 @@ bool RoomWalkRequest(PathWalker& walker, PathPoint target) {
 // others, or the script module's stop does.
 void RoomReset() {
   ModelClose(room.depthMesh);
+  RoomSoundsClear();
   room = RoomData{};
 }
 

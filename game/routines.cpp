@@ -1,11 +1,13 @@
 // The game's script routines: screen changes, music, the display, the clock,
-// the log and the concept art.
+// the log, simulated clicks and the concept art; and the registration of
+// every routine of the game in its designed order.
 #include <GL/gl.h>
 
 #include <ctime>
 #include <string>
 
 #include "framework/graphics/graphics.h"
+#include "framework/input/input.h"
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
@@ -20,6 +22,12 @@ namespace {
 
 // The width of the screens the concept art is centred on.
 constexpr int32_t kDesignWidth = 1280;
+
+// The window messages of a mouse move and of the left button.
+constexpr uint32_t kMouseMove = 0x0200;
+constexpr uint32_t kLeftButtonDown = 0x0201;
+constexpr uint32_t kLeftButtonUp = 0x0202;
+constexpr uint32_t kLeftButtonHeld = 0x0001;
 
 Model* conceptArt = nullptr;
 
@@ -117,10 +125,18 @@ void RegisterDisplayRoutines() {
     GameSetFullscreen(ScriptParamGetBool(script, thread, 1));
     return 1;
   });
-  ScriptAppRoutineRegister("AppScreenShot", [](int32_t, int32_t) {
-    GameBackgroundFramesCapture();
-    return 1;
-  });
+}
+
+// A left click at (x, y) of the primary display's window: the mouse moves
+// there, then its left button is pressed and released, each as the window's
+// own mouse message reaches the input handling.
+void SimulateClick(int32_t x, int32_t y) {
+  const PlatformWindow window = MainForm().MainDisplayGetWindow(GamePrimaryDisplay());
+  const auto point = static_cast<int32_t>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 |
+                                          (static_cast<uint32_t>(x) & 0xFFFFu));
+  InputMouseMessage(kMouseMove, window, 0, point);
+  InputMouseMessage(kLeftButtonDown, window, kLeftButtonHeld, point);
+  InputMouseMessage(kLeftButtonUp, window, 0, point);
 }
 
 void RegisterTimeRoutines() {
@@ -165,40 +181,59 @@ void ConceptArtRender() {
   }
 }
 
-void RegisterConceptArtRoutines() {
+// The screenshot behind the menus, the concept art, simulated clicks and
+// the log.
+void RegisterMiscellanyRoutines() {
+  ScriptAppRoutineRegister("AppScreenShot", [](int32_t, int32_t) {
+    GameBackgroundFramesCapture();
+    return 1;
+  });
   ScriptAppRoutineRegister("AppConceptArtSet", [](int32_t script, int32_t thread) {
     ConceptArtSet(ScriptParamGetString(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppSimulateClick", [](int32_t script, int32_t thread) {
+    SimulateClick(ScriptParamGetInt(script, thread, 1), ScriptParamGetInt(script, thread, 2));
+    return 1;
+  });
+  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
+    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
+    ScriptThreadDump(script);
     return 1;
   });
 }
 
 }  // namespace
 
-// By kind: the AppObj render callbacks, then the hit tests, then
-// the ordinary routines, group by group.
+// By kind: the AppObj render callbacks, then the hit tests, then the
+// ordinary routines group by group (the two render procedures among the
+// state routines).
 void GameRegisterRoutines() {
+  GameRegisterAgentRenderCallback();
   ScriptAppObjRenderRegister("AppRenderConceptArt", [](const std::string&) { ConceptArtRender(); });
+  GameRegisterSpeechRenderCallback();
+  GameRegisterFogRenderCallback();
   GameRegisterInventoryCallback();
-  GameRegisterAgentCallbacks();
-  GameRegisterFogCallbacks();
-  GameRegisterSpeechCallbacks();
+  ScriptAppObjRenderRegister("AppRenderSave", SaveScreenRenderSlot);
+  ScriptAppObjRenderRegister("AppRenderSaveDialog",
+                             [](const std::string&) { SaveScreenRenderDialog(); });
+  GameRegisterSpeechHitTest();
+  GameRegisterAgentHitTest();
+  GameRegisterFogHitTest();
   GameRegisterAgentRoutines();
   GameRegisterInventoryRoutines();
   GameRegisterSpeechRoutines();
   GameRegisterRoomRoutines();
   RegisterStateRoutines();
   GameRegisterConfigRoutines();
+  GameRegisterCutsceneRoutines();
+  GameRegisterSoundRoutines();
   RegisterMusicRoutines();
   GameRegisterSaveRoutines();
   GameRegisterFogRoutines();
   RegisterDisplayRoutines();
   RegisterTimeRoutines();
-  RegisterConceptArtRoutines();
-  ScriptAppRoutineRegister("AppLog", [](int32_t script, int32_t thread) {
-    LogMessage(ScriptParamGetString(script, thread, 1) + " Thread ID:" + std::to_string(thread));
-    ScriptThreadDump(script);
-    return 1;
-  });
+  RegisterMiscellanyRoutines();
 }
 
 void GameConceptArtClose() {

@@ -422,6 +422,10 @@ bool FileGameStateInit() {
   RoomSetDepthBuffer("");
   GameBackgroundFramesClose();
   GameMusicClear();
+  RoomSoundsClear();
+  // A cutscene left behind (the player quit to the menus during one) would
+  // refuse every autosave of the next game.
+  GameCutscenesReset();
   const int32_t script = ScriptLoad(kGameStartFile);
   if (script < 1) {
     LogError("FileGameStateInit - Unable to load game start script.");

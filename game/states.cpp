@@ -282,7 +282,8 @@ void Process(GameScript script) {
 }
 
 // A menu or journal screen: its page's threads and pointer, those of the
-// screen under it, the page's keys, the music and the frame.
+// screen under it, the page's keys, the music and the frame. The special
+// features pages, which play effects, also close those that have stopped.
 void MenuProcess(GameScript page, GameScript under) {
   Process(page);
   if (under != page) {
@@ -290,6 +291,9 @@ void MenuProcess(GameScript page, GameScript under) {
   }
   GameInterfaceKeys(states.scripts[page]);
   MusicAndAudio();
+  if (page == kScriptJournalSpecial || page == kScriptMainSpecial) {
+    RoomSoundsSweep();
+  }
   RenderFrame();
 }
 
@@ -310,6 +314,7 @@ void GameProcess() {
   AgentsSendDepthOrder();
   GameMusicKeepPlaying();
   AudioUpdate();
+  RoomSoundsSweep();
   GameMusicFadesUpdate();
   const int32_t room = RoomScriptId();
   ScriptProcess(room);
@@ -329,6 +334,7 @@ void RoomLoadProcess() {
     id = 0;
   }
   GameConfigSoundsClose();
+  GameCutsceneThreadsForget();
   if (RoomLoad(StateVariableGetString(kStateGame, "Script Room File"))) {
     StateSet(kStateGame);
   }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // --- Module lifecycle (qmrScript) ---------------------------------------------------
 // Logs "qmrScript - Version Alpha.0", empties the script table and the
@@ -80,6 +81,16 @@ bool ScriptAppRoutineRenderRegister(const std::string& name, ScriptRenderProcedu
 bool ScriptAppObjAnimateRegister(const std::string& name, ScriptAppObjAnimate procedure);
 bool ScriptAppObjInObjectRegister(const std::string& name, ScriptAppObjInObject function);
 bool ScriptAppObjRenderRegister(const std::string& name, ScriptAppObjRender procedure);
+
+// What a registry holds, in registration order, names upper-cased; the kind
+// is that of the app routines (0 standalone function, 2 render procedure)
+// and 0 for the AppObj callbacks.
+enum class ScriptRegistry { kAppRoutines, kAppObjAnimate, kAppObjInObject, kAppObjRender };
+struct ScriptRegisteredName {
+  std::string name;
+  int32_t kind = 0;
+};
+const std::vector<ScriptRegisteredName>& ScriptRegistryList(ScriptRegistry registry);
 
 // Runs the script's routine of that index for the thread; its result, or 0
 // (logged when the name is not registered or not a function).

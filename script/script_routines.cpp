@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "framework/log/log.h"
 #include "framework/utilities/utilities.h"
@@ -75,6 +76,8 @@ struct RoutineModule {
   Registry<ScriptAppObjAnimate> animate;
   Registry<ScriptAppObjInObject> inObject;
   Registry<ScriptAppObjRender> render;
+  // The names of each registry in registration order, by ScriptRegistry.
+  std::array<std::vector<ScriptRegisteredName>, 4> order;
   int32_t threadHint = 0;  // index of the thread the last accessor used
   size_t scriptHint = 0;   // table index of the script the last accessor used
 };
@@ -82,8 +85,14 @@ struct RoutineModule {
 RoutineModule module;
 
 template <typename Entry>
-bool Register(Registry<Entry>& registry, const std::string& name, Entry entry) {
-  return registry.try_emplace(UtilitiesUpperCase(name), std::move(entry)).second;
+bool Register(Registry<Entry>& registry, ScriptRegistry which, const std::string& name, Entry entry,
+              int32_t kind = 0) {
+  std::string upper = UtilitiesUpperCase(name);
+  if (!registry.try_emplace(upper, std::move(entry)).second) {
+    return false;
+  }
+  module.order[static_cast<size_t>(which)].push_back({std::move(upper), kind});
+  return true;
 }
 
 template <typename Entry>
@@ -146,25 +155,29 @@ void ScriptRoutinesClear() {
 // --- Registration -----------------------------------------------------------------------------
 
 bool ScriptAppRoutineRegister(const std::string& name, ScriptAppRoutine routine) {
-  return Register(module.routines, name,
-                  AppRoutine{RoutineKind::kFunction, std::move(routine), {}});
+  return Register(module.routines, ScriptRegistry::kAppRoutines, name,
+                  AppRoutine{RoutineKind::kFunction, std::move(routine), {}}, 0);
 }
 
 bool ScriptAppRoutineRenderRegister(const std::string& name, ScriptRenderProcedure procedure) {
-  return Register(module.routines, name,
-                  AppRoutine{RoutineKind::kRender, {}, std::move(procedure)});
+  return Register(module.routines, ScriptRegistry::kAppRoutines, name,
+                  AppRoutine{RoutineKind::kRender, {}, std::move(procedure)}, 2);
 }
 
 bool ScriptAppObjAnimateRegister(const std::string& name, ScriptAppObjAnimate procedure) {
-  return Register(module.animate, name, std::move(procedure));
+  return Register(module.animate, ScriptRegistry::kAppObjAnimate, name, std::move(procedure));
 }
 
 bool ScriptAppObjInObjectRegister(const std::string& name, ScriptAppObjInObject function) {
-  return Register(module.inObject, name, std::move(function));
+  return Register(module.inObject, ScriptRegistry::kAppObjInObject, name, std::move(function));
 }
 
 bool ScriptAppObjRenderRegister(const std::string& name, ScriptAppObjRender procedure) {
-  return Register(module.render, name, std::move(procedure));
+  return Register(module.render, ScriptRegistry::kAppObjRender, name, std::move(procedure));
+}
+
+const std::vector<ScriptRegisteredName>& ScriptRegistryList(ScriptRegistry registry) {
+  return module.order[static_cast<size_t>(registry)];
 }
 
 ScriptAppObjAnimate ScriptAppObjAnimateFind(const std::string& name) {

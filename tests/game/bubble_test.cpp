@@ -73,8 +73,8 @@ class BubbleTest : public ::testing::Test {
     std::vector<int32_t> widths(static_cast<size_t>('Z' - ' ' + 1), kAdvance + 1);
     WriteBytes(program_, "Bin/Common/Fonts/Cubes.fot",
                FontBytes(PatternFont(' ', 'Z', kFontHeight, widths)));
-    WriteBubbleType("Plain", 32);
-    WriteBubbleType("Tall", 200);
+    WriteBubbleType(program_, "Plain", 32);
+    WriteBubbleType(program_, "Tall", 200);
     WriteScript(program_, "Bin/Rooms/A/Scripts/A.vmc", kRoom);
     program_.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
     platform_ = std::make_unique<HeadlessPlatform>(program_.path(),
@@ -90,24 +90,6 @@ class BubbleTest : public ::testing::Test {
     platform_.reset();
   }
 
-  // The thirteen pieces of a type, each an opaque image; Top Left is a
-  // square of the given side.
-  void WriteBubbleType(const std::string& name, int32_t corner) const {
-    for (const char* suffix :
-         {" Top Left", " Top", " Top Right", " Left", " Center", " Right", " Bottom Left",
-          " Bottom", " Bottom Right", " Tail Point Left", " Tail Point Left Top",
-          " Tail Point Right", " Tail Point Right Top"}) {
-      const int32_t side = std::string(suffix) == " Top Left" ? corner : 16;
-      ImageFrame image;
-      image.loaded = 1;
-      image.width = side;
-      image.height = side;
-      image.bitsPerPixel = 32;
-      image.pixels.assign(static_cast<size_t>(side) * side, 0xFFFFFFFFu);
-      const std::string file = "Bin/Bubbles/" + name + suffix + ".tga";
-      ASSERT_TRUE(ImageSave(program_.write(file, ""), &image));
-    }
-  }
   void EnterRoom() { ASSERT_NO_FATAL_FAILURE(EnterRoomForTest("A")); }
   std::vector<std::string> Errors() const {
     std::vector<std::string> errors;

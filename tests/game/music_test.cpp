@@ -106,6 +106,23 @@ TEST_F(MusicTest, AFadeKeepsTheTimeItHasLeftOnTheNewStateClock) {
   EXPECT_EQ(Volume(kA), 100);
 }
 
+TEST_F(MusicTest, ACrossFadeGoesOnAcrossAStateChange) {
+  GameMusicPlay(kA, 0);
+  Frame(0);
+  GameMusicPlay(kB, 1000);
+  Frame(400);
+  ASSERT_EQ(Volume(kA), 60);
+  ASSERT_EQ(Volume(kB), 40);
+  // On the room load's clock both keep the 600 ms they had left.
+  StateSet(kStateRoomLoad);
+  Frame(300);
+  EXPECT_EQ(Volume(kA), 30);
+  EXPECT_EQ(Volume(kB), 70);
+  Frame(300);
+  EXPECT_EQ(Volume(kA), -1);
+  EXPECT_EQ(Volume(kB), 100);
+}
+
 TEST_F(MusicTest, AFadeWithNothingLeftTakesItsEndVolumeAtOnce) {
   // No fade time.
   GameMusicPlay(kA, 0);

@@ -1,5 +1,5 @@
-// Content files for the room tests: mats in the ".mat" layout and room
-// scripts compiled from source.
+// Content files for the room tests: mats in the ".mat" layout, room scripts
+// compiled from source, and the pictures of a speech bubble type.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/image/image.h"
 #include "framework/mat/mat.h"
 #include "tests/support/testsupport.h"
 #include "tools/vmcc/vmcc.h"
@@ -56,4 +57,23 @@ inline void WriteScript(const TempFolder& folder, const std::string& file,
   }
   std::string error;
   ASSERT_TRUE(VmcWriterSave(compiled.script, folder.write(file, ""), error)) << error;
+}
+
+// The thirteen pieces of the bubble type "Bin\Bubbles\<name>", each an
+// opaque white image of 16 x 16 but Top Left, a square of the given side.
+inline void WriteBubbleType(const TempFolder& folder, const std::string& name, int32_t corner) {
+  for (const char* suffix :
+       {" Top Left", " Top", " Top Right", " Left", " Center", " Right", " Bottom Left", " Bottom",
+        " Bottom Right", " Tail Point Left", " Tail Point Left Top", " Tail Point Right",
+        " Tail Point Right Top"}) {
+    const int32_t side = std::string(suffix) == " Top Left" ? corner : 16;
+    ImageFrame image;
+    image.loaded = 1;
+    image.width = side;
+    image.height = side;
+    image.bitsPerPixel = 32;
+    image.pixels.assign(static_cast<size_t>(side) * side, 0xFFFFFFFFu);
+    const std::string file = "Bin/Bubbles/" + name + suffix + ".tga";
+    ASSERT_TRUE(ImageSave(folder.write(file, ""), &image));
+  }
 }
