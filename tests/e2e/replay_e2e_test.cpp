@@ -3,6 +3,8 @@
 // from the same settings without any input or focus, each replay ending in
 // the same state as the recording. Bad files stop the game with their line.
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,20 @@ constexpr std::chrono::seconds kReplayPatience(300);
 
 class ReplayE2E : public GameScreensTest {
  protected:
+  // Screenshots go to "Screenshots" beside the program: the game's home has
+  // no pictures folder.
+  void SetUp() override {
+    GameScreensTest::SetUp();
+    const char* home = std::getenv("HOME");
+    home_ = home != nullptr ? home : "";
+    setenv("HOME", elsewhere_.path().c_str(), 1);
+  }
+  void TearDown() override { setenv("HOME", home_.c_str(), 1); }
+
+  std::string Screenshot(int number) {
+    return program_.read("Screenshots/screenshot" + std::to_string(number) + ".bmp");
+  }
+
   // Replays the file from the given settings; its exit status.
   int Replay(const std::string& file, const std::string& settings) {
     program_.write("settings.ini", settings);
@@ -36,6 +52,7 @@ class ReplayE2E : public GameScreensTest {
   }
 
   std::string error_;
+  std::string home_;
 };
 
 TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
@@ -44,11 +61,13 @@ TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
   program_.write("settings.ini", kSettings);
   ASSERT_NO_FATAL_FAILURE(StartGame({"-record", record}));
 
-  // The first-run screen's Done, the overall volume dragged down on the
-  // options, the journal, and Quit, which asks first.
+  // The first-run screen's Done, a screenshot of the menu's moving street,
+  // the overall volume dragged down on the options, the journal with a
+  // screenshot, and Quit, which asks first.
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kInitial));
   ASSERT_NO_FATAL_FAILURE(Click(kDone));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
+  ASSERT_NO_FATAL_FAILURE(Key("F12"));
   ASSERT_NO_FATAL_FAILURE(Click(kMenuOptions));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMainOptions));
   ASSERT_NO_FATAL_FAILURE(LowerTheVolume());
@@ -56,6 +75,7 @@ TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
   ASSERT_NO_FATAL_FAILURE(Click(kMenuJournal));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  ASSERT_NO_FATAL_FAILURE(Key("F12"));
   ASSERT_NO_FATAL_FAILURE(Key("Escape"));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
   ASSERT_NO_FATAL_FAILURE(Key("Escape"));
@@ -73,14 +93,22 @@ TEST_F(ReplayE2E, AMenuSessionReplaysToTheSameSettingsWithoutInputOrFocus) {
   const std::string played = program_.read("settings.ini");
   ASSERT_NE(played.find("Configured=Yes"), std::string::npos) << played;
   ASSERT_EQ(program_.read("results.log").find("Error:"), std::string::npos);
+  const std::string menu = Screenshot(1);
+  const std::string journal = Screenshot(2);
+  ASSERT_GT(menu.size(), 54u);
+  ASSERT_GT(journal.size(), 54u);
 
   // Twice from the first settings, with the render window never focused and
   // the real pointer elsewhere: the same volume, to the step of the slider,
-  // and the same quit.
+  // the same screenshots to the byte, taken on the same frames of the
+  // street's and the fades' animations, and the same quit.
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE("replay " + std::to_string(run));
+    std::filesystem::remove_all(program_.path() + "Screenshots");
     ASSERT_EQ(Replay(record, kSettings), 0) << error_;
     EXPECT_EQ(program_.read("settings.ini"), played);
+    EXPECT_TRUE(Screenshot(1) == menu) << "the menu's screenshot differs";
+    EXPECT_TRUE(Screenshot(2) == journal) << "the journal's screenshot differs";
     const std::string log = program_.read("results.log");
     EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
   }
