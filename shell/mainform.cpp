@@ -454,7 +454,8 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
       }
       break;
     case PlatformEventType::WindowDeactivated:
-      if (!PlatformAppActive()) {
+      // A replay ignores the focus: it never minimises itself.
+      if (!PlatformAppActive() && !ReplayPlaying()) {
         MainAppDeactivate();
       }
       break;
