@@ -201,12 +201,10 @@ void TmainForm::FramePass() {
     // event (a restore, a close request) or the wait's end.
     PlatformWaitEvents(kIdleWait);
   } else {
-    if (replaying) {
-      // Nothing to do: the replay's lines decide.
-    } else if (PlatformAppActive()) {
+    if (!replaying && PlatformAppActive()) {
       MainAppResume();
       MainKeepAwake();
-    } else {
+    } else if (!replaying) {
       MainAppPause();
     }
     if (closeRequested_) {
