@@ -1,5 +1,5 @@
 // replay: the real game replaying a tour of the menus (options, journal and a
-// page, the credits, quit), written here as a replay file for the window the
+// page, the credits, back to the menu), written here as a replay file for the window the
 // X server gives, from exec to exit. Prints the frames replayed a second of
 // wall time beside the 50 a second of game time a player sees, and their
 // ratio, the speed-up of a replay. Three runs; the median counts. Needs an X
@@ -61,16 +61,14 @@ std::string TourFile(int width, int height, int& frames) {
         std::to_string(frame) + " keydown Escape\n" + std::to_string(frame + 3) + " keyup Escape\n";
   };
   click(100, 1040, 408);  // options
-  escape(300);
-  click(500, 1040, 342);  // journal
-  click(700, 256, 196);   // its hints page
-  escape(900);
-  escape(1100);
-  click(1300, 1040, 540);  // credits
-  escape(2300);
-  escape(2500);           // quit?
-  click(2700, 455, 450);  // yes
-  frames = 2900;
+  escape(250);
+  click(400, 1040, 342);  // journal
+  click(550, 256, 196);   // its hints page
+  escape(700);
+  escape(850);
+  click(1000, 1040, 540);  // credits
+  escape(1500);
+  frames = 1650;  // back on the menu, where the replay quits
   text += std::to_string(frames) + " end\n";
   return text;
 }
