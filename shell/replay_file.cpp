@@ -372,7 +372,8 @@ bool ReplayFileParse(const std::string& text, const std::string& name, ReplayFil
   file = ReplayFile{};
   Parser parser(name, file);
   int32_t number = 0;
-  size_t begin = 0;
+  // Editors on some systems begin a text file with a byte order mark.
+  size_t begin = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (begin < text.size()) {
     size_t end = text.find('\n', begin);
     end = end == std::string::npos ? text.size() : end;

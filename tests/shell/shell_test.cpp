@@ -148,10 +148,10 @@ TEST_F(ShellTest, WhileRunningTheMouseFeedsTheActiveSetAndKeysStopWithTheFocus) 
 
 namespace {
 
-// Every kind of line a game maker may write, with comments, blank lines,
-// carriage returns and quoted names.
+// Every kind of line a game maker may write, with an editor's byte order
+// mark, comments, blank lines, carriage returns and quoted names.
 constexpr const char* kHandWritten =
-    "# the menu, then the options and back\r\n"
+    "\xEF\xBB\xBF# the menu, then the options and back\r\n"
     "replay 1\r\n"
     "step 20\r\n"
     "size 1280 720\r\n"
