@@ -1,7 +1,6 @@
 #include "game/game.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 
 #include "framework/audio/audio.h"
@@ -17,6 +16,7 @@
 #include "game/game_internal.h"
 #include "game/saves.h"
 #include "platform/platform.h"
+#include "script/script.h"
 #include "shell/shell.h"
 
 namespace {
@@ -30,6 +30,11 @@ struct GameState {
   int32_t sleepTime = 0;
   bool vsyncWanted = true;
   int32_t defaultFont = 0;
+  // A recording or replay: the fixed frame step (0: paced), the seed and
+  // whether vsync stays on.
+  uint32_t fixedStep = 0;
+  uint32_t fixedSeed = 0;
+  bool fixedVsync = true;
 };
 
 GameState game;
@@ -159,13 +164,15 @@ bool GameInitDisplay() {
 bool GameInit() {
   GameMusicClear();
   GameCutscenesReset();
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  ScriptRandomSeed(game.fixedStep != 0 ? game.fixedSeed
+                                       : static_cast<uint32_t>(std::time(nullptr)));
   GameStatesReset();
   GameConfigRead();
   PumpMessages();
   game.sleepTime = UtilitiesSwitchValue("-sleep", 0);
   GraphicsSetCulling(1);
-  game.vsyncWanted = !UtilitiesSwitchPresent("-novsync");
+  game.vsyncWanted =
+      !UtilitiesSwitchPresent("-novsync") && (game.fixedStep == 0 || game.fixedVsync);
   GraphicsSetVSync(game.vsyncWanted);
   GraphicsSetFlush(true);
   PumpMessages();
@@ -199,6 +206,12 @@ bool GameFrame() {
   }
   const uint32_t t0 = PlatformTickCount();
   StateProcess();
+  if (game.fixedStep != 0) {
+    // A recording or replay: every frame lasts exactly one step of game time,
+    // however long it took.
+    PlatformClockAdvance(game.fixedStep);
+    return true;
+  }
   PlatformSleep(static_cast<uint32_t>(std::max(game.sleepTime, 0)));
   if (game.vsyncWanted && !GraphicsVSyncActive()) {
     // Sleeping out the rest of the minimum frame time paces the frame as a
@@ -258,6 +271,12 @@ void GameSetFullscreen(bool on) {
   ModelAssetsRecompile();
   GraphicsSetModeSwitch(false);
   AudioResumeAll();
+}
+
+void GameSetFixedStep(uint32_t step, uint32_t seed, bool vsync) {
+  game.fixedStep = step;
+  game.fixedSeed = seed;
+  game.fixedVsync = vsync;
 }
 
 void GameMinimize() {

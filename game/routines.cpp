@@ -3,7 +3,6 @@
 // every routine of the game in its designed order.
 #include <GL/gl.h>
 
-#include <ctime>
 #include <string>
 
 #include "framework/graphics/graphics.h"
@@ -15,6 +14,7 @@
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "game/saves.h"
+#include "platform/platform.h"
 #include "script/script.h"
 #include "shell/shell.h"
 
@@ -141,11 +141,10 @@ void SimulateClick(int32_t x, int32_t y) {
 
 void RegisterTimeRoutines() {
   ScriptAppRoutineRegister("AppGetTime", [](int32_t script, int32_t thread) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    ScriptParamSetInt(script, thread, 1, local.tm_hour);
-    ScriptParamSetInt(script, thread, 2, local.tm_min);
+    // The platform's local time, which a recording or replay fixes.
+    const PlatformDateTime now = PlatformLocalTime();
+    ScriptParamSetInt(script, thread, 1, now.hour);
+    ScriptParamSetInt(script, thread, 2, now.minute);
     return 1;
   });
   ScriptAppRoutineRegister("AppStateGetTimeMilli", [](int32_t script, int32_t thread) {

@@ -100,6 +100,32 @@ void PlatformClockSet(uint32_t ms);
 void PlatformClockAdvance(uint32_t ms);
 void PlatformSleep(uint32_t ms);
 
+// --- Local date and time -------------------------------------------------
+
+// A local calendar date and time of day.
+struct PlatformDateTime {
+  int32_t year = 0;   // 1 to 9999
+  int32_t month = 0;  // 1 to 12
+  int32_t day = 0;    // 1 to the month's last day
+  int32_t hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// The local date and time now: what every wall-clock read of the game uses
+// (the time scripts ask for, the date a save records). While a start is fixed
+// (recording and replay fix one) it is that start plus the tick count's
+// advance since it was fixed, the same on every machine and in every zone.
+PlatformDateTime PlatformLocalTime();
+// Fixes the local time at `start` for the tick count's present value; false,
+// changing nothing, when `start` is not a valid date and time.
+bool PlatformLocalTimeFix(const PlatformDateTime& start);
+// Goes back to the system's local time.
+void PlatformLocalTimeRelease();
+// Whether the date exists in the calendar and every field is in range.
+bool PlatformDateTimeValid(const PlatformDateTime& time);
+// Days since 30 December 1899, the fraction being the time of day: the
+// date-time form that save descriptors keep.
+double PlatformDateTimeDays(const PlatformDateTime& time);
+
 // --- Message boxes -------------------------------------------------------
 
 enum class PlatformBoxKind { Information, YesNo };

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -26,6 +28,10 @@ struct ClockState {
   std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
   bool manual = false;
   uint32_t manualValue = 0;
+  // A fixed local time: the start and the tick count it was fixed at.
+  bool localFixed = false;
+  PlatformDateTime localStart{};
+  uint32_t localStartTick = 0;
 };
 
 std::map<std::string, std::string> BuiltInVersionValues() {
@@ -456,4 +462,117 @@ void PlatformSleep(uint32_t ms) {
     return;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// --- Local date and time ----------------------------------------------------------
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+// Days from 1 January 1970 back to 30 December 1899.
+constexpr int64_t kDaysFrom1899 = 25569;
+
+bool LeapYear(int32_t year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int32_t DaysInMonth(int32_t year, int32_t month) {
+  constexpr int32_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Days since 1 January 1970 of a proleptic Gregorian date, and back; the
+// calendar arithmetic needs no time zone, so a fixed local time advances the
+// same everywhere.
+int64_t DaysFromCivil(int32_t year, int32_t month, int32_t day) {
+  const int64_t y = year - (month <= 2 ? 1 : 0);
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yearOfEra = y - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+PlatformDateTime CivilFromMs(int64_t ms) {
+  int64_t days = ms / kMsPerDay;
+  int64_t rest = ms % kMsPerDay;
+  if (rest < 0) {
+    rest += kMsPerDay;
+    --days;
+  }
+  const int64_t z = days + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t dayOfEra = z - era * 146097;
+  const int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  PlatformDateTime time;
+  time.day = static_cast<int32_t>(dayOfYear - (153 * mp + 2) / 5 + 1);
+  time.month = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
+  time.year = static_cast<int32_t>(yearOfEra + era * 400 + (time.month <= 2 ? 1 : 0));
+  time.hour = static_cast<int32_t>(rest / 3600000);
+  time.minute = static_cast<int32_t>(rest / 60000 % 60);
+  time.second = static_cast<int32_t>(rest / 1000 % 60);
+  time.millisecond = static_cast<int32_t>(rest % 1000);
+  return time;
+}
+
+int64_t MsFromCivil(const PlatformDateTime& time) {
+  return DaysFromCivil(time.year, time.month, time.day) * kMsPerDay + time.hour * 3600000LL +
+         time.minute * 60000LL + time.second * 1000LL + time.millisecond;
+}
+
+PlatformDateTime SystemLocalTime() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  return {.year = local.tm_year + 1900,
+          .month = local.tm_mon + 1,
+          .day = local.tm_mday,
+          .hour = local.tm_hour,
+          .minute = local.tm_min,
+          .second = std::min(local.tm_sec, 59),  // a leap second reads as the one before
+          .millisecond = static_cast<int32_t>(ms)};
+}
+
+}  // namespace
+
+PlatformDateTime PlatformLocalTime() {
+  if (!clockState.localFixed) {
+    return SystemLocalTime();
+  }
+  const uint32_t advance = PlatformTickCount() - clockState.localStartTick;
+  return CivilFromMs(MsFromCivil(clockState.localStart) + advance);
+}
+
+bool PlatformLocalTimeFix(const PlatformDateTime& start) {
+  if (!PlatformDateTimeValid(start)) {
+    return false;
+  }
+  clockState.localFixed = true;
+  clockState.localStart = start;
+  clockState.localStartTick = PlatformTickCount();
+  return true;
+}
+
+void PlatformLocalTimeRelease() {
+  clockState.localFixed = false;
+}
+
+bool PlatformDateTimeValid(const PlatformDateTime& time) {
+  return time.year >= 1 && time.year <= 9999 && time.month >= 1 && time.month <= 12 &&
+         time.day >= 1 && time.day <= DaysInMonth(time.year, time.month) && time.hour >= 0 &&
+         time.hour < 24 && time.minute >= 0 && time.minute < 60 && time.second >= 0 &&
+         time.second < 60 && time.millisecond >= 0 && time.millisecond < 1000;
+}
+
+double PlatformDateTimeDays(const PlatformDateTime& time) {
+  const int64_t days = DaysFromCivil(time.year, time.month, time.day) + kDaysFrom1899;
+  const int64_t ms =
+      time.hour * 3600000LL + time.minute * 60000LL + time.second * 1000LL + time.millisecond;
+  return static_cast<double>(days) + static_cast<double>(ms) / static_cast<double>(kMsPerDay);
 }

@@ -65,6 +65,11 @@ struct ScriptPointerPosition {
 };
 ScriptPointerPosition ScriptPointerToDisplay(int32_t script);
 
+// --- Random numbers -----------------------------------------------------------------
+// Seeds the generator of built-in 0 (built-ins 41 and 42 seed it again from
+// the tick clock).
+void ScriptRandomSeed(uint32_t seed);
+
 // --- App routines -------------------------------------------------------------------
 // Routines return 1 to let the calling thread go on; anything else ends it.
 using ScriptAppRoutine = std::function<int32_t(int32_t script, int32_t thread)>;

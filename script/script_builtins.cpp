@@ -176,6 +176,10 @@ void ScriptBuiltInsSeed() {
   randomSeed = PlatformTickCount();
 }
 
+void ScriptRandomSeed(uint32_t seed) {
+  randomSeed = seed;
+}
+
 int32_t ScriptBuiltInRun(Script& script, int32_t thread, int32_t index) {
   const Slots in(script, thread);
   const Slots& out = in;

@@ -11,6 +11,7 @@
 #include "game/game.h"
 #include "platform/product.h"
 #include "shell/modules.h"
+#include "shell/replay.h"
 #include "shell/shell.h"
 
 namespace {
@@ -149,6 +150,12 @@ bool TmainForm::StartupChecks() {
   if (closed_) {
     return false;
   }
+  // A recording or replay fixes the game's clocks and seed before it starts.
+  const PlatformWindow gameWindow =
+      displayWindows_.empty() ? 0 : displayWindows_.front().form->Handle();
+  if (!ReplayGameStarting(gameWindow)) {
+    return StartFailed();
+  }
   if (!GameInit()) {
     return StartFailed();
   }
@@ -186,29 +193,39 @@ void TmainForm::RunFrameLoop() {
 }
 
 void TmainForm::FramePass() {
-  if (PlatformAppMinimized()) {
+  // A replay ignores the real focus: its file pauses and resumes the game.
+  const bool replaying = ReplayPlaying();
+  if (!replaying && PlatformAppMinimized()) {
     MainAppPause();
     // No frame runs while minimised: the pass sleeps until the next window
     // event (a restore, a close request) or the wait's end.
     PlatformWaitEvents(kIdleWait);
   } else {
-    if (PlatformAppActive()) {
+    if (!replaying && PlatformAppActive()) {
       MainAppResume();
       MainKeepAwake();
-    } else {
+    } else if (!replaying) {
       MainAppPause();
     }
     if (closeRequested_) {
       closeRequested_ = false;
-      quit_ = GameQuit();
+      // Closing the window stops a replay; otherwise the game answers.
+      ReplayRecordShell(ReplayAction::Close);
+      quit_ = replaying || GameQuit();
+    } else if (!ReplayFrameBegin()) {
+      quit_ = true;
     } else {
       quit_ = !GameFrame();
+      if (!quit_) {
+        ReplayFrameEnd();
+      }
     }
   }
   MainFormProcessMessages();
 }
 
 void TmainForm::Shutdown() {
+  ReplayFinish();
   InputKeyboardHookOff();
   GameShutdown();
   fatalError_ = StateGetCurrent() == kFatalErrorState;
@@ -234,6 +251,7 @@ void TmainForm::MainAppPause() {
   MainDisplayShowMouse(true);
   MainMouseConstrain(false);
   paused_ = true;
+  ReplayRecordShell(ReplayAction::Pause);
 }
 
 void TmainForm::MainAppResume() {
@@ -253,6 +271,7 @@ void TmainForm::MainAppResume() {
   MainDisplayShowMouse(false);
   MainMouseConstrain(true);
   paused_ = false;
+  ReplayRecordShell(ReplayAction::Resume);
 }
 
 void TmainForm::MainKeepAwake() {
@@ -433,7 +452,8 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
       }
       break;
     case PlatformEventType::WindowDeactivated:
-      if (!PlatformAppActive()) {
+      // A replay ignores the focus: it never minimises itself.
+      if (!PlatformAppActive() && !ReplayPlaying()) {
         MainAppDeactivate();
       }
       break;
@@ -453,17 +473,12 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
     case PlatformEventType::QuitRequest:
       MainFormClose();
       break;
-    // While the game runs, the render windows' mouse messages go to the input
-    // module, and key events too while the keyboard is hooked.
+    // A replay's input comes from its file alone.
     case PlatformEventType::MouseMessage:
-      if (running_) {
-        InputMouseMessage(event.message, event.window, event.wParam, event.lParam);
-      }
-      break;
     case PlatformEventType::KeyDown:
     case PlatformEventType::KeyUp:
-      if (running_ && InputKeyboardHooked()) {
-        InputKeyboardEvent(event.key, event.type == PlatformEventType::KeyDown);
+      if (!ReplayPlaying()) {
+        FeedInput(event);
       }
       break;
     default:
@@ -471,14 +486,39 @@ void TmainForm::DispatchEvent(const PlatformEvent& event) {
   }
 }
 
+// While the game runs, the render windows' mouse messages go to the input
+// module, and key events too while the keyboard is hooked; a recording
+// writes down each one it passes on.
+void TmainForm::FeedInput(const PlatformEvent& event) {
+  if (!running_) {
+    return;
+  }
+  if (event.type == PlatformEventType::MouseMessage) {
+    ReplayRecordInput(event);
+    InputMouseMessage(event.message, event.window, event.wParam, event.lParam);
+  } else if (InputKeyboardHooked()) {
+    ReplayRecordInput(event);
+    InputKeyboardEvent(event.key, event.type == PlatformEventType::KeyDown);
+  }
+}
+
+int TmainForm::ExitStatus() const {
+  return startFailed_ || fatalError_ || ReplayFailed() ? 1 : 0;
+}
+
 int ShellRun(int argc, const char* const* argv) {
   PlatformSetCommandLine(argc, argv);
+  // A bad replay file ends the program before anything starts.
+  if (!ReplaySetUp()) {
+    return 1;
+  }
   if (!PlatformStart(PlatformBackend::Sdl)) {
     std::fprintf(stderr, "%s: %s\n", QMR_APPLICATION_TITLE, PlatformLastErrorText().c_str());
     return 1;
   }
   const int status = ShellMain();
   PlatformStop();
+  ReplayReset();
   return status;
 }
 

@@ -16,6 +16,7 @@
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
 #include "script/script.h"
+#include "shell/replay.h"
 
 namespace {
 
@@ -27,11 +28,21 @@ struct Module {
 // Start order; the data-file module comes first, so its version line, logged
 // before the log has started, goes nowhere.
 constexpr Module modules[] = {
-    {DataFileStart, DataFileStop},   {LogStart, LogStop},           {UtilitiesStart, UtilitiesStop},
-    {ImageJpegStart, ImageJpegStop}, {ImageGifStart, ImageGifStop}, {ImageStart, ImageStop},
-    {FontStart, FontStop},           {ModelStart, ModelStop},       {IniStart, IniStop},
-    {InputStart, InputStop},         {GraphicsStart, GraphicsStop}, {MatStart, MatStop},
-    {AudioStart, AudioShutdown},     {StateStart, StateStop},       {ScriptStart, ScriptStop},
+    {DataFileStart, DataFileStop},
+    {LogStart, LogStop},
+    {UtilitiesStart, UtilitiesStop},
+    {ImageJpegStart, ImageJpegStop},
+    {ImageGifStart, ImageGifStop},
+    {ImageStart, ImageStop},
+    {FontStart, FontStop},
+    {ModelStart, ModelStop},
+    {IniStart, IniStop},
+    {InputStart, InputStop},
+    {GraphicsStart, GraphicsStop},
+    {MatStart, MatStop},
+    {ReplayAudioStart, AudioShutdown},
+    {StateStart, StateStop},
+    {ScriptStart, ScriptStop},
     {GameStart, GameStop},
 };
 

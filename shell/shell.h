@@ -51,15 +51,20 @@ class TmainForm {
   // --- Process -------------------------------------------------------------------
   // Dispatches one platform event to the handler it stands for.
   void DispatchEvent(const PlatformEvent& event);
+  // Gives a mouse message or key event to the input module while the game
+  // runs (keys only while the keyboard is hooked). A replay feeds its own
+  // events here; real ones do not reach it then.
+  void FeedInput(const PlatformEvent& event);
   // True once the splash window has been closed: the process ends.
   bool Closed() const { return closed_; }
   // A close request waits for the loop.
   bool CloseRequested() const { return closeRequested_; }
   // Runs the timer: calls Timer1Timer once its second has passed.
   void RunTimer();
-  // The process's exit status: 1 after a failed start or the game's
-  // fatal-error state, else 0 (a normal quit, or a start the player declined).
-  int ExitStatus() const { return startFailed_ || fatalError_ ? 1 : 0; }
+  // The process's exit status: 1 after a failed start, the game's
+  // fatal-error state or a failed recording or replay, else 0 (a normal quit,
+  // or a start the player declined).
+  int ExitStatus() const;
   PlatformWindow SplashWindow() const { return splash_; }
 
  private:

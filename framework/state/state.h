@@ -75,6 +75,8 @@ void StateVariableSetBool(int32_t id, const std::string& name, bool value);
 void StateVariableSetInt(int32_t id, const std::string& name, int32_t value);
 void StateVariableSetString(int32_t id, const std::string& name, const std::string& value);
 StateVariable StateVariableGet(int32_t id, const std::string& name);  // type 0 when missing
+// Whether the state has the variable; asking never logs.
+bool StateVariableExists(int32_t id, const std::string& name);
 bool StateVariableGetBool(int32_t id, const std::string& name);
 int32_t StateVariableGetInt(int32_t id, const std::string& name);
 std::string StateVariableGetString(int32_t id, const std::string& name);

@@ -71,6 +71,11 @@ StateVariable StateVariableGet(int32_t id, const std::string& name) {
   return {};
 }
 
+bool StateVariableExists(int32_t id, const std::string& name) {
+  StateRecord* state = StateFind(id);
+  return state != nullptr && FindVariable(*state, UtilitiesUpperCase(name)) != nullptr;
+}
+
 bool StateVariableGetBool(int32_t id, const std::string& name) {
   const StateVariable variable = StateVariableGet(id, name);
   switch (variable.type) {

@@ -165,6 +165,12 @@ inline constexpr Point kJournalClose = {256, 526};
 inline constexpr Point kJournalQuit = {256, 588};
 inline constexpr Point kJournalPauseButton = {515, 640};
 inline constexpr Point kQuitYesButton = {455, 450};
+// The main options' overall volume: its track's row and ends, and the colour
+// of its thumb.
+inline constexpr int kVolumeRow = 146;
+inline constexpr int kVolumeLeft = 270;
+inline constexpr int kVolumeRight = 630;
+inline constexpr uint32_t kThumbFace = 0xE0B050;
 
 class GameScreensTest : public ::testing::Test {
  protected:
@@ -199,10 +205,14 @@ class GameScreensTest : public ::testing::Test {
     std::filesystem::create_directory_symlink(QMR_CONTENT_BIN, program_.path() + "Bin");
   }
 
-  void StartGame() {
+  // Starts the game with the user files in its program folder, and any
+  // further parameters.
+  void StartGame(const std::vector<std::string>& more = {}) {
     ASSERT_TRUE(::Xdotool("mousemove 960 540"));
-    game_ = std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(),
-                                          std::vector<std::string>{"-userdatainapp"});
+    std::vector<std::string> parameters = {"-userdatainapp"};
+    parameters.insert(parameters.end(), more.begin(), more.end());
+    game_ =
+        std::make_unique<GameProcess>(GAME_BINARY, program_.path(), elsewhere_.path(), parameters);
     ASSERT_TRUE(WaitUntil([this] { return FindGameWindow(kTitle, window_); }, kPatience))
         << game_->StandardError();
     // Without a window manager nothing gives the render window the focus
@@ -262,6 +272,37 @@ class GameScreensTest : public ::testing::Test {
     Xdotool("mousedown 1 sleep " + std::string(kHold) + " mouseup 1");
   }
   void Key(const std::string& key) { Xdotool("key " + key); }
+
+  // Where the options' overall volume thumb lies on the X screen; -1 when it
+  // is not on its track.
+  int VolumeThumb(const ScreenMapping& screen) {
+    const int left = screen.X(kVolumeLeft);
+    const std::vector<uint32_t> row =
+        ReadScreen(left, screen.Y(kVolumeRow), screen.X(kVolumeRight) - left, 1);
+    const auto thumb = std::find(row.begin(), row.end(), kThumbFace);
+    return thumb == row.end() ? -1 : left + static_cast<int>(thumb - row.begin());
+  }
+
+  // Drags the overall volume's thumb towards the left end of its track.
+  void LowerTheVolume() {
+    const ScreenMapping screen = Mapping();
+    const int start = VolumeThumb(screen);
+    ASSERT_GE(start, 0) << "the volume's thumb is not on its track";
+    const std::string row = " " + std::to_string(screen.Y(kVolumeRow));
+    Xdotool("mousemove --sync " + std::to_string(start + 4) + row + " mousedown 1 sleep " + kHold);
+    // The game takes the pointer's place once a frame: the pointer moves on
+    // in steps until the thumb has followed it.
+    int x = start + 4;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          x = std::max(screen.X(kVolumeLeft), x - 20);
+          ::Xdotool("mousemove " + std::to_string(x) + row);
+          const int now = VolumeThumb(screen);
+          return now >= 0 && now < start - 40;
+        },
+        kPatience));
+    Xdotool("mouseup 1");
+  }
 
   // Opens a screen with a click, checks it, and leaves it with Escape for
   // the screen it was opened from.

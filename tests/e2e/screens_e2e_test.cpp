@@ -17,13 +17,9 @@ namespace fs = std::filesystem;
 inline constexpr Area kCreditsSky = {40, 300, 200, 100};
 inline constexpr uint32_t kNight = 0x0A0C16;
 
-// The options' pause key and the overall volume's slider: its track's row and ends.
+// The options' pause key.
 constexpr Point kPauseKeyButton = {1060, 372};
-constexpr int kVolumeRow = 146;
-constexpr int kVolumeLeft = 270;
-constexpr int kVolumeRight = 630;
 constexpr Area kPauseKeyText = {900, 346, 320, 52};
-constexpr uint32_t kThumbFace = 0xE0B050;
 
 // The value of a key in a settings file's text; "" when it has none.
 std::string SettingsValue(const std::string& text, const std::string& key) {
@@ -41,37 +37,6 @@ class ScreensE2E : public GameScreensTest {
     const std::vector<uint32_t> sky = Mapping().Read(kCreditsSky);
     return !sky.empty() &&
            std::all_of(sky.begin(), sky.end(), [](uint32_t pixel) { return pixel == kNight; });
-  }
-
-  // Where the overall volume's thumb lies on the X screen; -1 when it is
-  // not on its track.
-  int VolumeThumb(const ScreenMapping& screen) {
-    const int left = screen.X(kVolumeLeft);
-    const std::vector<uint32_t> row =
-        ReadScreen(left, screen.Y(kVolumeRow), screen.X(kVolumeRight) - left, 1);
-    const auto thumb = std::find(row.begin(), row.end(), kThumbFace);
-    return thumb == row.end() ? -1 : left + static_cast<int>(thumb - row.begin());
-  }
-
-  // Drags the overall volume's thumb towards the left end of its track.
-  void LowerTheVolume() {
-    const ScreenMapping screen = Mapping();
-    const int start = VolumeThumb(screen);
-    ASSERT_GE(start, 0) << "the volume's thumb is not on its track";
-    const std::string row = " " + std::to_string(screen.Y(kVolumeRow));
-    Xdotool("mousemove --sync " + std::to_string(start + 4) + row + " mousedown 1 sleep " + kHold);
-    // The game takes the pointer's place once a frame: the pointer moves on
-    // in steps until the thumb has followed it.
-    int x = start + 4;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          x = std::max(screen.X(kVolumeLeft), x - 20);
-          ::Xdotool("mousemove " + std::to_string(x) + row);
-          const int now = VolumeThumb(screen);
-          return now >= 0 && now < start - 40;
-        },
-        kPatience));
-    Xdotool("mouseup 1");
   }
 };
 

@@ -3,6 +3,7 @@
 // and minimised state, and event delivery.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -559,3 +560,50 @@ TEST_F(HeadlessTest, OpenGLFailsCleanly) {
 }
 
 }  // namespace
+
+// A fixed local time runs with the manual clock through the calendar's
+// turns: midnight, the end of a leap February, the end of a year. The day
+// count is the form save descriptors keep.
+TEST_F(HeadlessTest, AFixedLocalTimeAdvancesWithTheTickClockThroughTheCalendar) {
+  PlatformClockSetManual(true);
+  const auto fix = [](int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute) {
+    return PlatformLocalTimeFix({.year = year,
+                                 .month = month,
+                                 .day = day,
+                                 .hour = hour,
+                                 .minute = minute,
+                                 .second = 59,
+                                 .millisecond = 999});
+  };
+  const auto read = [] {
+    const PlatformDateTime t = PlatformLocalTime();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, t.millisecond);
+    return std::string(text);
+  };
+  ASSERT_TRUE(fix(2024, 2, 28, 23, 59));
+  PlatformClockAdvance(1);
+  EXPECT_EQ(read(), "2024-02-29 00:00:00.000");
+  PlatformClockAdvance(86400000);
+  EXPECT_EQ(read(), "2024-03-01 00:00:00.000");
+  PlatformClockSet(4294900000u);
+  ASSERT_TRUE(fix(2023, 12, 31, 23, 59));
+  PlatformClockAdvance(300001);  // past 2^32 on the tick clock
+  EXPECT_EQ(read(), "2024-01-01 00:05:00.000");
+  EXPECT_DOUBLE_EQ(PlatformDateTimeDays(PlatformLocalTime()), 45292.0 + 300000.0 / 86400000.0);
+
+  // Dates the calendar lacks are refused and leave the fixed time alone.
+  EXPECT_FALSE(fix(2023, 2, 29, 12, 0));
+  EXPECT_FALSE(fix(2024, 13, 1, 12, 0));
+  EXPECT_FALSE(fix(2024, 1, 1, 24, 0));
+  EXPECT_EQ(read(), "2024-01-01 00:05:00.000");
+  EXPECT_DOUBLE_EQ(PlatformDateTimeDays({.year = 1899, .month = 12, .day = 30}), 0.0);
+  EXPECT_DOUBLE_EQ(PlatformDateTimeDays({.year = 2000, .month = 1, .day = 1, .hour = 18}),
+                   36526.75);
+
+  // Released, it is the system's time again, which the tick clock does not move.
+  PlatformLocalTimeRelease();
+  EXPECT_GE(PlatformLocalTime().year, 2024);
+  EXPECT_TRUE(PlatformDateTimeValid(PlatformLocalTime()));
+}
