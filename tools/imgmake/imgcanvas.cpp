@@ -137,6 +137,13 @@ void ImgCanvasAlpha(ImgCanvas& canvas, ImgBox box, double factor) {
   }
 }
 
+void ImgCanvasFlip(ImgCanvas& canvas) {
+  for (int32_t y = 0; y < canvas.height; ++y) {
+    const auto row = canvas.pixels.begin() + static_cast<std::ptrdiff_t>(y) * canvas.width;
+    std::reverse(row, row + canvas.width);
+  }
+}
+
 uint32_t ImgMix(uint32_t from, uint32_t to, double at) {
   const auto mix = [&](int shift) {
     return Channel(from, shift) + (Channel(to, shift) - Channel(from, shift)) * at;

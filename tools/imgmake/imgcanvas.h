@@ -42,6 +42,8 @@ void ImgCanvasShade(ImgCanvas& canvas, ImgBox box,
                     const std::function<double(int32_t, int32_t)>& change);
 // Multiplies the alpha of the box's pixels.
 void ImgCanvasAlpha(ImgCanvas& canvas, ImgBox box, double factor);
+// Mirrors the canvas left to right.
+void ImgCanvasFlip(ImgCanvas& canvas);
 
 // Channel-wise mix of two colours, at 0 the first, at 1 the second.
 uint32_t ImgMix(uint32_t from, uint32_t to, double at);
