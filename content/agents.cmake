@@ -89,6 +89,6 @@ function(qmr_agent name)
     "raise=pick(f,0.4,0.8,1,0.8,0.4,0)")
 endfunction()
 
-foreach(agent Detective)
+foreach(agent Detective Clockmaker Apprentice Constable)
   qmr_agent(${agent})
 endforeach()
