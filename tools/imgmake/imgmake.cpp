@@ -249,15 +249,21 @@ bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
   if (command == "canvas") {
     int32_t width = 0;
     int32_t height = 0;
-    ImgPaint paint = [](double, double) { return 0u; };
+    ImgPaint paint;
     if (&line != &lines_[0]) {
       return words.Fail("canvas comes once, first");
     }
     if (!words.Whole("the width", 1, kMaxSide, width) ||
-        !words.Whole("the height", 1, kMaxSide, height) || (words.More() && !words.Paint(paint))) {
+        !words.Whole("the height", 1, kMaxSide, height)) {
       return false;
     }
     canvas = ImgCanvasNew(width, height, 0);
+    if (!words.More()) {
+      return true;  // transparent black
+    }
+    if (!words.Paint(paint)) {
+      return false;
+    }
     canvas.replace = true;
     ImgCanvasShape(
         canvas, {0, 0, width, height}, [](double, double) { return true; }, paint);
