@@ -54,6 +54,9 @@ const char kUsageText[] =
 
 constexpr int32_t kMaxSide = 8192;
 constexpr int32_t kMaxFrames = 999;
+// Values that name values can double a word at each set line; a word this
+// long is a fault rather than memory spent without end.
+constexpr size_t kMaxWord = 1000000;
 
 // The words of one command, taken in order; the first fault is kept.
 class Words : public ToolWords {
@@ -585,6 +588,11 @@ bool Substitute(const Options& options, std::vector<ToolLine>& lines) {
         if (value == values.end()) {
           ToolFail(where, "error: ${" + name + "} has no value (give it with --set " + name +
                               "=VALUE or a set line)");
+          return false;
+        }
+        if (word.size() - (end + 1 - at) + value->second.size() > kMaxWord) {
+          ToolFail(where, "error: ${" + name + "} makes a word longer than " +
+                              std::to_string(kMaxWord) + " characters");
           return false;
         }
         word.replace(at, end + 1 - at, value->second);
