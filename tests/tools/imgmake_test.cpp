@@ -175,6 +175,49 @@ TEST_F(ImgmakeTest, FramesBecomeNumberedFilesEachDrawnWithItsNumber) {
   EXPECT_FALSE(work_.exists("plain.tga"));
 }
 
+// One recipe drawn in several variants: values given with --set or by the
+// recipe's own set lines, a table picked by the frame, a block drawn only
+// in some frames, a polygon, and the picture mirrored at the end.
+TEST_F(ImgmakeTest, SettingsTablesBlocksPolygonsAndFlipDrawTheirPixels) {
+  work_.write("variant.txt",
+              "set colour #FF0000\n"
+              "set size 4\n"
+              "canvas 20 10\n"
+              "frames 3\n"
+              "rect 0 0 ${size} 2 ${colour}\n"
+              "rect pick(f,10,12,14) 5 1 1 #00FF00\n"
+              "if f-1\n"
+              "rect 19 9 1 1 #0000FF\n"
+              "if 0\n"
+              "rect 0 0 20 10 #FFFF00\n"
+              "end\n"
+              "end\n"
+              "poly 0 4 8 4 0 8 #FFFFFF\n"
+              "if ${mirror}\n"
+              "flip\n"
+              "end\n");
+  const ToolRun run =
+      Run({"variant.txt", "v_%.tga", "--set", "colour=#00FFFF", "--set", "mirror=1"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  for (int32_t f = 0; f < 3; ++f) {
+    const std::vector<uint32_t> pixels = Read("v_" + std::to_string(f + 1) + ".tga", 20, 10);
+    ASSERT_EQ(pixels.size(), 200u) << f;
+    const auto at = [&](int32_t x, int32_t y) { return pixels[static_cast<size_t>(y * 20 + x)]; };
+    // Mirrored: what was drawn at x is at 19 - x.
+    EXPECT_EQ(at(16, 1), 0xFF00FFFFu) << f;  // the --set colour over the recipe's
+    EXPECT_EQ(at(15, 1), 0u) << f;           // the recipe's size
+    for (int32_t x = 5; x <= 9; ++x) {
+      EXPECT_EQ(at(x, 5), x == 9 - 2 * f ? 0xFF00FF00u : 0u) << f << " " << x;
+    }
+    EXPECT_EQ(at(0, 9), f == 1 ? 0u : 0xFF0000FFu) << f;
+    EXPECT_EQ(at(10, 0), 0u) << f;  // the block inside "if 0"
+    // The triangle's corner pixels and one beyond its slanted edge.
+    EXPECT_EQ(at(18, 5), 0xFFFFFFFFu) << f;
+    EXPECT_EQ(at(14, 4), 0xFFFFFFFFu) << f;
+    EXPECT_EQ(at(13, 7), 0u) << f;
+  }
+}
+
 TEST_F(ImgmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
   const std::vector<uint8_t> font = BarFont();
   work_.write("cut.fot", std::string(font.begin(), font.begin() + 200));
@@ -194,6 +237,14 @@ TEST_F(ImgmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
       {"canvas 8 8\nfont a missing.fot\n", "bad.txt:2: error: cannot find the font"},
       {"canvas 8 8\nfont a cut.fot\n", "cut.fot: glyph image 1 is broken or cut short"},
       {"canvas 8 8\ntext a 0 0 #FFFFFF \"open\n", "bad.txt:2: error: the text has no closing"},
+      {"canvas 8 8\nrect 0 0 2 2 ${ink}\n", "bad.txt:2: error: ${ink} has no value"},
+      {"canvas 8 8\nrect 0 0 2 ${h #FF0000\n", "bad.txt:2: error: \"${\" has no closing"},
+      {"set a-b 1\ncanvas 8 8\n", "bad.txt:1: error: set takes a NAME"},
+      {"canvas 8 8\nframes 3\ncircle 4 4 pick(f,1,2) #FF0000\n",
+       "bad.txt:3: error: the radius \"pick(f,1,2)\": pick has no value number 2 (it has 2"},
+      {"canvas 8 8\nif 1\nrect 0 0 2 2 #FF0000\n", "bad.txt:2: error: if without its end"},
+      {"canvas 8 8\nend\n", "bad.txt:2: error: end without an if"},
+      {"canvas 8 8\npoly 0 0 4 4 #FF0000\n", "bad.txt:2: error: poly needs three or more"},
   };
   for (const auto& c : cases) {
     work_.write("bad.txt", c.recipe);
@@ -206,6 +257,7 @@ TEST_F(ImgmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
     EXPECT_FALSE(work_.exists("bad_2.tga")) << c.recipe;
   }
   EXPECT_EQ(Run({"only-one-file.txt"}).exitCode, 2);
+  EXPECT_EQ(Run({"bad.txt", "bad.tga", "--set", "no-name=1"}).exitCode, 2);
 }
 
 // A font file cut at every length is refused, except right after its

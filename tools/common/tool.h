@@ -38,6 +38,8 @@ class ToolWords {
     return false;
   }
   bool More() const { return next_ < line_.words.size(); }
+  // The next word without taking it; empty at the end of the line.
+  std::string Peek() const { return More() ? line_.words[next_] : std::string(); }
   bool Word(const char* what, std::string& word) {
     if (!More()) {
       return Fail(line_.words[0] + " needs " + what);

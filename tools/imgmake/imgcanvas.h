@@ -1,7 +1,9 @@
 // The picture imgmake draws on: straight-alpha 0xAARRGGBB pixels, rows from
 // the top. Shapes are given by an inside test and covered with 4 x 4 samples
 // per pixel, so their edges are smooth and a shape whose edges lie on whole
-// pixels fills exactly those pixels.
+// pixels fills exactly those pixels. A pixel whose corners and centre all lie
+// inside the shape (or all outside) is not sampled further: details thinner
+// than half a pixel may be missed there.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +44,8 @@ void ImgCanvasShade(ImgCanvas& canvas, ImgBox box,
                     const std::function<double(int32_t, int32_t)>& change);
 // Multiplies the alpha of the box's pixels.
 void ImgCanvasAlpha(ImgCanvas& canvas, ImgBox box, double factor);
+// Mirrors the canvas left to right.
+void ImgCanvasFlip(ImgCanvas& canvas);
 
 // Channel-wise mix of two colours, at 0 the first, at 1 the second.
 uint32_t ImgMix(uint32_t from, uint32_t to, double at);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 
 namespace {
 
@@ -121,7 +122,36 @@ class Parser {
       }
       return name == "sin" ? std::sin(argument) : std::cos(argument);
     }
-    return Fail("unknown name \"" + name + "\" (names are f, t, n, pi, sin and cos)");
+    if (name == "pick") {
+      return Pick();
+    }
+    return Fail("unknown name \"" + name + "\" (names are f, t, n, pi, sin, cos and pick)");
+  }
+  // pick(I,A,B,...): the value number I from 0, so that a table of values
+  // can follow the frame, such as a mouth's opening for each head frame.
+  double Pick() {
+    if (!Next('(')) {
+      return Fail("pick needs its index and values in parentheses");
+    }
+    const double index = Sum();
+    double picked = 0;
+    int count = 0;
+    while (error_.empty() && Next(',')) {
+      const double value = Sum();
+      if (static_cast<double>(count) == index) {
+        picked = value;
+      }
+      ++count;
+    }
+    if (error_.empty() && !Next(')')) {
+      return Fail("a \")\" is missing");
+    }
+    if (error_.empty() && (index != std::floor(index) || index < 0 || index >= count)) {
+      std::ostringstream text;
+      text << "pick has no value number " << index << " (it has " << count << ", numbered from 0)";
+      return Fail(text.str());
+    }
+    return picked;
   }
 
   const std::string& text_;

@@ -11,7 +11,8 @@ struct ImgFrameValues {
 };
 
 // Evaluates the expression: numbers, f, t, n, pi, + - * / and parentheses,
-// sin() and cos() of radians. False with the reason when it is malformed or
-// its value is not a finite number.
+// sin() and cos() of radians, pick(I,A,B,...) choosing the value number I
+// from 0. False with the reason when it is malformed, a pick has no value of
+// its index, or the value is not a finite number.
 bool ImgEvaluate(const std::string& text, const ImgFrameValues& values, double& value,
                  std::string& error);

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kUsageText[] =
-    "usage: imgmake <recipe.txt> <out.tga> [--frames N] [-I FOLDER]...\n"
+    "usage: imgmake <recipe.txt> <out.tga> [--frames N] [-I FOLDER]... [--set NAME=VALUE]...\n"
     "\n"
     "Draws the picture a recipe describes and writes it as a 32-bit TGA with\n"
     "alpha. A recipe is one command per line; '#' starts a comment line:\n"
@@ -33,16 +33,22 @@ const char kUsageText[] =
     "    circle CX CY R PAINT [line L]\n"
     "    ellipse CX CY RX RY PAINT [line L]\n"
     "    line X1 Y1 X2 Y2 WIDTH PAINT  a stroke with round ends\n"
+    "    poly X1 Y1 X2 Y2 X3 Y3... PAINT  a polygon of three or more corners\n"
     "    noise AMOUNT SEED [X Y W H]   grey noise of +-AMOUNT levels\n"
     "    grain AMOUNT SCALE SEED [X Y W H]  paper grain of about SCALE pixels\n"
     "    alpha FACTOR [X Y W H]        multiplies the alpha\n"
+    "    flip                          mirrors the picture so far left to right\n"
+    "    if EXPR ... end               the lines between are drawn when EXPR is not 0\n"
+    "    set NAME VALUE                ${NAME} is VALUE on later lines (unless --set)\n"
     "    font NAME FILE.fot            a bitmap font for text\n"
     "    text NAME X Y COLOUR \"TEXT\" [left|centre|right]\n"
     "\n"
     "PAINT is a COLOUR (#RRGGBB or #RRGGBBAA), \"linear X1 Y1 X2 Y2 COLOUR COLOUR\"\n"
     "or \"radial CX CY R COLOUR COLOUR\". Numbers may be expressions without\n"
-    "spaces over f (the frame from 0), n (the frame count), t (f/n), pi, sin()\n"
-    "and cos(), e.g. 100+40*sin(2*pi*t). Font files are found beside the recipe,\n"
+    "spaces over f (the frame from 0), n (the frame count), t (f/n), pi, sin(),\n"
+    "cos() and pick(I,A,B,...) (the value number I from 0), e.g.\n"
+    "100+40*sin(2*pi*t) or pick(f,2,5,3). --set NAME=VALUE puts VALUE wherever\n"
+    "${NAME} is written in the recipe. Font files are found beside the recipe,\n"
     "then in each -I folder. --frames N fails unless the recipe makes N frames.\n"
     "Faults are reported as recipe:line: error: ... and exit with status 1.\n";
 
@@ -211,13 +217,31 @@ bool Recipe::Frames(int32_t& frames, int32_t& where) {
 }
 
 bool Recipe::Draw(const ImgFrameValues& values, ImgCanvas& canvas) {
+  // The open "if" lines, each with whether its commands are drawn.
+  std::vector<std::pair<const ToolLine*, bool>> blocks;
   for (const ToolLine& line : lines_) {
     Words words(line, values);
-    if (!Run(line, words, canvas) || !words.End()) {
+    const std::string& command = line.words[0];
+    const bool drawing = blocks.empty() || blocks.back().second;
+    if (command == "if") {
+      double condition = 0;
+      if (drawing && (!words.Number("a condition", condition) || !words.End())) {
+        return Fail(line, words.Error());
+      }
+      blocks.emplace_back(&line, drawing && condition != 0);
+    } else if (command == "end") {
+      if (blocks.empty()) {
+        return Fail(line, "end without an if");
+      }
+      if (!words.End()) {
+        return Fail(line, words.Error());
+      }
+      blocks.pop_back();
+    } else if (drawing && (!Run(line, words, canvas) || !words.End())) {
       return Fail(line, words.Error());
     }
   }
-  return true;
+  return blocks.empty() || Fail(*blocks.back().first, "if without its end");
 }
 
 bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
@@ -259,7 +283,7 @@ bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
                                   true);
   }
   if (command == "rect" || command == "roundrect" || command == "circle" || command == "ellipse" ||
-      command == "line") {
+      command == "line" || command == "poly") {
     return Shape(command, words, canvas);
   }
   if (command == "noise") {
@@ -285,6 +309,10 @@ bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
       return false;
     }
     ImgCanvasAlpha(canvas, box, factor);
+    return true;
+  }
+  if (command == "flip") {
+    ImgCanvasFlip(canvas);
     return true;
   }
   if (command == "font") {
@@ -344,6 +372,41 @@ bool Recipe::Shape(const std::string& command, Words& words, ImgCanvas& canvas) 
     };
     inside = [=](double x, double y) {
       return within(x, y, rx, ry) && (line == 0 || !within(x, y, rx - line, ry - line));
+    };
+  } else if (command == "poly") {
+    // Corners up to the paint, which starts with '#' or a gradient's name.
+    std::vector<double> corners;
+    while (words.More() && !words.Peek().starts_with('#') && words.Peek() != "linear" &&
+           words.Peek() != "radial") {
+      double value = 0;
+      if (!words.Number(corners.size() % 2 == 0 ? "X" : "Y", value)) {
+        return false;
+      }
+      corners.push_back(value);
+    }
+    if (corners.size() < 6 || corners.size() % 2 != 0) {
+      return words.Fail("poly needs three or more corners, each X Y, before its paint");
+    }
+    if (!words.Paint(paint)) {
+      return false;
+    }
+    x0 = x1 = corners[0], y0 = y1 = corners[1];
+    for (size_t i = 0; i < corners.size(); i += 2) {
+      x0 = std::min(x0, corners[i]), x1 = std::max(x1, corners[i]);
+      y0 = std::min(y0, corners[i + 1]), y1 = std::max(y1, corners[i + 1]);
+    }
+    // Even-odd rule: a point is inside when a ray to its right crosses the
+    // edges an odd number of times.
+    inside = [corners](double x, double y) {
+      bool in = false;
+      for (size_t i = 0, j = corners.size() - 2; i < corners.size(); j = i, i += 2) {
+        const double xi = corners[i], yi = corners[i + 1];
+        const double xj = corners[j], yj = corners[j + 1];
+        if ((yi > y) != (yj > y) && x < xi + (xj - xi) * (y - yi) / (yj - yi)) {
+          in = !in;
+        }
+      }
+      return in;
     };
   } else {
     if (!words.Number("X1", a[0]) || !words.Number("Y1", a[1]) || !words.Number("X2", a[2]) ||
@@ -485,18 +548,81 @@ struct Options {
   std::string output;
   int32_t frames = 0;  // 0: as the recipe says
   std::vector<std::string> folders;
+  std::map<std::string, std::string> values;  // --set NAME=VALUE
 };
+
+bool IsName(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(),
+                                      [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+}
+
+// Puts each value where a word writes ${NAME}: the values given with --set,
+// and those the recipe's own "set NAME VALUE" lines give for the lines after
+// them (a --set of the same name wins, so recipe values are defaults). The
+// "set" lines are then dropped. A name without a value is a fault, so that a
+// forgotten --set cannot quietly draw a wrong picture.
+bool Substitute(const Options& options, std::vector<ToolLine>& lines) {
+  std::map<std::string, std::string> values = options.values;
+  std::vector<ToolLine> drawn;
+  for (ToolLine& line : lines) {
+    const std::string where = options.recipe + ":" + std::to_string(line.number);
+    for (std::string& word : line.words) {
+      size_t at = 0;
+      while ((at = word.find("${", at)) != std::string::npos) {
+        const size_t end = word.find('}', at);
+        if (end == std::string::npos) {
+          ToolFail(where, "error: \"${\" has no closing \"}\" in \"" + word + "\"");
+          return false;
+        }
+        const std::string name = word.substr(at + 2, end - at - 2);
+        const auto value = values.find(name);
+        if (value == values.end()) {
+          ToolFail(where, "error: ${" + name + "} has no value (give it with --set " + name +
+                              "=VALUE or a set line)");
+          return false;
+        }
+        word.replace(at, end + 1 - at, value->second);
+        at += value->second.size();
+      }
+    }
+    if (line.words[0] != "set") {
+      drawn.push_back(std::move(line));
+    } else if (line.words.size() != 3 || !IsName(line.words[1])) {
+      ToolFail(where, "error: set takes a NAME (letters, digits and '_') and one VALUE");
+      return false;
+    } else if (!options.values.contains(line.words[1])) {
+      values[line.words[1]] = line.words[2];
+    }
+  }
+  lines = std::move(drawn);
+  return true;
+}
+
+// NAME=VALUE with a name of letters, digits and '_'.
+bool ParseSetting(const std::string& text, Options& options) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos || !IsName(text.substr(0, equals))) {
+    return false;
+  }
+  options.values[text.substr(0, equals)] = text.substr(equals + 1);
+  return true;
+}
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
-    if ((args[i] == "--frames" || args[i] == "-I") && i + 1 == args.size()) {
+    if ((args[i] == "--frames" || args[i] == "-I" || args[i] == "--set") && i + 1 == args.size()) {
       error = args[i] + " needs a value";
       return false;
     }
     if (args[i] == "--frames") {
       if (!ToolParseNumber(args[++i], 1, kMaxFrames, options.frames)) {
         error = "--frames takes a count within 1-" + std::to_string(kMaxFrames);
+        return false;
+      }
+    } else if (args[i] == "--set") {
+      if (!ParseSetting(args[++i], options)) {
+        error = "--set takes NAME=VALUE, the name of letters, digits and '_'";
         return false;
       }
     } else if (args[i] == "-I") {
@@ -516,7 +642,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 
 int Make(const Options& options) {
   std::vector<ToolLine> lines;
-  if (!ToolReadRecipe(options.recipe, lines)) {
+  if (!ToolReadRecipe(options.recipe, lines) || !Substitute(options, lines)) {
     return kToolFailure;
   }
   Recipe recipe(options.recipe, std::move(lines), options.folders);
