@@ -3,7 +3,7 @@
 #   Stand Back.txt, Stand Front.txt, Stand Right.txt, Stand Left.txt
 #   Walk Right.txt, Walk Up.txt, Walk Down.txt, Walk Left.txt
 #   Head Back.txt, Head Front.txt, Head Right.txt, Head Left.txt
-#   Gesture.txt
+#   Gesture.txt (from the front), Gesture Right.txt, Gesture Left.txt
 # and the frame pictures they list. Every character is drawn by the same
 # recipes (content/Bin/Agents/Recipes: side.txt from the side, facing.txt
 # from the front and the back) in its own colours and hat, given by its
@@ -85,10 +85,12 @@ function(qmr_agent name)
   qmr_agent_set(${name} "Head Front" head_front_%%.tga 11 facing.txt head body=0 mouth=f)
   qmr_agent_set(${name} "Head Right" head_right_%%.tga 11 side.txt head body=0 mouth=f)
   qmr_agent_set(${name} "Head Left" head_left_%%.tga 11 side.txt head body=0 mouth=f flip=1)
-  qmr_agent_set(${name} Gesture gesture_%.tga 6 facing.txt ""
-    "raise=pick(f,0.4,0.8,1,0.8,0.4,0)")
+  set(raise "raise=pick(f,0.4,0.8,1,0.8,0.4,0)")
+  qmr_agent_set(${name} Gesture gesture_%.tga 6 facing.txt "" ${raise})
+  qmr_agent_set(${name} "Gesture Right" gesture_right_%.tga 6 side.txt "" ${raise})
+  qmr_agent_set(${name} "Gesture Left" gesture_left_%.tga 6 side.txt "" ${raise} flip=1)
 endfunction()
 
-foreach(agent Detective)
+foreach(agent Detective Clockmaker Apprentice Constable)
   qmr_agent(${agent})
 endforeach()

@@ -244,6 +244,13 @@ TEST_F(ImgmakeTest, FaultsNameTheRecipeLineAndWriteNothing) {
        "bad.txt:3: error: the radius \"pick(f,1,2)\": pick has no value number 2 (it has 2"},
       {"canvas 8 8\nif 1\nrect 0 0 2 2 #FF0000\n", "bad.txt:2: error: if without its end"},
       {"canvas 8 8\nend\n", "bad.txt:2: error: end without an if"},
+      {"set a 1\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\n"
+       "set a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\n"
+       "set a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\n"
+       "set a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\n"
+       "set a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\nset a (${a}+${a})\n"
+       "canvas 8 8\n",
+       "bad.txt:19: error: ${a} makes a word longer than 1000000 characters"},
       {"canvas 8 8\npoly 0 0 4 4 #FF0000\n", "bad.txt:2: error: poly needs three or more"},
   };
   for (const auto& c : cases) {

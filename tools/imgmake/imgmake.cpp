@@ -54,6 +54,9 @@ const char kUsageText[] =
 
 constexpr int32_t kMaxSide = 8192;
 constexpr int32_t kMaxFrames = 999;
+// Values that name values can double a word at each set line; a word this
+// long is a fault rather than memory spent without end.
+constexpr size_t kMaxWord = 1000000;
 
 // The words of one command, taken in order; the first fault is kept.
 class Words : public ToolWords {
@@ -249,15 +252,21 @@ bool Recipe::Run(const ToolLine& line, Words& words, ImgCanvas& canvas) {
   if (command == "canvas") {
     int32_t width = 0;
     int32_t height = 0;
-    ImgPaint paint = [](double, double) { return 0u; };
+    ImgPaint paint;
     if (&line != &lines_[0]) {
       return words.Fail("canvas comes once, first");
     }
     if (!words.Whole("the width", 1, kMaxSide, width) ||
-        !words.Whole("the height", 1, kMaxSide, height) || (words.More() && !words.Paint(paint))) {
+        !words.Whole("the height", 1, kMaxSide, height)) {
       return false;
     }
     canvas = ImgCanvasNew(width, height, 0);
+    if (!words.More()) {
+      return true;  // transparent black
+    }
+    if (!words.Paint(paint)) {
+      return false;
+    }
     canvas.replace = true;
     ImgCanvasShape(
         canvas, {0, 0, width, height}, [](double, double) { return true; }, paint);
@@ -579,6 +588,11 @@ bool Substitute(const Options& options, std::vector<ToolLine>& lines) {
         if (value == values.end()) {
           ToolFail(where, "error: ${" + name + "} has no value (give it with --set " + name +
                               "=VALUE or a set line)");
+          return false;
+        }
+        if (word.size() - (end + 1 - at) + value->second.size() > kMaxWord) {
+          ToolFail(where, "error: ${" + name + "} makes a word longer than " +
+                              std::to_string(kMaxWord) + " characters");
           return false;
         }
         word.replace(at, end + 1 - at, value->second);
