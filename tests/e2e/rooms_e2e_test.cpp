@@ -52,7 +52,7 @@ constexpr Point kYardToWorkshop = {125, 340};
 // The newest note of a journal page.
 constexpr Area kFirstNote = {700, 160, 500, 64};
 
-// The detective comes into the shop from the street at (240, 660); a click on
+// The detective walks into the shop from the street to (240, 660); a click on
 // the floor ahead walks it to (420, 680). A click on the clockmaker, who
 // stands at (760, 590), walks it up to him, to (640, 610).
 constexpr Area kAtTheDoor = {215, 570, 50, 80};
@@ -234,13 +234,13 @@ TEST_F(RoomsE2E, TheDetectiveWalksTalksToTheClockmakerAndIsGivenTheKey) {
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
   ASSERT_NO_FATAL_FAILURE(Click(kMenuNewGame));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kShop));
-  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNoKeyInTheBar));
 
   // A click on the floor walks the detective from the door to it.
   ASSERT_NO_FATAL_FAILURE(ExpectSomeoneAt(kAtTheDoor, "the detective at the door"));
   ASSERT_NO_FATAL_FAILURE(ClickAt(kFloorAhead));
   ASSERT_NO_FATAL_FAILURE(ExpectSomeoneAt(kAhead, "the detective on the floor ahead"));
   ASSERT_NO_FATAL_FAILURE(ExpectNoOneAt(kAtTheDoor, "the detective at the door"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNoKeyInTheBar));
 
   // A click on the clockmaker walks the detective up to him and they talk;
   // a click while one of them speaks ends the line, and walks no one.
