@@ -66,3 +66,18 @@ endfunction()
 set(notepad Bin/Rooms/Workshop/Fog)
 qmr_fog(${notepad} NOTEPAD PICTURE ${notepad}/notepad.txt
   MAT ${notepad}/notepad_mat.txt LABELS ${notepad}/notepad_labels.txt)
+
+# The speech bubble every character talks in and the dialog options are drawn
+# with: Bin/Common/Bubbles/Speech <piece>.tga, one recipe a piece (the game
+# opens the type by its base name and these suffixes).
+foreach(piece "Top Left" Top "Top Right" Left Center Right "Bottom Left" Bottom "Bottom Right"
+              "Tail Point Left" "Tail Point Left Top" "Tail Point Right" "Tail Point Right Top")
+  qmr_image("Bin/Common/Bubbles/Speech ${piece}.tga"
+            RECIPE "Bin/Common/Recipes/Bubble/${piece}.txt")
+endforeach()
+
+# What the detective can carry, as the inventory bar shows it.
+foreach(item Lens Key)
+  string(TOLOWER ${item} recipe)
+  qmr_image(Bin/Rooms/Common/Pictures/${item}.tga RECIPE Bin/Rooms/Common/Recipes/${recipe}.txt)
+endforeach()

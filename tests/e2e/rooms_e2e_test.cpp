@@ -1,7 +1,10 @@
 // The bundled case's rooms in the real game under the test's X server: New
 // game from the menu, the exits from room to room, the journal and the pause
-// overlay over a room, and the notepad in the workshop rubbed with charcoal
-// by dragging over it. Rooms are known by patches of their pictures.
+// overlay over a room, the notepad in the workshop rubbed with charcoal by
+// dragging over it, and the detective walked about the shop by clicks, talking
+// to the clockmaker and asking him a question from the dialog options. Rooms
+// are known by patches of their pictures, people and bubbles by where they
+// change them.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -49,6 +52,34 @@ constexpr Point kYardToWorkshop = {125, 340};
 // The newest note of a journal page.
 constexpr Area kFirstNote = {700, 160, 500, 64};
 
+// The detective walks into the shop from the street to (240, 660); a click on
+// the floor ahead walks it to (420, 680). A click on the clockmaker, who
+// stands at (760, 590), walks it up to him, to (640, 610).
+constexpr Area kAtTheDoor = {215, 570, 50, 80};
+constexpr Point kFloorAhead = {420, 680};
+constexpr Area kAhead = {395, 590, 50, 80};
+constexpr Point kClockmaker = {760, 530};
+constexpr Area kTalkSpot = {615, 520, 50, 80};
+constexpr Point kFloorRight = {900, 680};
+constexpr Area kRight = {875, 590, 50, 80};
+// Paper left of the words of the detective's first line and of the
+// clockmaker's, in the bubbles over their heads.
+constexpr Area kSpeech = {600, 410, 36, 14};
+// The options stand in one column left of the detective's head, 38 pixels
+// tall with 10 between them, centred on row 464 and ending at column 610:
+// the second of three is on row 464, the second of two on row 488. Patches
+// of paper right of their words tell them.
+constexpr Area kSecondOfThree = {588, 458, 12, 12};
+constexpr Point kAskForTheKey = {560, 464};
+constexpr Area kSecondOfTwo = {588, 482, 12, 12};
+constexpr Point kAskNoMore = {560, 488};
+constexpr uint32_t kPaper = 0xF4ECD8;
+// The second place of the inventory bar, where the key goes beside the lens.
+const std::vector<std::string> kKeyPicture = {kRooms + "Common/Pictures/Key.tga"};
+const Screen kKeyInTheBar = {"the key in the inventory bar",
+                             {{{170, 648, 80, 54}, kKeyPicture, 161, 640}}};
+const Screen kNoKeyInTheBar = {"no key in the inventory bar", {{{170, 648, 80, 54}, kShopPicture}}};
+
 const std::string kConfigured = std::string(kSettings) + "[Controls]\r\nConfigured=Yes\r\n";
 
 class RoomsE2E : public GameScreensTest {
@@ -66,6 +97,51 @@ class RoomsE2E : public GameScreensTest {
       Xdotool("mousemove " + screen.Point(x, y) + " sleep 0.05");
     }
     Xdotool("sleep " + std::string(kHold) + " mouseup 1");
+  }
+
+  // Presses and lets go at a logical point, without waiting for the point
+  // to light up (the floor and the people do not).
+  void ClickAt(const Point& point) {
+    Xdotool("mousemove --sync " + Mapping().Point(point.x, point.y) +
+            " sleep 0.2 mousedown 1 sleep " + kHold + " mouseup 1");
+  }
+
+  // The room's picture at the area, within the match, or not: someone stands
+  // there or not.
+  bool ShowsRoom(const Area& area, const std::vector<std::string>& picture) {
+    return Shows({"room", {{area, picture}}});
+  }
+  void ExpectSomeoneAt(const Area& area, const char* what) {
+    if (!WaitUntil([&] { return !ShowsRoom(area, kShopPicture); }, kPatience)) {
+      FAIL() << what << " not seen\n" << game_->StandardError();
+    }
+  }
+  void ExpectNoOneAt(const Area& area, const char* what) {
+    if (!WaitUntil([&] { return ShowsRoom(area, kShopPicture); }, kPatience)) {
+      FAIL() << what << " still seen\n" << game_->StandardError();
+    }
+  }
+
+  // The mean difference per channel between the area and a flat colour.
+  double FromColour(const Area& area, uint32_t colour) {
+    const std::vector<uint32_t> seen = Mapping().Read(area);
+    if (seen.empty()) {
+      return 255;
+    }
+    double total = 0;
+    for (const uint32_t pixel : seen) {
+      for (const int shift : {0, 8, 16}) {
+        total += std::abs(Channel(pixel, shift) - Channel(colour, shift));
+      }
+    }
+    return total / (3.0 * static_cast<double>(seen.size()));
+  }
+  bool PaperAt(const Area& area) { return FromColour(area, kPaper) < kMatch; }
+  void ExpectPaperAt(const Area& area, const char* what) {
+    if (!WaitUntil([&] { return PaperAt(area); }, kPatience)) {
+      FAIL() << what << " not shown; mean difference " << FromColour(area, kPaper) << "\n"
+             << game_->StandardError();
+    }
   }
 
   // The newest note on the journal's investigations page, opened from the
@@ -140,6 +216,59 @@ TEST_F(RoomsE2E, NewGameEntersTheShopAndTheRoomsTheJournalPauseAndNotepadWork) {
   ASSERT_NO_FATAL_FAILURE(Click(kYardToWorkshop));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadRubbed));
+
+  ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+  ASSERT_NO_FATAL_FAILURE(Click(kJournalQuit));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kQuit));
+  ASSERT_NO_FATAL_FAILURE(Click(kQuitYesButton));
+  EXPECT_EQ(game_->WaitForExit(kPatience), 0) << game_->StandardError();
+  const std::string log = program_.read("results.log");
+  EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+}
+
+TEST_F(RoomsE2E, TheDetectiveWalksTalksToTheClockmakerAndIsGivenTheKey) {
+  GiveContent();
+  program_.write("settings.ini", kConfigured);
+  ASSERT_NO_FATAL_FAILURE(StartGame());
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
+  ASSERT_NO_FATAL_FAILURE(Click(kMenuNewGame));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kShop));
+
+  // A click on the floor walks the detective from the door to it.
+  ASSERT_NO_FATAL_FAILURE(ExpectSomeoneAt(kAtTheDoor, "the detective at the door"));
+  ASSERT_NO_FATAL_FAILURE(ClickAt(kFloorAhead));
+  ASSERT_NO_FATAL_FAILURE(ExpectSomeoneAt(kAhead, "the detective on the floor ahead"));
+  ASSERT_NO_FATAL_FAILURE(ExpectNoOneAt(kAtTheDoor, "the detective at the door"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNoKeyInTheBar));
+
+  // A click on the clockmaker walks the detective up to him and they talk;
+  // a click while one of them speaks ends the line, and walks no one.
+  ASSERT_NO_FATAL_FAILURE(ClickAt(kClockmaker));
+  ASSERT_NO_FATAL_FAILURE(ExpectSomeoneAt(kTalkSpot, "the detective beside the clockmaker"));
+  ASSERT_NO_FATAL_FAILURE(ExpectPaperAt(kSpeech, "a speech bubble"));
+  ASSERT_NO_FATAL_FAILURE(ClickAt(kFloorRight));
+  ASSERT_NO_FATAL_FAILURE(ExpectPaperAt(kSecondOfThree, "three questions"));
+  EXPECT_TRUE(ShowsRoom(kRight, kShopPicture))
+      << "the click that ended a line walked the detective";
+
+  // Asked who has a key to the yard, he hands over his spare: the key
+  // joins the lens in the bar, and that question is not put again.
+  ASSERT_NO_FATAL_FAILURE(ClickAt(kAskForTheKey));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kKeyInTheBar));
+  ASSERT_NO_FATAL_FAILURE(ExpectPaperAt(kSecondOfTwo, "two questions"));
+  ASSERT_NO_FATAL_FAILURE(ClickAt(kAskNoMore));
+
+  // Once the talk is over a click on the floor walks the detective again
+  // (until then a click ends the line being spoken).
+  bool walked = false;
+  for (int attempt = 0; attempt < 8 && !walked; ++attempt) {
+    ASSERT_NO_FATAL_FAILURE(ClickAt(kFloorRight));
+    walked = WaitUntil([&] { return !ShowsRoom(kRight, kShopPicture); }, std::chrono::seconds(4));
+  }
+  EXPECT_TRUE(walked) << "the detective does not walk after the talk";
+  ASSERT_NO_FATAL_FAILURE(ExpectNoOneAt(kTalkSpot, "the detective beside the clockmaker"));
+  ASSERT_NO_FATAL_FAILURE(ExpectScreen(kKeyInTheBar));
 
   ASSERT_NO_FATAL_FAILURE(Key("Escape"));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
