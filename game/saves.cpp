@@ -3,7 +3,6 @@
 // quick load, and starting a game afresh.
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,6 @@ constexpr const char* kGameStartFile = "Bin\\gameStart.vmc";
 constexpr const char* kAutosaveName = "autosave.sav";
 constexpr const char* kAutosaveDescription = "< Autosave >";
 
-// Dates are days since 30 December 1899, which is day -25569 of the Unix era.
-constexpr int64_t kDateEpochOffset = 25569;
-constexpr int64_t kSecondsPerDay = 86400;
 // Dates outside these days (about the years 0 to 10000) are shown as day 0.
 constexpr double kEarliestDay = -693000;
 constexpr double kLatestDay = 2958000;
@@ -37,68 +33,13 @@ std::vector<SaveDescriptor> saveList(1);
 
 // --- Dates -------------------------------------------------------------------------------
 
-// Days since 1 January 1970 of a civil date (proleptic Gregorian calendar).
-int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-struct CivilTime {
-  int64_t year = 0;
-  int32_t month = 0;
-  int32_t day = 0;
-  int32_t hour = 0;
-  int32_t minute = 0;
-  int32_t second = 0;
-};
-
-CivilTime CivilFromDays(int64_t days, int64_t secondOfDay) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  CivilTime time;
-  time.day = static_cast<int32_t>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-  time.month = static_cast<int32_t>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-  time.year = yearOfEra + era * 400 + (time.month <= 2 ? 1 : 0);
-  time.hour = static_cast<int32_t>(secondOfDay / 3600);
-  time.minute = static_cast<int32_t>(secondOfDay / 60 % 60);
-  time.second = static_cast<int32_t>(secondOfDay % 60);
-  return time;
-}
-
-// The local date and time now, as a save's date.
-double SaveDateNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const int64_t days =
-      DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) + kDateEpochOffset;
-  const int64_t seconds = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-  return static_cast<double>(days) +
-         static_cast<double>(seconds) / static_cast<double>(kSecondsPerDay);
-}
-
-// A save's date to the second; a date read from a file that names no day of
-// the calendar shows as day 0.
-CivilTime CivilFromDate(double date) {
+// A save's date and time; a date read from a file that names no day of the
+// calendar shows as day 0.
+PlatformDateTime DateTimeFromSaveDate(double date) {
   if (!std::isfinite(date) || date < kEarliestDay || date > kLatestDay) {
     date = 0;
   }
-  int64_t days = static_cast<int64_t>(std::floor(date));
-  int64_t seconds = std::llround((date - static_cast<double>(days)) * kSecondsPerDay);
-  if (seconds >= kSecondsPerDay) {
-    ++days;
-    seconds -= kSecondsPerDay;
-  }
-  return CivilFromDays(days - kDateEpochOffset, seconds);
+  return PlatformDateTimeFromDays(date);
 }
 
 std::string TwoDigits(int64_t value) {
@@ -189,7 +130,7 @@ void SaveGame(const std::string& fileName, const std::string& description, int32
               const std::string& extraText) {
   SaveDescriptor descriptor;
   descriptor.description = description;
-  descriptor.savedAt = SaveDateNow();
+  descriptor.savedAt = PlatformDateTimeDays(PlatformLocalTime());
   descriptor.playTime = static_cast<int32_t>(StateGetTime(kStateGame));
   descriptor.completion = completion;
   descriptor.difficulty = StateVariableGetInt(kStateGame, "difficulty");
@@ -394,7 +335,7 @@ std::string GameAutosaveFile() {
 }
 
 std::string SaveInformationText(const SaveDescriptor& descriptor) {
-  const CivilTime saved = CivilFromDate(descriptor.savedAt);
+  const PlatformDateTime saved = DateTimeFromSaveDate(descriptor.savedAt);
   const int32_t hour12 = saved.hour % 12 == 0 ? 12 : saved.hour % 12;
   const uint32_t playSeconds = static_cast<uint32_t>(descriptor.playTime) / 1000;
   return std::to_string(saved.year) + "-" + UtilitiesMonthName(saved.month) + "-" +

@@ -125,6 +125,9 @@ bool PlatformDateTimeValid(const PlatformDateTime& time);
 // Days since 30 December 1899, the fraction being the time of day: the
 // date-time form that save descriptors keep.
 double PlatformDateTimeDays(const PlatformDateTime& time);
+// The date and time of such a day count, to the nearest millisecond; the days
+// must be finite and within the years 1 to 9999.
+PlatformDateTime PlatformDateTimeFromDays(double days);
 
 // --- Message boxes -------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -561,6 +562,11 @@ bool PlatformLocalTimeFix(const PlatformDateTime& start) {
 
 void PlatformLocalTimeRelease() {
   clockState.localFixed = false;
+}
+
+PlatformDateTime PlatformDateTimeFromDays(double days) {
+  const double ms = (days - static_cast<double>(kDaysFrom1899)) * static_cast<double>(kMsPerDay);
+  return CivilFromMs(std::llround(ms));
 }
 
 bool PlatformDateTimeValid(const PlatformDateTime& time) {
