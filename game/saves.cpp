@@ -153,8 +153,9 @@ enum class LoadResult { kLoaded, kRefused, kResetFailed };
 
 // Reads and checks the whole file first: a file that cannot be loaded
 // leaves the game as it was. Then the game is reset (a failed reset has
-// switched to the fatal error) and the save applied.
-LoadResult LoadGame(const std::string& file, const std::string& function) {
+// switched to the fatal error) and the save applied. The file's name is a
+// copy: the start script run by the reset may save.
+LoadResult LoadGame(std::string file, const std::string& function) {
   SaveContents contents;
   switch (SaveFileRead(file, contents, false)) {
     case SaveFileStatus::kLoaded:
@@ -186,7 +187,8 @@ const SaveDescriptor* FilledSlot(int32_t slot) {
   return entry != nullptr && !entry->file.empty() ? entry : nullptr;
 }
 
-void RegisterListRoutines() {
+// The routines in their registration order, in two parts.
+void RegisterSaveAndListRoutines() {
   ScriptAppRoutineRegister("AppSaveCount", [](int32_t script, int32_t thread) {
     ScriptParamSetInt(script, thread, 1, SavesListSize() - 1);
     return 1;
@@ -225,7 +227,7 @@ void RegisterListRoutines() {
   });
 }
 
-void RegisterLayoutRoutines() {
+void RegisterScreenAndLoadRoutines() {
   ScriptAppRoutineRegister("AppSaveSetDialogImage", [](int32_t script, int32_t thread) {
     SaveScreenSetDialogImage(ScriptParamGetInt(script, thread, 1));
     return 1;
@@ -348,8 +350,8 @@ std::string SaveInformationText(const SaveDescriptor& descriptor) {
 }
 
 void GameRegisterSaveRoutines() {
-  RegisterListRoutines();
-  RegisterLayoutRoutines();
+  RegisterSaveAndListRoutines();
+  RegisterScreenAndLoadRoutines();
 }
 
 // --- Starting afresh -----------------------------------------------------------------------

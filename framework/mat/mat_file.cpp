@@ -223,25 +223,34 @@ bool Writable(const Mat& mat) {
   return true;
 }
 
+// The end of the stretch of `value` from `from`, at most `limit`: eight
+// pixels at a time while all eight match (mats are mostly long stretches).
+size_t StretchEnd(const std::vector<uint8_t>& data, size_t from, uint8_t value, size_t limit) {
+  const uint64_t eight = 0x0101010101010101ull * value;
+  size_t at = from;
+  uint64_t word = 0;
+  while (at + 8 <= limit && (std::memcpy(&word, &data[at], 8), word == eight)) {
+    at += 8;
+  }
+  while (at < limit && data[at] == value) {
+    ++at;
+  }
+  return at;
+}
+
 // Run-length encodes the pixels row after row, continuing across row ends;
 // a stretch longer than a run can hold is split into runs of 65535 and the
 // rest.
 void WriteRuns(MatSink& out, const std::vector<uint8_t>& data) {
-  uint8_t current = data.front();
-  uint32_t count = 0;
-  for (const uint8_t index : data) {
-    if (index != current || count == kMaxRunLength) {
-      if (!out.U16(count, "run length") || !out.U8(current, "entry index")) {
-        return;
-      }
-      current = index;
-      count = 0;
+  for (size_t start = 0; start < data.size();) {
+    const uint8_t index = data[start];
+    const size_t end = StretchEnd(data, start, index, std::min(data.size(), start + kMaxRunLength));
+    const bool last = end == data.size();
+    if (!out.U16(static_cast<uint32_t>(end - start), last ? "final run length" : "run length") ||
+        !out.U8(index, last ? "final entry index" : "entry index")) {
+      return;
     }
-    ++count;
-  }
-  if (count != 0) {
-    out.U16(count, "final run length");
-    out.U8(current, "final entry index");
+    start = end;
   }
 }
 

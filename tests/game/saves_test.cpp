@@ -421,6 +421,7 @@ TEST_F(SavesTest, HostileCountsAndVersionsAreRefusedWithoutAllocating) {
   const std::string real = program_.read("savegame1.sav");
   const std::string bytes = real.substr(0, real.size() - 11);  // no CRC: only the layout checks
   const SaveOffsets at = FindOffsets(bytes);
+  ASSERT_EQ(bytes.substr(4, 3) + bytes.substr(19, 4), "STAGAME");
   const std::string path = SavePath("savegame1.sav");
   PlayOn();
   const std::string playing = Snapshot();
@@ -441,6 +442,10 @@ TEST_F(SavesTest, HostileCountsAndVersionsAreRefusedWithoutAllocating) {
       {"version -1", patched(at.app, -1), damaged},
       {"version 4", patched(at.app, 4),
        "FileLoadGameAppData -  Unsupported file version \"4\" in save game \"" + path + "\"."},
+      // The STA chunk's first record: its length at 11, then "GAME", then
+      // the variable count.
+      {"STA record", patched(11, INT32_MAX), damaged},
+      {"variables", patched(23, INT32_MAX), damaged},
       {"agents", patched(at.agentCount, INT32_MAX), damaged},
       {"items", patched(at.firstItemCount, INT32_MAX), damaged},
       {"fog layers", patched(at.fogCount, INT32_MAX), damaged},
