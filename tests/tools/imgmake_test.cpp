@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -215,6 +216,30 @@ TEST_F(ImgmakeTest, SettingsTablesBlocksPolygonsAndFlipDrawTheirPixels) {
     EXPECT_EQ(at(18, 5), 0xFFFFFFFFu) << f;
     EXPECT_EQ(at(14, 4), 0xFFFFFFFFu) << f;
     EXPECT_EQ(at(13, 7), 0u) << f;
+  }
+}
+
+// Pixels wholly inside or outside a shape are not sampled point by point;
+// for a disc that must change nothing: every pixel's alpha is still the
+// share of its 4 x 4 sample points inside, counted here independently.
+TEST_F(ImgmakeTest, DiscCoverageMatchesSixteenSamplesAtEveryPixel) {
+  constexpr double kX = 10.4, kY = 9.7, kR = 6.3;
+  work_.write("disc.txt", "canvas 24 20\ncircle 10.4 9.7 6.3 #FFFFFF\n");
+  ASSERT_EQ(Run({"disc.txt", "disc.tga"}).exitCode, 0);
+  const std::vector<uint32_t> pixels = Read("disc.tga", 24, 20);
+  ASSERT_EQ(pixels.size(), 480u);
+  for (int32_t y = 0; y < 20; ++y) {
+    for (int32_t x = 0; x < 24; ++x) {
+      int32_t inside = 0;
+      for (int32_t s = 0; s < 16; ++s) {
+        const double px = x + (s % 4 + 0.5) / 4 - kX, py = y + (s / 4 + 0.5) / 4 - kY;
+        inside += px * px + py * py <= kR * kR ? 1 : 0;
+      }
+      const uint32_t expected =
+          inside == 0 ? 0u
+                      : static_cast<uint32_t>(std::lround(255.0 * inside / 16)) << 24 | 0xFFFFFFu;
+      EXPECT_EQ(pixels[static_cast<size_t>(y * 24 + x)], expected) << x << " " << y;
+    }
   }
 }
 
