@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/allocation_count.h"
+#include "bench/bench_timing.h"
 #include "bench/gl_count.h"
 #include "framework/datafile/datafile.h"
 #include "framework/graphics/graphics.h"
@@ -210,17 +211,6 @@ int32_t SendWalks() {
 }
 
 // --- Timing ---------------------------------------------------------------------------
-
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
-}
 
 // Allocations and CPU seconds of the last frame by part: update, depth
 // order, render.

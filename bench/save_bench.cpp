@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "framework/datafile/datafile.h"
 #include "framework/image/image.h"
 #include "framework/mat/mat.h"
@@ -158,11 +159,6 @@ void PlayToMidCase() {
       FogOfWarUncover(layer, 100 + 90 * k, 100 + 40 * k, 180 + 90 * k, 300 + 20 * k, 30);
     }
   }
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 template <typename Body>

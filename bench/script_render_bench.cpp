@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "bench/gl_count.h"
 #include "framework/datafile/datafile.h"
 #include "framework/font/font.h"
@@ -240,17 +241,6 @@ int32_t LoadScreen() {
 
 void DrawScreen() {
   ScriptRender(script, display);
-}
-
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 double Mean(const std::vector<double>& values) {
