@@ -156,16 +156,7 @@ class AgentUpdateTest : public ::testing::Test {
   }
   std::vector<std::string> TakeReports() { return std::exchange(reports_, {}); }
   std::vector<std::string> ErrorsSince(size_t& seen) const {
-    std::vector<std::string> errors;
-    const std::vector<std::string> lines = SplitLines(program_.read("results.log"));
-    for (size_t i = seen; i < lines.size(); ++i) {
-      const size_t at = lines[i].find("Error: ");
-      if (at != std::string::npos && lines[i].find("Error: Graphics") == std::string::npos) {
-        errors.push_back(lines[i].substr(at + 7));
-      }
-    }
-    seen = lines.size();
-    return errors;
+    return ErrorsLoggedSince(program_, seen);
   }
 
   TempFolder program_;

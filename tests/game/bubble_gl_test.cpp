@@ -89,6 +89,18 @@ class BubbleGlTest : public ::testing::Test {
     ASSERT_TRUE(
         ImageSave(program_.write("Bin/Bubbles/" + type + piece.suffix + ".tga", ""), &image));
   }
+  // The agent HERO, standing at (x, y).
+  static int32_t AddHeroAt(int32_t x, int32_t y) {
+    const int32_t hero = AgentAdd("HERO");
+    AgentGet(hero)->x = x;
+    AgentGet(hero)->y = y;
+    return hero;
+  }
+  // The primary display and the window's size, as object properties.
+  std::string ScreenSize() const {
+    return "display = " + std::to_string(GamePrimaryDisplay()) +
+           "; width = " + std::to_string(width_) + "; height = " + std::to_string(height_) + ";";
+  }
   // The colour at a point of the window (rows count from the top).
   uint32_t At(const std::vector<uint8_t>& rgba, int32_t x, int32_t y) const {
     const uint8_t* p = &rgba[static_cast<size_t>((height_ - 1 - y) * width_ + x) * 4];
@@ -102,13 +114,9 @@ class BubbleGlTest : public ::testing::Test {
 
 TEST_F(BubbleGlTest, PiecesAndBlackTextLieWhereTheLayoutPutsThem) {
   ASSERT_TRUE(BubbleOpen(0, "Bin\\Bubbles\\Plain"));
-  const int32_t hero = AgentAdd("HERO");
-  AgentGet(hero)->x = 200;
-  AgentGet(hero)->y = 300;
+  AddHeroAt(200, 300);
   const int32_t display = GamePrimaryDisplay();
-  const std::string size = "display = " + std::to_string(display) +
-                           "; width = " + std::to_string(width_) +
-                           "; height = " + std::to_string(height_) + ";";
+  const std::string size = ScreenSize();
   // One option after the head anchor (140, 340): at (200, 380), two tiles
   // of text across and two rows, no tail.
   WriteScript(program_, "Bin/bubble.vmc",
@@ -163,10 +171,8 @@ TEST_F(BubbleGlTest, PiecesAndBlackTextLieWhereTheLayoutPutsThem) {
 
 TEST_F(BubbleGlTest, ABubblePastTheEdgeMovesInsideWhileItsTailKeepsItsPlace) {
   ASSERT_TRUE(BubbleOpen(0, "Bin\\Bubbles\\Plain"));
-  const int32_t hero = AgentAdd("HERO");
+  const int32_t hero = AddHeroAt(1270, 300);
   Agent& agent = *AgentGet(hero);
-  agent.x = 1270;
-  agent.y = 300;
   AgentSay(1, 1, "hero", "", "hello", "", 0, true, 0, false);
   Bubble& bubble = agent.bubble;
   ASSERT_EQ(ModelVertexCount(bubble.model), 40);
@@ -214,13 +220,9 @@ TEST_F(BubbleGlTest, ABubblePastTheEdgeMovesInsideWhileItsTailKeepsItsPlace) {
 TEST_F(BubbleGlTest, WithBubblesOffOnlyLinesWithoutAVoiceShowTheirBubble) {
   WriteWholeFile(program_.path() + "Bin/Voice.wav", WavFile(Tone(440, 22050, 22050, 8000), 22050));
   ASSERT_TRUE(BubbleOpen(0, "Bin\\Bubbles\\Plain"));
-  const int32_t hero = AgentAdd("HERO");
-  AgentGet(hero)->x = 200;
-  AgentGet(hero)->y = 300;
+  const int32_t hero = AddHeroAt(200, 300);
   const int32_t display = GamePrimaryDisplay();
-  const std::string size = "display = " + std::to_string(display) +
-                           "; width = " + std::to_string(width_) +
-                           "; height = " + std::to_string(height_) + ";";
+  const std::string size = ScreenSize();
   WriteScript(program_, "Bin/speech.vmc",
               "object Display Screen { " + size + " viewMode = 0; }\n" + "object Color Scene { " +
                   size + " color = " + std::to_string(kScene) +

@@ -54,3 +54,19 @@ inline void EnterRoomForTest(const std::string& room) {
   ASSERT_TRUE(GameFrame());
   ASSERT_EQ(StateGetCurrent(), kStateGame);
 }
+
+// The error lines the log of the program folder gained since line `seen`
+// (moved on to its end), each from its function's name on, without the
+// frames' own (the headless platform draws nothing).
+inline std::vector<std::string> ErrorsLoggedSince(const TempFolder& program, size_t& seen) {
+  std::vector<std::string> errors;
+  const std::vector<std::string> lines = SplitLines(program.read("results.log"));
+  for (size_t i = seen; i < lines.size(); ++i) {
+    const size_t at = lines[i].find("Error: ");
+    if (at != std::string::npos && lines[i].find("Error: Graphics") == std::string::npos) {
+      errors.push_back(lines[i].substr(at + 7));
+    }
+  }
+  seen = lines.size();
+  return errors;
+}
