@@ -26,29 +26,8 @@ class SheetFile {
   SheetFile& operator=(const SheetFile&) = delete;
 
   bool IsOpen() const { return id_ > 0; }
-  // A line as the content files read them: it ends at a CR and LFs are
-  // skipped. False when the file holds no more of it, not even its CR, so
-  // that a file cut after a line's CR LF ends there.
-  bool ReadLine(std::string& line) const {
-    line.clear();
-    bool found = false;
-    char c = 0;
-    while (DataFileRead(id_, &c, 1) == 1) {
-      if (c == '\r') {
-        return true;
-      }
-      if (c != '\n') {
-        line += c;
-        found = true;
-      }
-    }
-    return found;
-  }
-  std::string ReadLine() const {
-    std::string line;
-    ReadLine(line);
-    return line;
-  }
+  bool ReadLine(std::string& line) const { return DataFileReadLine(id_, line); }
+  std::string ReadLine() const { return DataFileReadLine(id_); }
 
  private:
   int32_t id_ = 0;

@@ -408,13 +408,24 @@ bool DataFileReadExact(int32_t id, void* buffer, int32_t count) {
 
 std::string DataFileReadLine(int32_t id) {
   std::string line;
+  DataFileReadLine(id, line);
+  return line;
+}
+
+bool DataFileReadLine(int32_t id, std::string& line) {
+  line.clear();
+  bool found = false;
   char c = 0;
-  while (DataFileRead(id, &c, 1) == 1 && c != '\r') {
+  while (DataFileRead(id, &c, 1) == 1) {
+    if (c == '\r') {
+      return true;
+    }
     if (c != '\n') {
       line += c;
+      found = true;
     }
   }
-  return line;
+  return found;
 }
 
 // A position before the start is refused. A position past the end is kept

@@ -18,7 +18,9 @@ void DataFileStop();
 int32_t DataFileOpen(const std::string& name);  // id above 0, or 0
 int32_t DataFileRead(int32_t id, void* buffer, int32_t count);
 bool DataFileReadExact(int32_t id, void* buffer, int32_t count);
-std::string DataFileReadLine(int32_t id);
+std::string DataFileReadLine(int32_t id);  // ends at a CR, skips LFs
+// The same into `line`; false when the file held none of it, not even its CR.
+bool DataFileReadLine(int32_t id, std::string& line);
 bool DataFileSeek(int32_t id, int32_t position);
 int32_t DataFileTell(int32_t id);
 int32_t DataFileSize(int32_t id);

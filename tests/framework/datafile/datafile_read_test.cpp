@@ -62,6 +62,18 @@ TEST_P(DataFileReadTest, ReadLineEndsAtCarriageReturnsAndDropsLineFeeds) {
   EXPECT_EQ(DataFileReadLine(id), "");
 }
 
+// The second form tells an empty line from the end: a file cut after a
+// line's CR LF ends there.
+TEST_P(DataFileReadTest, ReadLineTellsAnEmptyLineFromTheEnd) {
+  const int32_t id = OpenContent("a\r\r\n");
+  std::string line;
+  EXPECT_TRUE(DataFileReadLine(id, line));
+  EXPECT_EQ(line, "a");
+  EXPECT_TRUE(DataFileReadLine(id, line));
+  EXPECT_EQ(line, "");
+  EXPECT_FALSE(DataFileReadLine(id, line));
+}
+
 TEST_P(DataFileReadTest, ReadLineDropsLineFeedsInsideALine) {
   const int32_t id = OpenContent("a\nb\r\r\nc");
   EXPECT_EQ(DataFileReadLine(id), "ab");
