@@ -374,40 +374,78 @@ EventObject TopmostAt(Search& search) {
   return {};
 }
 
-// The object under the pointer; while a button is held only the object it
-// was pressed on can be.
-EventObject PointerObjectAt(Script& script, const ScriptPointerPosition& at) {
+// The camera the object is a member of; null for an object of the display.
+const ObjCamera* CameraOf(const Script& script, int32_t object) {
+  if (script.objects[static_cast<size_t>(object)].ownedByGroup == 0) {
+    return nullptr;
+  }
+  for (const ObjEntry& entry : script.objects) {
+    if (entry.type != kObjCamera) {
+      continue;
+    }
+    for (const OrderedObject& member : entry.camera.members) {
+      if (member.object == object) {
+        return &entry.camera;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// A display point in an object's own coordinates: a camera's members live
+// in the camera's world.
+Point LocalPoint(const Script& script, int32_t object, Point p) {
+  const ObjCamera* camera = CameraOf(script, object);
+  if (camera == nullptr) {
+    return p;
+  }
+  return {Narrow(int64_t{p.x} + camera->cameraX - camera->viewLeft),
+          Narrow(int64_t{p.y} + camera->cameraY - camera->viewTop)};
+}
+
+// Whether the object the held button was pressed on still lies at the
+// point under `topmost`, something shown over it since the press (a thumb
+// being dragged keeps its slider). Its own hit test decides, inside its
+// camera's view for a camera's member.
+bool HeldObjectCovered(Search& search, const EventObject& topmost) {
+  const EventObject held = search.script.pointerObject;
+  if (ObjectOf(search.script, held) == nullptr || topmost.object < 0 || topmost == held ||
+      search.script.sliderDragged != 0) {
+    return false;
+  }
+  const ObjCamera* camera = CameraOf(search.script, held.object);
+  const Point p = search.display;
+  if (camera != nullptr &&
+      !Inside(p, camera->viewLeft, camera->viewTop, camera->viewWidth, camera->viewHeight)) {
+    return false;
+  }
+  const ObjCamera* outer = std::exchange(search.camera, camera);
+  EventObject hit;
+  const bool found = HitObject(search, held.object, LocalPoint(search.script, held.object, p), hit);
+  search.camera = outer;
+  return found && hit == held;
+}
+
+// The object under the pointer. While a button is held only the object it
+// was pressed on can be, or an object shown over it under the pointer since
+// the press: then `covered` is set, and that object is the one found.
+EventObject PointerObjectAt(Script& script, const ScriptPointerPosition& at, bool& covered) {
+  covered = false;
   const int32_t id = script.id;
   Search search{script, {at.x, at.y}, at.display, false};
   EventObject found = TopmostAt(search);
   if (ScriptFind(id) == nullptr) {
     return {};
   }
-  if (script.pointerObject.object >= 0 && found != script.pointerObject) {
+  if (script.pointerObject.object < 0 || found == script.pointerObject) {
+    return found;
+  }
+  covered = HeldObjectCovered(search, found);
+  if (ScriptFind(id) == nullptr || !covered) {
+    covered = false;
     return {};
   }
   return found;
-}
-
-// A display point in an object's own coordinates: a camera's members live
-// in the camera's world.
-Point LocalPoint(const Script& script, int32_t object, Point p) {
-  if (script.objects[static_cast<size_t>(object)].ownedByGroup == 0) {
-    return p;
-  }
-  for (const ObjEntry& entry : script.objects) {
-    if (entry.type != kObjCamera) {
-      continue;
-    }
-    const ObjCamera& camera = entry.camera;
-    for (const OrderedObject& member : camera.members) {
-      if (member.object == object) {
-        return {Narrow(int64_t{p.x} + camera.cameraX - camera.viewLeft),
-                Narrow(int64_t{p.y} + camera.cameraY - camera.viewTop)};
-      }
-    }
-  }
-  return p;
 }
 
 // --- Sending events ------------------------------------------------------------------------
@@ -584,6 +622,18 @@ std::vector<PointerEvent> PointerEvents(int32_t set) {
   return events;
 }
 
+// An object shown over the pressed one under the pointer while the button
+// is held takes the hold over, as if pressed itself: the covered object is
+// left, the new one is entered by the move and clicked by the release. A
+// press made just before a menu comes up under the pointer, and released
+// once it is there, is then not lost.
+void TakeOverHold(Script*& script, const EventObject& p) {
+  const EventObject covered = std::exchange(script->pointerObject, p);
+  if (script->previousPointerObject == covered) {
+    Send(script, kEventLeave, covered);
+  }
+}
+
 // A press is heard by the object under the pointer, which then holds the
 // pointer until the release; a press on a slider's thumb starts a drag.
 void Press(Script*& script, int32_t set, const PointerEvent& event, const EventObject& p) {
@@ -669,8 +719,12 @@ bool HandleEvent(int32_t id, int32_t set, const PointerEvent& event,
   if (script == nullptr) {
     return false;
   }
-  const EventObject p = PointerObjectAt(*script, at);
+  bool covered = false;
+  const EventObject p = PointerObjectAt(*script, at, covered);
   script = ScriptFind(id);
+  if (script != nullptr && covered) {
+    TakeOverHold(script, p);
+  }
   if (script == nullptr) {
     return false;
   }
@@ -697,7 +751,8 @@ bool HandleEvent(int32_t id, int32_t set, const PointerEvent& event,
 }  // namespace
 
 EventObject ScriptObjectAtPointer(Script& script) {
-  return PointerObjectAt(script, ScriptPointerToDisplay(script.id));
+  bool covered = false;
+  return PointerObjectAt(script, ScriptPointerToDisplay(script.id), covered);
 }
 
 std::string ScriptObjectNameAt(Script& script, int32_t x, int32_t y) {
