@@ -403,14 +403,18 @@ Point LocalPoint(const Script& script, int32_t object, Point p) {
           Narrow(int64_t{p.y} + camera->cameraY - camera->viewTop)};
 }
 
-// Whether the object the held button was pressed on still lies at the
-// point under `topmost`, something shown over it since the press (a thumb
-// being dragged keeps its slider). Its own hit test decides, inside its
-// camera's view for a camera's member.
+// Whether `topmost` came up over the object the held button was pressed on
+// under a still pointer: the held object was under the pointer at the last
+// event, the pointer has not moved since, and the held object still lies at
+// the point, covered (its own hit test decides, inside its camera's view for
+// a camera's member). A pointer moved onto another object takes no hold
+// over; a thumb being dragged keeps its slider.
 bool HeldObjectCovered(Search& search, const EventObject& topmost) {
-  const EventObject held = search.script.pointerObject;
+  const Script& script = search.script;
+  const EventObject held = script.pointerObject;
   if (ObjectOf(search.script, held) == nullptr || topmost.object < 0 || topmost == held ||
-      search.script.sliderDragged != 0) {
+      script.sliderDragged != 0 || script.previousPointerObject != held ||
+      search.display.x != script.lastPointerX || search.display.y != script.lastPointerY) {
     return false;
   }
   const ObjCamera* camera = CameraOf(search.script, held.object);
@@ -427,8 +431,8 @@ bool HeldObjectCovered(Search& search, const EventObject& topmost) {
 }
 
 // The object under the pointer. While a button is held only the object it
-// was pressed on can be, or an object shown over it under the pointer since
-// the press: then `covered` is set, and that object is the one found.
+// was pressed on can be, or an object that came up over it under the still
+// pointer: then `covered` is set, and that object is the one found.
 EventObject PointerObjectAt(Script& script, const ScriptPointerPosition& at, bool& covered) {
   covered = false;
   const int32_t id = script.id;

@@ -326,6 +326,17 @@ object AppObj Options { display = D; order = 1; visible = false; inObject = "InO
   Mouse(kLeftUp);
   EXPECT_EQ(Frame(), "-6 OPTIONS;-5 HUSH;");
   EXPECT_EQ(consumed_, std::vector<bool>{false});
+
+  // Pressed on the hush and moved onto an option already shown: the option
+  // was not pressed and is not clicked.
+  MoveTo(450, 150);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-7 HUSH;-3 HUSH;");
+  options.visible = 1;
+  MoveTo(250, 150);
+  EXPECT_EQ(Frame(), "-6 HUSH;");
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-5 OPTIONS;");
 }
 
 const std::string kList = R"(
