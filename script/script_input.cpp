@@ -408,13 +408,15 @@ Point LocalPoint(const Script& script, int32_t object, Point p) {
 // event, the pointer has not moved since, and the held object still lies at
 // the point, covered (its own hit test decides, inside its camera's view for
 // a camera's member). A pointer moved onto another object takes no hold
-// over; a thumb being dragged keeps its slider.
+// over, and a pressed slider keeps it: it hears its release wherever the
+// pointer is.
 bool HeldObjectCovered(Search& search, const EventObject& topmost) {
   const Script& script = search.script;
   const EventObject held = script.pointerObject;
-  if (ObjectOf(search.script, held) == nullptr || topmost.object < 0 || topmost == held ||
-      script.sliderDragged != 0 || script.previousPointerObject != held ||
-      search.display.x != script.lastPointerX || search.display.y != script.lastPointerY) {
+  const ObjEntry* pressed = ObjectOf(search.script, held);
+  if (pressed == nullptr || IsSlider(pressed) || topmost.object < 0 || topmost == held ||
+      script.previousPointerObject != held || search.display.x != script.lastPointerX ||
+      search.display.y != script.lastPointerY) {
     return false;
   }
   const ObjCamera* camera = CameraOf(search.script, held.object);

@@ -292,6 +292,8 @@ TEST_F(ScriptInputTest, AnObjectShownOverThePressedOneTakesTheHoldAndIsClicked) 
   LoadScreen(R"(
 routine Chosen;
 object Color Hush { display = D; width = 640; height = 480; }
+object Slider S { display = D; left = 200; top = 160; pageSize = 10;
+                  track { frame "Bin\\Track.tga"; } thumb { frame "Bin\\Thumb.tga"; } }
 object AppObj Options { display = D; order = 1; visible = false; inObject = "InOptions"; }
 )",
              R"(func note(code: int, name: string): string {
@@ -337,6 +339,16 @@ object AppObj Options { display = D; order = 1; visible = false; inObject = "InO
   EXPECT_EQ(Frame(), "-6 HUSH;");
   Mouse(kLeftUp);
   EXPECT_EQ(Frame(), "-5 OPTIONS;");
+
+  // A slider pressed on its track keeps the hold under the options shown
+  // over it: it pages and hears its release, and no option is clicked.
+  options.visible = 0;
+  MoveTo(250, 170);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-6 OPTIONS;-5 S;-3 S;");
+  options.visible = 1;
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-6 S;-2 S;-10 S;-5 OPTIONS;");
 }
 
 const std::string kList = R"(
