@@ -635,9 +635,7 @@ std::vector<PointerEvent> PointerEvents(int32_t set) {
 // once it is there, is then not lost.
 void TakeOverHold(Script*& script, const EventObject& p) {
   const EventObject covered = std::exchange(script->pointerObject, p);
-  if (script->previousPointerObject == covered) {
-    Send(script, kEventLeave, covered);
-  }
+  Send(script, kEventLeave, covered);
 }
 
 // A press is heard by the object under the pointer, which then holds the
