@@ -374,40 +374,84 @@ EventObject TopmostAt(Search& search) {
   return {};
 }
 
-// The object under the pointer; while a button is held only the object it
-// was pressed on can be.
-EventObject PointerObjectAt(Script& script, const ScriptPointerPosition& at) {
+// The camera the object is a member of; null for an object of the display.
+const ObjCamera* CameraOf(const Script& script, int32_t object) {
+  if (script.objects[static_cast<size_t>(object)].ownedByGroup == 0) {
+    return nullptr;
+  }
+  for (const ObjEntry& entry : script.objects) {
+    if (entry.type != kObjCamera) {
+      continue;
+    }
+    for (const OrderedObject& member : entry.camera.members) {
+      if (member.object == object) {
+        return &entry.camera;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// A display point in an object's own coordinates: a camera's members live
+// in the camera's world.
+Point LocalPoint(const Script& script, int32_t object, Point p) {
+  const ObjCamera* camera = CameraOf(script, object);
+  if (camera == nullptr) {
+    return p;
+  }
+  return {Narrow(int64_t{p.x} + camera->cameraX - camera->viewLeft),
+          Narrow(int64_t{p.y} + camera->cameraY - camera->viewTop)};
+}
+
+// Whether `topmost` came up over the object the held button was pressed on
+// under a still pointer: the held object was under the pointer at the last
+// event, the pointer has not moved since, and the held object still lies at
+// the point, covered (its own hit test decides, inside its camera's view for
+// a camera's member). A pointer moved onto another object takes no hold
+// over, and a pressed slider keeps it: it hears its release wherever the
+// pointer is.
+bool HeldObjectCovered(Search& search, const EventObject& topmost) {
+  const Script& script = search.script;
+  const EventObject held = script.pointerObject;
+  const ObjEntry* pressed = ObjectOf(search.script, held);
+  if (pressed == nullptr || IsSlider(pressed) || topmost.object < 0 || topmost == held ||
+      script.previousPointerObject != held || search.display.x != script.lastPointerX ||
+      search.display.y != script.lastPointerY) {
+    return false;
+  }
+  const ObjCamera* camera = CameraOf(search.script, held.object);
+  const Point p = search.display;
+  if (camera != nullptr &&
+      !Inside(p, camera->viewLeft, camera->viewTop, camera->viewWidth, camera->viewHeight)) {
+    return false;
+  }
+  const ObjCamera* outer = std::exchange(search.camera, camera);
+  EventObject hit;
+  const bool found = HitObject(search, held.object, LocalPoint(search.script, held.object, p), hit);
+  search.camera = outer;
+  return found && hit == held;
+}
+
+// The object under the pointer. While a button is held only the object it
+// was pressed on can be, or an object that came up over it under the still
+// pointer: then `covered` is set, and that object is the one found.
+EventObject PointerObjectAt(Script& script, const ScriptPointerPosition& at, bool& covered) {
+  covered = false;
   const int32_t id = script.id;
   Search search{script, {at.x, at.y}, at.display, false};
   EventObject found = TopmostAt(search);
   if (ScriptFind(id) == nullptr) {
     return {};
   }
-  if (script.pointerObject.object >= 0 && found != script.pointerObject) {
+  if (script.pointerObject.object < 0 || found == script.pointerObject) {
+    return found;
+  }
+  covered = HeldObjectCovered(search, found);
+  if (ScriptFind(id) == nullptr || !covered) {
+    covered = false;
     return {};
   }
   return found;
-}
-
-// A display point in an object's own coordinates: a camera's members live
-// in the camera's world.
-Point LocalPoint(const Script& script, int32_t object, Point p) {
-  if (script.objects[static_cast<size_t>(object)].ownedByGroup == 0) {
-    return p;
-  }
-  for (const ObjEntry& entry : script.objects) {
-    if (entry.type != kObjCamera) {
-      continue;
-    }
-    const ObjCamera& camera = entry.camera;
-    for (const OrderedObject& member : camera.members) {
-      if (member.object == object) {
-        return {Narrow(int64_t{p.x} + camera.cameraX - camera.viewLeft),
-                Narrow(int64_t{p.y} + camera.cameraY - camera.viewTop)};
-      }
-    }
-  }
-  return p;
 }
 
 // --- Sending events ------------------------------------------------------------------------
@@ -584,6 +628,16 @@ std::vector<PointerEvent> PointerEvents(int32_t set) {
   return events;
 }
 
+// An object shown over the pressed one under the pointer while the button
+// is held takes the hold over, as if pressed itself: the covered object is
+// left, the new one is entered by the move and clicked by the release. A
+// press made just before a menu comes up under the pointer, and released
+// once it is there, is then not lost.
+void TakeOverHold(Script*& script, const EventObject& p) {
+  const EventObject covered = std::exchange(script->pointerObject, p);
+  Send(script, kEventLeave, covered);
+}
+
 // A press is heard by the object under the pointer, which then holds the
 // pointer until the release; a press on a slider's thumb starts a drag.
 void Press(Script*& script, int32_t set, const PointerEvent& event, const EventObject& p) {
@@ -669,8 +723,12 @@ bool HandleEvent(int32_t id, int32_t set, const PointerEvent& event,
   if (script == nullptr) {
     return false;
   }
-  const EventObject p = PointerObjectAt(*script, at);
+  bool covered = false;
+  const EventObject p = PointerObjectAt(*script, at, covered);
   script = ScriptFind(id);
+  if (script != nullptr && covered) {
+    TakeOverHold(script, p);
+  }
   if (script == nullptr) {
     return false;
   }
@@ -697,7 +755,8 @@ bool HandleEvent(int32_t id, int32_t set, const PointerEvent& event,
 }  // namespace
 
 EventObject ScriptObjectAtPointer(Script& script) {
-  return PointerObjectAt(script, ScriptPointerToDisplay(script.id));
+  bool covered = false;
+  return PointerObjectAt(script, ScriptPointerToDisplay(script.id), covered);
 }
 
 std::string ScriptObjectNameAt(Script& script, int32_t x, int32_t y) {

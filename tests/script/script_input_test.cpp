@@ -274,6 +274,83 @@ object AppObj Ship { display = D; order = 1; inObject = "InShip"; }
   EXPECT_FALSE(ScriptExists(id_));
 }
 
+// A talk's options come up over the hush, which takes every click under
+// them, while the button pressed on the hush is still held: the options
+// take the hold over, and the release chooses the option under it, the one
+// the hit test found. Once the pointer is off the pressed object, the
+// object it is over is still not clicked.
+TEST_F(ScriptInputTest, AnObjectShownOverThePressedOneTakesTheHoldAndIsClicked) {
+  int32_t selected = -1;
+  ScriptAppObjInObjectRegister("InOptions", [&](const std::string&, int32_t x, int32_t y) {
+    selected = x >= 200 && x < 300 && y >= 100 && y < 180 ? 1 + (y - 100) / 40 : -1;
+    return selected > 0;
+  });
+  ScriptAppRoutineRegister("Chosen", [&](int32_t script, int32_t thread) {
+    ScriptParamSetInt(script, thread, 1, selected);
+    return 1;
+  });
+  LoadScreen(R"(
+routine Chosen;
+object Color Hush { display = D; width = 640; height = 480; }
+object Slider S { display = D; left = 200; top = 160; pageSize = 10;
+                  track { frame "Bin\\Track.tga"; } thumb { frame "Bin\\Thumb.tga"; } }
+object AppObj Options { display = D; order = 1; visible = false; inObject = "InOptions"; }
+)",
+             R"(func note(code: int, name: string): string {
+  var id = 0;
+  if (code == -4 and name == "OPTIONS") { Chosen(out id); return " " + id; }
+  return "";
+})");
+  ObjAppObj& options = Object("OPTIONS").appObj;
+  MoveTo(250, 150);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-5 HUSH;-3 HUSH;");
+  options.visible = 1;
+  EXPECT_EQ(Frame(), "-6 HUSH;-5 OPTIONS;");
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-4 OPTIONS 2;");
+  EXPECT_EQ(consumed_, std::vector<bool>{true});
+
+  // Shown and released within one frame, after a move within the hush.
+  options.visible = 0;
+  MoveTo(260, 110);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-6 OPTIONS;-5 HUSH;-3 HUSH;");
+  options.visible = 1;
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-6 HUSH;-5 OPTIONS;-4 OPTIONS 1;");
+
+  // Pressed on an option that goes away: the hush, now under the pointer,
+  // was not pressed and is not clicked.
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-3 OPTIONS;");
+  options.visible = 0;
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-6 OPTIONS;-5 HUSH;");
+  EXPECT_EQ(consumed_, std::vector<bool>{false});
+
+  // Pressed on the hush and moved onto an option already shown: the option
+  // was not pressed and is not clicked.
+  MoveTo(450, 150);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-7 HUSH;-3 HUSH;");
+  options.visible = 1;
+  MoveTo(250, 150);
+  EXPECT_EQ(Frame(), "-6 HUSH;");
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-5 OPTIONS;");
+
+  // A slider pressed on its track keeps the hold under the options shown
+  // over it: it pages and hears its release, and no option is clicked.
+  options.visible = 0;
+  MoveTo(250, 170);
+  Mouse(kLeftDown);
+  EXPECT_EQ(Frame(), "-6 OPTIONS;-5 S;-3 S;");
+  options.visible = 1;
+  Mouse(kLeftUp);
+  EXPECT_EQ(Frame(), "-6 S;-2 S;-10 S;-5 OPTIONS;");
+}
+
 const std::string kList = R"(
 object List L { display = D; left = 100; top = 200; cellCount = 4; mat = "Bin\\Cell.mat";
                 cells { frame "Bin\\Cell.tga"; } }
