@@ -77,7 +77,7 @@ foreach(piece "Top Left" Top "Top Right" Left Center Right "Bottom Left" Bottom 
 endforeach()
 
 # What the detective can carry, as the inventory bar shows it.
-foreach(item Lens Key Highlight)
+foreach(item Lens Key Watch Highlight)
   string(TOLOWER ${item} recipe)
   qmr_image(Bin/Rooms/Common/Pictures/${item}.tga RECIPE Bin/Rooms/Common/Recipes/${recipe}.txt)
 endforeach()
