@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -30,11 +31,14 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr int32_t kWidth = 300;
 constexpr int32_t kHeight = 160;
 constexpr uint32_t kScene = 0x00FF00;
 constexpr uint32_t kPicture = 0x8040C0;
+// The picture of the layer "Notepad" in the folder "Bin\Alt".
+constexpr uint32_t kOtherPicture = 0x20A0E0;
 
 // The fog mat's entries: a blue-0 entry that is not the last, the cover, the
 // clear index (the last of blue 0), and two more covers, one in front of the
@@ -96,6 +100,8 @@ class FogGlTest : public ::testing::Test {
     for (const char* name : {"Notepad", "Second", "Bare", "Crowded"}) {
       ASSERT_TRUE(ImageSave(program_.write(std::string("Bin/Fog/") + name + ".tga", ""), picture));
     }
+    picture->pixels.assign(kWidth * kHeight, 0xFF000000 | kOtherPicture);
+    ASSERT_TRUE(ImageSave(program_.write("Bin/Alt/Notepad.tga", ""), picture));
     ImageFree(picture);
     WriteMat("Bin/Fog/Notepad.mat", NotepadMat());
     WriteMat("Bin/Fog/Second.mat", NotepadMat());
@@ -158,7 +164,7 @@ class FogGlTest : public ::testing::Test {
   // margin right of and below it, that differ from what the mat says: the
   // scene where the mat's entry lies in front of the picture (blue below
   // 120), the picture elsewhere, the scene outside the mat.
-  int32_t PixelsUnlikeTheMat(const Mat& mat) {
+  int32_t PixelsUnlikeTheMat(const Mat& mat, uint32_t picture = kPicture) {
     const int32_t display = GamePrimaryDisplay();
     GraphicsRenderBegin(display);
     ScriptRender(script_, display);
@@ -175,7 +181,7 @@ class FogGlTest : public ::testing::Test {
         const uint32_t colour = static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
         const int32_t index = MatEntryAt(mat, x, y);
         const bool hidden = index < 0 || (mat.entries[index].color & 0xFF) < 120;
-        const uint32_t expected = hidden ? kScene : kPicture;
+        const uint32_t expected = hidden ? kScene : picture;
         if (colour != expected && ++wrong <= 5) {
           ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << colour
                         << " instead of " << expected;
@@ -366,6 +372,44 @@ TEST_F(FogGlTest, SaveResetAndLoadGiveTheSameLayersAndDamageCostsOnlyTheDamagedL
   EXPECT_THAT(Log(), HasSubstr("Error: FogOfWarLoad - Unable to read fog layer 2 of 2.\r\n"));
   EXPECT_THAT(Log(),
               HasSubstr("Error: FogOfWarLoad - Unable to read the number of fog layers.\r\n"));
+}
+
+// A layer that a reset removed and a load or an add brings back draws the
+// picture of its own folder, whichever folders' layers were removed before;
+// a load takes the mat from the save alone, with no mat file to read.
+TEST_F(FogGlTest, LayersBroughtBackAfterAResetDrawThePictureOfTheirOwnFolder) {
+  Run(R"(
+    AppFogOfWarAdd("Notepad", "Bin\\Fog");
+    AppFogOfWarUncover("Notepad", 30, 30, 250, 130, 25);
+  )");
+  const std::pair<int32_t, int32_t> coverage = FogOfWarCoverage("Notepad");
+  std::string saved;
+  const std::vector<SavedLayer> layers = Saved(&saved);
+  ASSERT_EQ(layers.size(), 1u);
+  const Mat& stroked = layers[0].mat;
+  // The same layer saved from the other folder (a name of the same length).
+  std::string elsewhere = saved;
+  const size_t folder = elsewhere.find("Bin\\Fog\\");
+  ASSERT_NE(folder, std::string::npos);
+  elsewhere.replace(folder, 8, "Bin\\Alt\\");
+
+  FogOfWarClear();
+  FogOfWarAdd("Notepad", "Bin\\Fog");
+  EXPECT_EQ(PixelsUnlikeTheMat(NotepadMat()), 0);
+  std::filesystem::remove(program_.path() + "Bin/Fog/Notepad.mat");
+  for (const auto& [bytes, picture] : {std::pair{saved, kPicture},
+                                       {elsewhere, kOtherPicture},
+                                       {saved, kPicture},
+                                       {elsewhere, kOtherPicture}}) {
+    FogOfWarClear();
+    ASSERT_TRUE(Load(bytes));
+    EXPECT_EQ(FogOfWarCoverage("Notepad"), coverage);
+    EXPECT_EQ(PixelsUnlikeTheMat(stroked, picture), 0);
+    std::string again;
+    Saved(&again);
+    EXPECT_EQ(again, bytes);
+  }
+  EXPECT_THAT(Log(), Not(HasSubstr("NOTEPAD.mat")));
 }
 
 // Mats strokes cannot be drawn on: no entry of blue 0, or room for no mark.
