@@ -204,8 +204,8 @@ void RoomSetFloorMat(const std::string& argument);
 void RoomSetLightMat(const std::string& argument);
 void RoomSetSoundMat(const std::string& argument);
 void RoomSetWalkPath(const std::string& argument);
-// One quad per depth run at z = minus the run's blue byte, on the primary
-// display, named `name`; null for an invalid mat.
+// The depth of the mat's runs (DepthRectsOf) as quads at z = minus the blue
+// byte, on the primary display, named `name`; null for an invalid mat.
 Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name);
 // Writes the depth mesh into the depth buffer only.
 void RoomRenderDepthBuffer();

@@ -2,6 +2,7 @@
 // script draws a green scene and a fog layer over it through an AppObj
 // object, its code calls the fog routines, and the pixels read back are
 // compared with the layer's mat as a save stores it.
+#include <GL/gl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,7 +17,9 @@
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/mat/mat.h"
+#include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/depth_runs.h"
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
@@ -410,6 +413,89 @@ TEST_F(FogGlTest, LayersBroughtBackAfterAResetDrawThePictureOfTheirOwnFolder) {
     EXPECT_EQ(again, bytes);
   }
   EXPECT_THAT(Log(), Not(HasSubstr("NOTEPAD.mat")));
+}
+
+// The designed depth mesh: a quad per run, two pixels wider and one taller
+// than the run, drawn in order (later quads overwrite the overlap).
+Model* QuadPerRunMesh(const Mat& mat) {
+  Model* mesh = ModelNew(GamePrimaryDisplay(), kModelCompilable);
+  int32_t vertex = 0;
+  for (const DepthRun& run : DepthRunsOf(mat)) {
+    const float z = -static_cast<float>(run.depth);
+    const auto x0 = static_cast<float>(run.x0);
+    const auto x1 = static_cast<float>(run.x1 + 2);
+    const auto y0 = static_cast<float>(run.y);
+    const auto y1 = static_cast<float>(run.y + 2);
+    ModelVertexSet(mesh, vertex, x0, y0, z);
+    ModelVertexSet(mesh, vertex + 1, x0, y1, z);
+    ModelVertexSet(mesh, vertex + 2, x1, y0, z);
+    ModelVertexSet(mesh, vertex + 3, x1, y1, z);
+    ModelTriangle corners;
+    corners.vertices = {vertex, vertex + 1, vertex + 3};
+    ModelTriangleSet(mesh, vertex / 2, corners);
+    corners.vertices = {vertex, vertex + 3, vertex + 2};
+    ModelTriangleSet(mesh, vertex / 2 + 1, corners);
+    vertex += 4;
+  }
+  ModelCompile(mesh);
+  return mesh;
+}
+
+// The depth buffer a depth mesh leaves over the mat and a margin, with the
+// screen's pixels drawn `scale` window pixels wide.
+std::vector<uint32_t> DepthLeft(const Model* mesh, const Mat& mat, double scale, int32_t width,
+                                int32_t height) {
+  GraphicsRenderBegin(GamePrimaryDisplay());
+  GraphicsSetOrtho(static_cast<int32_t>(width / scale), static_cast<int32_t>(height / scale));
+  glEnable(GL_DEPTH_TEST);
+  RoomRenderDepthOnly(mesh);
+  glDisable(GL_DEPTH_TEST);
+  const auto w = static_cast<int32_t>((mat.width + 6) * scale);
+  const auto h = static_cast<int32_t>((mat.height + 6) * scale);
+  std::vector<uint32_t> depth(static_cast<size_t>(w * h));
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, height - h, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, depth.data());
+  return depth;
+}
+
+// The depth mesh leaves the depth buffer of the designed quad per run, unscaled
+// and stretched by a half, over a mat of blocks, stripes, single pixels and
+// entries sharing a depth; from fewer quads.
+TEST_F(FogGlTest, TheDepthMeshLeavesTheDepthOfTheDesignedQuadPerRun) {
+  Mat mat;
+  mat.entries = {{"A", 0x000000}, {"B", 0x000028}, {"C", 0x000028},
+                 {"D", 0x0000C8}, {"E", 0x000078}, {"F", 0x000007}};
+  mat.width = 97;
+  mat.height = 61;
+  mat.data.resize(static_cast<size_t>(mat.width * mat.height));
+  uint32_t random = 12345;
+  for (int32_t y = 0; y < mat.height; ++y) {
+    for (int32_t x = 0; x < mat.width; ++x) {
+      random = random * 1103515245u + 12345u;
+      uint8_t index = static_cast<uint8_t>((x / 13 + y / 9) % 3);
+      if (y % 11 == 5) {
+        index = 3;
+      } else if (x > 60 && x < 70) {
+        index = static_cast<uint8_t>(1 + (y / 3) % 2);
+      } else if ((random >> 16) % 29 == 0) {
+        index = static_cast<uint8_t>((random >> 8) % 6);
+      }
+      mat.data[static_cast<size_t>(y * mat.width + x)] = index;
+    }
+  }
+  Model* designed = QuadPerRunMesh(mat);
+  Model* mesh = RoomBuildDepthMesh(mat, "merged");
+  EXPECT_LT(ModelTriangleCount(mesh), ModelTriangleCount(designed));
+  for (const double scale : {1.0, 1.5}) {
+    const std::vector<uint32_t> expected =
+        DepthLeft(designed, mat, scale, windowWidth_, windowHeight_);
+    const std::vector<uint32_t> depth = DepthLeft(mesh, mat, scale, windowWidth_, windowHeight_);
+    EXPECT_NE(std::count(expected.begin(), expected.end(), expected.front()),
+              static_cast<std::ptrdiff_t>(expected.size()));
+    EXPECT_TRUE(depth == expected) << "at scale " << scale;
+  }
+  ModelClose(designed);
+  ModelClose(mesh);
 }
 
 // Mats strokes cannot be drawn on: no entry of blue 0, or room for no mark.
