@@ -2,6 +2,8 @@
 // one depth the runs' quads leave.
 #include "game/depth_runs.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -62,6 +64,19 @@ std::vector<DepthRect> DepthRectsOf(const Mat& mat) {
   if (!MatIsValid(mat)) {
     return rects;
   }
+  // The depth of the most pixels lies under everything, in one rectangle.
+  std::array<int64_t, 256> pixels{};
+  for (int32_t y = 0; y < mat.height; ++y) {
+    const uint8_t* row = Row(mat, y);
+    for (int32_t x0 = 0; x0 < mat.width;) {
+      const int32_t x1 = RunEnd(row, x0, mat.width);
+      pixels[BlueOf(mat, row[x0])] += x1 - x0;
+      x0 = x1;
+    }
+  }
+  const auto under =
+      static_cast<uint8_t>(std::max_element(pixels.begin(), pixels.end()) - pixels.begin());
+  rects.push_back({0, 0, mat.width + kRightOverlap, mat.height + 1, under});
   // The rectangles reaching the row before, left to right, and those
   // reaching this row.
   std::vector<DepthRect> open;
@@ -80,7 +95,10 @@ std::vector<DepthRect> DepthRectsOf(const Mat& mat) {
       while (k < open.size() && open[k].x0 < x0) {
         rects.push_back(open[k++]);
       }
-      if (k < open.size() && open[k].x0 == x0 && open[k].x1 == right && open[k].depth == depth) {
+      if (depth == under) {
+        // The rectangle under everything shows here.
+      } else if (k < open.size() && open[k].x0 == x0 && open[k].x1 == right &&
+                 open[k].depth == depth) {
         reaching.push_back(open[k++]);
         reaching.back().y1 = y + 1;
       } else {

@@ -32,7 +32,8 @@ std::vector<DepthRun> DepthRunsOf(const Mat& mat);
 // function ALWAYS, as a quad two pixels wider and one taller than the run:
 // each pixel of the mat at its own depth, two columns right of the mat at
 // the depth of their row's last pixel, and the row below the mat as the last
-// row. As rectangles that do not overlap (so their order does not matter),
-// neighbours of one depth in a row joined, and equal spans of consecutive
-// rows joined; empty for an invalid mat.
+// row. The first rectangle covers all that at the depth of the most pixels;
+// the others, drawn over it in any order, do not overlap each other: spans
+// of one other depth, neighbours in a row joined, equal spans of consecutive
+// rows joined. Empty for an invalid mat.
 std::vector<DepthRect> DepthRectsOf(const Mat& mat);

@@ -166,8 +166,8 @@ void RoomSetWalkPath(const std::string& argument) {
 }
 
 // The depth the designed mesh leaves (a quad per run, two pixels wider and
-// one taller, later quads overwriting the overlap) as rectangles of one
-// depth that do not overlap: the same depth buffer from far fewer quads.
+// one taller, later quads overwriting the overlap) as DepthRectsOf's
+// rectangles in their order: the same depth buffer from far fewer quads.
 Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name) {
   if (!MatIsValid(mat)) {
     return nullptr;
