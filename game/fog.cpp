@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -532,13 +533,29 @@ bool ReadString(int32_t file, std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// Stroke marks left in the mat become the clear index. A finished stroke
+// leaves none, so the search (memchr, many bytes at a time) finds nothing.
+void ClearStrokeMarks(Mat& mat, uint8_t clearIndex) {
+  uint8_t* const end = mat.data.data() + mat.data.size();
+  for (uint8_t* at = mat.data.data(); at != end; ++at) {
+    at = static_cast<uint8_t*>(std::memchr(at, kStrokeMark, static_cast<size_t>(end - at)));
+    if (at == nullptr) {
+      return;
+    }
+    *at = clearIndex;
+  }
+}
+
+}  // namespace
+
 bool FogOfWarSave(int32_t file) {
   // Layers whose mat could not be read have nothing to keep.
   int32_t count = 0;
   for (FogLayer& layer : layers) {
     if (layer.canUncover) {
-      std::replace(layer.mat.data.begin(), layer.mat.data.end(), kStrokeMark,
-                   static_cast<uint8_t>(layer.clearIndex));
+      ClearStrokeMarks(layer.mat, static_cast<uint8_t>(layer.clearIndex));
     }
     count += MatIsValid(layer.mat) ? 1 : 0;
   }
