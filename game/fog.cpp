@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,19 @@ struct FogLayer {
 };
 
 std::vector<FogLayer> layers;
+
+// The pictures of layers a reset removed, kept for a layer added again under
+// the same name and folder: a loaded save adds back the layers the reset
+// before it removed, and reading, tiling and uploading a room-sized picture
+// again would cost most of the load. Pictures come from the game's own
+// files, so a kept one equals what reading the file again gives.
+struct KeptPicture {
+  std::string name;    // upper case
+  std::string folder;  // ends in a backslash or slash
+  Model* picture = nullptr;
+};
+
+std::vector<KeptPicture> keptPictures;
 
 std::string FolderWithSeparator(const std::string& folder) {
   return folder.ends_with('\\') || folder.ends_with('/') ? folder : folder + '\\';
@@ -77,6 +91,51 @@ void LayerSetMat(FogLayer& layer, Mat&& mat, const std::string& function) {
 void LayerCloseModels(FogLayer& layer) {
   ModelClose(layer.picture);
   ModelClose(layer.cover);
+}
+
+// The kept picture of the layer's name and folder, or the picture file read.
+Model* LayerTakePicture(const FogLayer& layer) {
+  const auto kept = std::find_if(keptPictures.begin(), keptPictures.end(), [&](const auto& k) {
+    return k.name == layer.name && k.folder == layer.folder;
+  });
+  if (kept != keptPictures.end()) {
+    Model* picture = kept->picture;
+    keptPictures.erase(kept);
+    return picture;
+  }
+  Model* picture = ModelOpen(GamePrimaryDisplay(), layer.folder + layer.name + ".tga");
+  ModelMove(picture, 0.0f, 0.0f, kPictureDepth);
+  return picture;
+}
+
+// The layer of that name, added when missing, (re)named and with its
+// picture; its mat and cover are the caller's to set.
+FogLayer& LayerOpen(const std::string& name, const std::string& folder) {
+  int32_t index = FogOfWarFind(name);
+  if (index < 0) {
+    layers.emplace_back();
+    index = static_cast<int32_t>(layers.size()) - 1;
+  }
+  FogLayer& layer = layers[static_cast<size_t>(index)];
+  LayerCloseModels(layer);
+  layer.name = UtilitiesUpperCase(name);
+  layer.folder = FolderWithSeparator(folder);
+  layer.picture = LayerTakePicture(layer);
+  return layer;
+}
+
+void KeepPicture(FogLayer& layer) {
+  if (layer.picture == nullptr) {
+    return;  // a picture that could not be read is tried again
+  }
+  for (KeptPicture& kept : keptPictures) {
+    if (kept.name == layer.name && kept.folder == layer.folder) {
+      ModelClose(kept.picture);
+      kept.picture = std::exchange(layer.picture, nullptr);
+      return;
+    }
+  }
+  keptPictures.push_back({layer.name, layer.folder, std::exchange(layer.picture, nullptr)});
 }
 
 void LayerRebuildCover(FogLayer& layer) {
@@ -311,17 +370,7 @@ bool ClipToBox(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int64_t lo, i
 // --- Layers ----------------------------------------------------------------------
 
 void FogOfWarAdd(const std::string& name, const std::string& folder) {
-  int32_t index = FogOfWarFind(name);
-  if (index < 0) {
-    layers.emplace_back();
-    index = static_cast<int32_t>(layers.size()) - 1;
-  }
-  FogLayer& layer = layers[static_cast<size_t>(index)];
-  LayerCloseModels(layer);
-  layer.name = UtilitiesUpperCase(name);
-  layer.folder = FolderWithSeparator(folder);
-  layer.picture = ModelOpen(GamePrimaryDisplay(), layer.folder + layer.name + ".tga");
-  ModelMove(layer.picture, 0.0f, 0.0f, kPictureDepth);
+  FogLayer& layer = LayerOpen(name, folder);
   Mat mat;
   MatOpen(MatFileName(layer), mat);
   LayerSetMat(layer, std::move(mat), "FogOfWarAdd");
@@ -348,9 +397,18 @@ void FogOfWarRemove(int32_t index) {
 
 void FogOfWarClear() {
   for (FogLayer& layer : layers) {
+    KeepPicture(layer);
     LayerCloseModels(layer);
   }
   layers.clear();
+}
+
+void FogOfWarClose() {
+  FogOfWarClear();
+  for (KeptPicture& kept : keptPictures) {
+    ModelClose(kept.picture);
+  }
+  keptPictures.clear();
 }
 
 std::pair<int32_t, int32_t> FogOfWarCoverage(const std::string& name) {
@@ -475,13 +533,29 @@ bool ReadString(int32_t file, std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// Stroke marks left in the mat become the clear index. A finished stroke
+// leaves none, so the search (memchr, many bytes at a time) finds nothing.
+void ClearStrokeMarks(Mat& mat, uint8_t clearIndex) {
+  uint8_t* const end = mat.data.data() + mat.data.size();
+  for (uint8_t* at = mat.data.data(); at != end; ++at) {
+    at = static_cast<uint8_t*>(std::memchr(at, kStrokeMark, static_cast<size_t>(end - at)));
+    if (at == nullptr) {
+      return;
+    }
+    *at = clearIndex;
+  }
+}
+
+}  // namespace
+
 bool FogOfWarSave(int32_t file) {
   // Layers whose mat could not be read have nothing to keep.
   int32_t count = 0;
   for (FogLayer& layer : layers) {
     if (layer.canUncover) {
-      std::replace(layer.mat.data.begin(), layer.mat.data.end(), kStrokeMark,
-                   static_cast<uint8_t>(layer.clearIndex));
+      ClearStrokeMarks(layer.mat, static_cast<uint8_t>(layer.clearIndex));
     }
     count += MatIsValid(layer.mat) ? 1 : 0;
   }
@@ -517,10 +591,10 @@ bool FogOfWarLoad(int32_t file) {
                std::to_string(count) + ".");
       return false;
     }
-    if (FogOfWarFind(name) < 0) {
-      FogOfWarAdd(name, folder);
-    }
-    FogLayer& layer = layers[static_cast<size_t>(FogOfWarFind(name))];
+    // A missing layer takes its picture alone from the files: its state is
+    // the saved mat, and the cover is built once, from that.
+    const int32_t index = FogOfWarFind(name);
+    FogLayer& layer = index < 0 ? LayerOpen(name, folder) : layers[static_cast<size_t>(index)];
     LayerSetMat(layer, std::move(mat), "FogOfWarLoad");
     LayerRebuildCover(layer);
   }

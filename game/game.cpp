@@ -118,7 +118,7 @@ void GameStop() {
   BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
-  FogOfWarClear();
+  FogOfWarClose();
   GameMusicClear();
   game = GameState{};
   GameStatesReset();
@@ -244,7 +244,7 @@ void GameShutdown() {
   BubblesClear();
   GameBackgroundFramesClose();
   GameConceptArtClose();
-  FogOfWarClear();
+  FogOfWarClose();
   GameMusicClear();
   AudioCloseAll();
   SavesListClear();

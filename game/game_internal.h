@@ -204,8 +204,8 @@ void RoomSetFloorMat(const std::string& argument);
 void RoomSetLightMat(const std::string& argument);
 void RoomSetSoundMat(const std::string& argument);
 void RoomSetWalkPath(const std::string& argument);
-// One quad per depth run at z = minus the run's blue byte, on the primary
-// display, named `name`; null for an invalid mat.
+// The depth of the mat's runs (DepthRectsOf) as quads at z = minus the blue
+// byte, on the primary display, named `name`; null for an invalid mat.
 Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name);
 // Writes the depth mesh into the depth buffer only.
 void RoomRenderDepthBuffer();
@@ -240,7 +240,11 @@ void FogOfWarAdd(const std::string& name, const std::string& folder);
 // The layer's index by name (any case); -1 when none.
 int32_t FogOfWarFind(const std::string& name);
 void FogOfWarRemove(int32_t index);
-void FogOfWarClear();  // removes every layer
+// Removes every layer, keeping the pictures for layers added again with the
+// same name and folder (a load after the game's reset).
+void FogOfWarClear();
+// Removes every layer and every kept picture (before the display goes).
+void FogOfWarClose();
 // (covered, uncovered) pixels of the layer; both 0 when none.
 std::pair<int32_t, int32_t> FogOfWarCoverage(const std::string& name);
 // Uncovers the capsule of the given radius from (x1, y1) to (x2, y2).

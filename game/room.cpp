@@ -165,9 +165,9 @@ void RoomSetWalkPath(const std::string& argument) {
   }
 }
 
-// Each run becomes a quad two pixels taller and two wider than the run, so
-// that with the depth function ALWAYS later quads overwrite the overlap and
-// the right and bottom edges of every run are filled.
+// The depth the designed mesh leaves (a quad per run, two pixels wider and
+// one taller, later quads overwriting the overlap) as DepthRectsOf's
+// rectangles in their order: the same depth buffer from far fewer quads.
 Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name) {
   if (!MatIsValid(mat)) {
     return nullptr;
@@ -179,12 +179,12 @@ Model* RoomBuildDepthMesh(const Mat& mat, const std::string& name) {
   ModelSetName(mesh, name);
   int32_t vertex = 0;
   int32_t triangle = 0;
-  for (const DepthRun& run : DepthRunsOf(mat)) {
-    const float z = -static_cast<float>(run.depth);
-    const auto left = static_cast<float>(run.x0);
-    const auto right = static_cast<float>(run.x1 + 2);
-    const auto top = static_cast<float>(run.y);
-    const auto bottom = static_cast<float>(run.y + 2);
+  for (const DepthRect& rect : DepthRectsOf(mat)) {
+    const float z = -static_cast<float>(rect.depth);
+    const auto left = static_cast<float>(rect.x0);
+    const auto right = static_cast<float>(rect.x1);
+    const auto top = static_cast<float>(rect.y0);
+    const auto bottom = static_cast<float>(rect.y1);
     ModelVertexSet(mesh, vertex, left, top, z);
     ModelVertexSet(mesh, vertex + 1, left, bottom, z);
     ModelVertexSet(mesh, vertex + 2, right, top, z);

@@ -2,10 +2,12 @@
 // script draws a green scene and a fog layer over it through an AppObj
 // object, its code calls the fog routines, and the pixels read back are
 // compared with the layer's mat as a save stores it.
+#include <GL/gl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -15,7 +17,9 @@
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/mat/mat.h"
+#include "framework/model/model.h"
 #include "framework/state/state.h"
+#include "game/depth_runs.h"
 #include "game/game.h"
 #include "game/game_internal.h"
 #include "platform/platform.h"
@@ -30,11 +34,14 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr int32_t kWidth = 300;
 constexpr int32_t kHeight = 160;
 constexpr uint32_t kScene = 0x00FF00;
 constexpr uint32_t kPicture = 0x8040C0;
+// The picture of the layer "Notepad" in the folder "Bin\Alt".
+constexpr uint32_t kOtherPicture = 0x20A0E0;
 
 // The fog mat's entries: a blue-0 entry that is not the last, the cover, the
 // clear index (the last of blue 0), and two more covers, one in front of the
@@ -96,6 +103,8 @@ class FogGlTest : public ::testing::Test {
     for (const char* name : {"Notepad", "Second", "Bare", "Crowded"}) {
       ASSERT_TRUE(ImageSave(program_.write(std::string("Bin/Fog/") + name + ".tga", ""), picture));
     }
+    picture->pixels.assign(kWidth * kHeight, 0xFF000000 | kOtherPicture);
+    ASSERT_TRUE(ImageSave(program_.write("Bin/Alt/Notepad.tga", ""), picture));
     ImageFree(picture);
     WriteMat("Bin/Fog/Notepad.mat", NotepadMat());
     WriteMat("Bin/Fog/Second.mat", NotepadMat());
@@ -158,7 +167,7 @@ class FogGlTest : public ::testing::Test {
   // margin right of and below it, that differ from what the mat says: the
   // scene where the mat's entry lies in front of the picture (blue below
   // 120), the picture elsewhere, the scene outside the mat.
-  int32_t PixelsUnlikeTheMat(const Mat& mat) {
+  int32_t PixelsUnlikeTheMat(const Mat& mat, uint32_t picture = kPicture) {
     const int32_t display = GamePrimaryDisplay();
     GraphicsRenderBegin(display);
     ScriptRender(script_, display);
@@ -175,7 +184,7 @@ class FogGlTest : public ::testing::Test {
         const uint32_t colour = static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
         const int32_t index = MatEntryAt(mat, x, y);
         const bool hidden = index < 0 || (mat.entries[index].color & 0xFF) < 120;
-        const uint32_t expected = hidden ? kScene : kPicture;
+        const uint32_t expected = hidden ? kScene : picture;
         if (colour != expected && ++wrong <= 5) {
           ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << colour
                         << " instead of " << expected;
@@ -366,6 +375,127 @@ TEST_F(FogGlTest, SaveResetAndLoadGiveTheSameLayersAndDamageCostsOnlyTheDamagedL
   EXPECT_THAT(Log(), HasSubstr("Error: FogOfWarLoad - Unable to read fog layer 2 of 2.\r\n"));
   EXPECT_THAT(Log(),
               HasSubstr("Error: FogOfWarLoad - Unable to read the number of fog layers.\r\n"));
+}
+
+// A layer that a reset removed and a load or an add brings back draws the
+// picture of its own folder, whichever folders' layers were removed before;
+// a load takes the mat from the save alone, with no mat file to read.
+TEST_F(FogGlTest, LayersBroughtBackAfterAResetDrawThePictureOfTheirOwnFolder) {
+  Run(R"(
+    AppFogOfWarAdd("Notepad", "Bin\\Fog");
+    AppFogOfWarUncover("Notepad", 30, 30, 250, 130, 25);
+  )");
+  const std::pair<int32_t, int32_t> coverage = FogOfWarCoverage("Notepad");
+  std::string saved;
+  const std::vector<SavedLayer> layers = Saved(&saved);
+  ASSERT_EQ(layers.size(), 1u);
+  const Mat& stroked = layers[0].mat;
+  // The same layer saved from the other folder (a name of the same length).
+  std::string elsewhere = saved;
+  const size_t folder = elsewhere.find("Bin\\Fog\\");
+  ASSERT_NE(folder, std::string::npos);
+  elsewhere.replace(folder, 8, "Bin\\Alt\\");
+
+  FogOfWarClear();
+  FogOfWarAdd("Notepad", "Bin\\Fog");
+  EXPECT_EQ(PixelsUnlikeTheMat(NotepadMat()), 0);
+  std::filesystem::remove(program_.path() + "Bin/Fog/Notepad.mat");
+  for (const auto& [bytes, picture] : {std::pair{saved, kPicture},
+                                       {elsewhere, kOtherPicture},
+                                       {saved, kPicture},
+                                       {elsewhere, kOtherPicture}}) {
+    FogOfWarClear();
+    ASSERT_TRUE(Load(bytes));
+    EXPECT_EQ(FogOfWarCoverage("Notepad"), coverage);
+    EXPECT_EQ(PixelsUnlikeTheMat(stroked, picture), 0);
+    std::string again;
+    Saved(&again);
+    EXPECT_EQ(again, bytes);
+  }
+  EXPECT_THAT(Log(), Not(HasSubstr("NOTEPAD.mat")));
+}
+
+// The designed depth mesh: a quad per run, two pixels wider and one taller
+// than the run, drawn in order (later quads overwrite the overlap).
+Model* QuadPerRunMesh(const Mat& mat) {
+  Model* mesh = ModelNew(GamePrimaryDisplay(), kModelCompilable);
+  int32_t vertex = 0;
+  for (const DepthRun& run : DepthRunsOf(mat)) {
+    const float z = -static_cast<float>(run.depth);
+    const auto x0 = static_cast<float>(run.x0);
+    const auto x1 = static_cast<float>(run.x1 + 2);
+    const auto y0 = static_cast<float>(run.y);
+    const auto y1 = static_cast<float>(run.y + 2);
+    ModelVertexSet(mesh, vertex, x0, y0, z);
+    ModelVertexSet(mesh, vertex + 1, x0, y1, z);
+    ModelVertexSet(mesh, vertex + 2, x1, y0, z);
+    ModelVertexSet(mesh, vertex + 3, x1, y1, z);
+    ModelTriangle corners;
+    corners.vertices = {vertex, vertex + 1, vertex + 3};
+    ModelTriangleSet(mesh, vertex / 2, corners);
+    corners.vertices = {vertex, vertex + 3, vertex + 2};
+    ModelTriangleSet(mesh, vertex / 2 + 1, corners);
+    vertex += 4;
+  }
+  ModelCompile(mesh);
+  return mesh;
+}
+
+// The depth buffer a depth mesh leaves over the mat and a margin, with the
+// screen's pixels drawn `scale` window pixels wide.
+std::vector<uint32_t> DepthLeft(const Model* mesh, const Mat& mat, double scale, int32_t width,
+                                int32_t height) {
+  GraphicsRenderBegin(GamePrimaryDisplay());
+  GraphicsSetOrtho(static_cast<int32_t>(width / scale), static_cast<int32_t>(height / scale));
+  glEnable(GL_DEPTH_TEST);
+  RoomRenderDepthOnly(mesh);
+  glDisable(GL_DEPTH_TEST);
+  const auto w = static_cast<int32_t>((mat.width + 6) * scale);
+  const auto h = static_cast<int32_t>((mat.height + 6) * scale);
+  std::vector<uint32_t> depth(static_cast<size_t>(w * h));
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, height - h, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, depth.data());
+  return depth;
+}
+
+// The depth mesh leaves the depth buffer of the designed quad per run, unscaled
+// and stretched by a half, over a mat of blocks, stripes, single pixels and
+// entries sharing a depth; from fewer quads.
+TEST_F(FogGlTest, TheDepthMeshLeavesTheDepthOfTheDesignedQuadPerRun) {
+  Mat mat;
+  mat.entries = {{"A", 0x000000}, {"B", 0x000028}, {"C", 0x000028},
+                 {"D", 0x0000C8}, {"E", 0x000078}, {"F", 0x000007}};
+  mat.width = 97;
+  mat.height = 61;
+  mat.data.resize(static_cast<size_t>(mat.width * mat.height));
+  uint32_t random = 12345;
+  for (int32_t y = 0; y < mat.height; ++y) {
+    for (int32_t x = 0; x < mat.width; ++x) {
+      random = random * 1103515245u + 12345u;
+      uint8_t index = static_cast<uint8_t>((x / 13 + y / 9) % 3);
+      if (y % 11 == 5) {
+        index = 3;
+      } else if (x > 60 && x < 70) {
+        index = static_cast<uint8_t>(1 + (y / 3) % 2);
+      } else if ((random >> 16) % 29 == 0) {
+        index = static_cast<uint8_t>((random >> 8) % 6);
+      }
+      mat.data[static_cast<size_t>(y * mat.width + x)] = index;
+    }
+  }
+  Model* designed = QuadPerRunMesh(mat);
+  Model* mesh = RoomBuildDepthMesh(mat, "merged");
+  EXPECT_LT(ModelTriangleCount(mesh), ModelTriangleCount(designed));
+  for (const double scale : {1.0, 1.5}) {
+    const std::vector<uint32_t> expected =
+        DepthLeft(designed, mat, scale, windowWidth_, windowHeight_);
+    const std::vector<uint32_t> depth = DepthLeft(mesh, mat, scale, windowWidth_, windowHeight_);
+    EXPECT_NE(std::count(expected.begin(), expected.end(), expected.front()),
+              static_cast<std::ptrdiff_t>(expected.size()));
+    EXPECT_TRUE(depth == expected) << "at scale " << scale;
+  }
+  ModelClose(designed);
+  ModelClose(mesh);
 }
 
 // Mats strokes cannot be drawn on: no entry of blue 0, or room for no mark.

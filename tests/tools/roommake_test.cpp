@@ -133,11 +133,12 @@ TEST_F(RoommakeTest, DescriptionBecomesFiveMatsTheGameReadsBack) {
   ASSERT_EQ(agent.entries.size(), 1u);
   EXPECT_EQ(agent.entries[0].color, kWall);
 
-  // The report counts the game's runs of the depth mat and lists them.
+  // The report counts the runs of the depth mat and the game's quads, and
+  // lists the runs.
   const std::vector<DepthRun> runs = DepthRunsOf(depth);
   EXPECT_THAT(run.out, HasSubstr("depth mesh of Depth Layers.mat: " + std::to_string(runs.size()) +
                                  " runs in 90 rows (at most 2 in a row), " +
-                                 std::to_string(runs.size()) + " quads"));
+                                 std::to_string(DepthRectsOf(depth).size()) + " quads"));
   std::string listed;
   for (const DepthRun& r : runs) {
     listed += "run " + std::to_string(r.y) + " " + std::to_string(r.x0) + " " +

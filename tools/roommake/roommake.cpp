@@ -105,10 +105,11 @@ void ReportMesh(const Mat& mat, bool listRuns) {
     widest = std::max(widest, last - first);
     first = last;
   }
+  // The game draws the depth the runs leave as rectangles.
+  const size_t quads = DepthRectsOf(mat).size();
   std::cout << "depth mesh of " << kRoomMatKinds[kRoomDepthLayers].fileName << ": " << runs.size()
-            << " runs in " << mat.height << " rows (at most " << widest << " in a row), "
-            << runs.size() << " quads: " << runs.size() * 4 << " vertices, " << runs.size() * 2
-            << " triangles\n";
+            << " runs in " << mat.height << " rows (at most " << widest << " in a row), " << quads
+            << " quads: " << quads * 4 << " vertices, " << quads * 2 << " triangles\n";
   if (listRuns) {
     for (const DepthRun& run : runs) {
       std::cout << "run " << run.y << " " << run.x0 << " " << run.x1 << " " << int{run.index} << " "
