@@ -1,14 +1,14 @@
 # Pictures and sounds of the bundled game's interface screens: pictures drawn
 # by imgmake from the recipes beside them (a night street for the menus, a
-# case journal, a sheet of paper, buttons, check boxes, sliders and three
-# concept-art plates), music and samples made by sndmake, a voice spoken by
-# espeak-ng.
+# case journal, a sheet of paper, buttons, check boxes, sliders, the plates of
+# the save list and three concept-art plates), music and samples made by
+# sndmake, a voice spoken by espeak-ng.
 
 set(recipes Bin/Interface/Common/Recipes)
 set(common Bin/Interface/Common/Pictures)
 foreach(picture button button_lit button_dim choice choice_lit choice_on pick pick_lit pick_on
                 check check_lit check_on track thumb pointer paper
-                art_shop art_constable art_harbour)
+                art_shop art_constable art_harbour slot slot_lit)
   qmr_image(${common}/${picture}.tga RECIPE ${recipes}/${picture}.txt)
 endforeach()
 qmr_image(Bin/Interface/Main/Pictures/street%.tga
