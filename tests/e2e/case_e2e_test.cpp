@@ -326,7 +326,7 @@ class CaseE2E : public GameScreensTest {
   std::string error_;
 };
 
-// (a) From "New game" to the credits and out: the last autosave holds the
+// From "New game" to the credits and out: the last autosave holds the
 // case solved, the settings the achievement, and the four screenshots
 // match the references.
 TEST_F(CaseE2E, TheSolutionPlaysFromNewGameToTheCredits) {
@@ -350,7 +350,7 @@ TEST_F(CaseE2E, TheSolutionPlaysFromNewGameToTheCredits) {
   }
 }
 
-// (b) The case saved mid-way on the journal's save list, twice to the same
+// The case saved mid-way on the journal's save list, twice to the same
 // bytes; loaded from the save list in a new process, it goes on from the
 // picture it was saved at and ends as the whole case does.
 TEST_F(CaseE2E, ACaseSavedMidwayLoadsInANewProcessAndEndsTheSame) {
@@ -376,10 +376,11 @@ TEST_F(CaseE2E, ACaseSavedMidwayLoadsInANewProcessAndEndsTheSame) {
   ASSERT_FALSE(saved.empty());
   EXPECT_EQ(saved.at("CASE SOLVED"), "b0");
 
-  // The saving run's screenshots and autosave are gone; its save and
+  // The saving run's screenshots, autosave and log are gone; its save and
   // settings stay.
   fs::remove_all(program_.path() + "Screenshots");
   fs::remove(program_.path() + "autosave.sav");
+  fs::remove(program_.path() + "results.log");
   ExpectCleanRun(Replay("midcase_load.txt"));
   ASSERT_GE(ScreenshotCount(), 1);
   EXPECT_LE(PixelsOff(Reduced(Screenshot(1)), lastBeforeSaving), kMostPixelsOff)
