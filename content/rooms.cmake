@@ -77,7 +77,11 @@ foreach(piece "Top Left" Top "Top Right" Left Center Right "Bottom Left" Bottom 
 endforeach()
 
 # What the detective can carry, as the inventory bar shows it.
-foreach(item Lens Key Watch Highlight)
+foreach(item Lens Key Charcoal BrassKey Watch Highlight)
   string(TOLOWER ${item} recipe)
   qmr_image(Bin/Rooms/Common/Pictures/${item}.tga RECIPE Bin/Rooms/Common/Recipes/${recipe}.txt)
 endforeach()
+
+# The brass key glinting by the yard drain until it is picked up: two
+# frames, the glint lit and out.
+qmr_image(Bin/Rooms/Yard/Pictures/Glint%.tga RECIPE Bin/Rooms/Yard/Recipes/Glint.txt FRAMES 2)

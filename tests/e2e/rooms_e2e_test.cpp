@@ -1,10 +1,9 @@
 // The bundled case's rooms in the real game under the test's X server: New
 // game from the menu, the exits from room to room, the journal and the pause
-// overlay over a room, the notepad in the workshop rubbed with charcoal by
-// dragging over it, and the detective walked about the shop by clicks, talking
-// to the clockmaker and asking him a question from the dialog options. Rooms
-// are known by patches of their pictures, people and bubbles by where they
-// change them.
+// overlay over a room, the notepad in the workshop rubbed by dragging over
+// it with the charcoal from the stove in hand, and the detective walked about the shop by clicks,
+// talking to the clockmaker and asking him a question from the dialog options. Rooms are known by
+// patches of their pictures, people and bubbles by where they change them.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,6 +42,19 @@ const Screen kNotepadStroked = {
     {{kStrokeBand, kWorkshopPicture}, {kPageFoot, kNotepadPage, kNotepadLeft, kNotepadTop}}};
 const Screen kNotepadRubbed = {"rubbed notepad",
                                {{kStrokeBand, kWorkshopPicture}, {kPageFoot, kWorkshopPicture}}};
+
+// The stove in the workshop, whose charcoal goes to the inventory bar's
+// second place beside the lens, known there by the paper wrapped round it
+// (the rest of its picture is as dark as the floor); a click there takes it
+// in hand.
+constexpr Point kStove = {1036, 420};
+constexpr Point kSecondPlace = {211, 675};
+const std::vector<std::string> kCharcoalPicture = {kRooms + "Common/Pictures/Charcoal.tga"};
+const Screen kCharcoalInTheBar = {"the charcoal in the inventory bar",
+                                  {{{187, 682, 10, 8}, kCharcoalPicture, 161, 640}}};
+// The highlight's rim left of that place, shown while its item is in hand.
+constexpr Area kSecondPlaceRim = {162, 660, 2, 30};
+constexpr uint32_t kRim = 0xFFF0B0;
 
 // The exits, each over its doorway.
 constexpr Point kShopToWorkshop = {940, 320};
@@ -208,9 +220,30 @@ TEST_F(RoomsE2E, NewGameEntersTheShopAndTheRoomsTheJournalPauseAndNotepadWork) {
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kWorkshop));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadBlank));
 
+  // Without the charcoal in hand a drag over the page rubs nothing. The
+  // stove gives the charcoal, and a click on its place in the bar takes it
+  // in hand.
+  const std::vector<uint32_t> band = Mapping().Read(kStrokeBand);
+  ASSERT_NO_FATAL_FAILURE(Drag({540, kStrokeRow}, {800, kStrokeRow}));
+  // Each click is put again until it shows (see the report of the talk
+  // test below: a first click is now and then not taken).
+  bool taken = false;
+  for (int attempt = 0; attempt < 3 && !taken; ++attempt) {
+    ASSERT_NO_FATAL_FAILURE(ClickAt(kStove));
+    taken = WaitUntil([&] { return Shows(kCharcoalInTheBar); }, kPatience);
+  }
+  ASSERT_TRUE(taken) << "the charcoal is not in the bar\n" << game_->StandardError();
+  EXPECT_EQ(Mapping().Read(kStrokeBand), band) << "the page was rubbed without the charcoal";
+  bool inHand = false;
+  for (int attempt = 0; attempt < 4 && !inHand; ++attempt) {
+    ASSERT_NO_FATAL_FAILURE(ClickAt(kSecondPlace));
+    inHand = WaitUntil([&] { return FromColour(kSecondPlaceRim, kRim) < kMatch; },
+                       std::chrono::seconds(4));
+  }
+  ASSERT_TRUE(inHand) << "the charcoal is not taken in hand";
+
   // One stroke of charcoal across the page shows the sheet under it, only
   // there.
-  const std::vector<uint32_t> band = Mapping().Read(kStrokeBand);
   ASSERT_NO_FATAL_FAILURE(Drag({540, kStrokeRow}, {800, kStrokeRow}));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kNotepadStroked));
   EXPECT_NE(Mapping().Read(kStrokeBand), band);
