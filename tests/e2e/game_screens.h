@@ -107,6 +107,8 @@ struct Screen {
 struct Point {
   int x, y;
 };
+// High on the shop's wall: a click there ends a line and does nothing else.
+inline constexpr Point kOpeningClick = {640, 60};
 
 // The bundled case's screens and the places the tests click on them.
 inline const std::string kCommon = "Interface/Common/Pictures/";
@@ -272,6 +274,26 @@ class GameScreensTest : public ::testing::Test {
     Xdotool("mousedown 1 sleep " + std::string(kHold) + " mouseup 1");
   }
   void Key(const std::string& key) { Xdotool("key " + key); }
+  // A click on a room, where nothing lights up under the pointer first.
+  void ClickAt(const Point& point) {
+    Xdotool("mousemove " + Mapping().Point(point.x, point.y) + " sleep 0.2 mousedown 1 sleep " +
+            kHold + " mouseup 1");
+  }
+  // The opening of a new game: its lines are ended by clicks high on the
+  // shop's wall, where only the talk takes them, until the game saves itself
+  // at its end.
+  void SitThroughTheOpening() {
+    const bool over = WaitUntil(
+        [&] {
+          if (program_.exists("autosave.sav")) {
+            return true;
+          }
+          ClickAt(kOpeningClick);
+          return false;
+        },
+        3 * kPatience);
+    ASSERT_TRUE(over) << "the opening does not end\n" << game_->StandardError();
+  }
 
   // Where the options' overall volume thumb lies on the X screen; -1 when it
   // is not on its track.

@@ -75,9 +75,8 @@ constexpr Area kTalkSpot = {615, 520, 50, 80};
 constexpr Point kFloorRight = {900, 680};
 constexpr Area kRight = {875, 590, 50, 80};
 // Paper left of the words of the detective's first line, in the bubble over
-// its head; the top of the wall, where a click ends a line spoken.
+// its head.
 constexpr Area kSpeech = {600, 410, 36, 14};
-constexpr Point kWallTop = {640, 60};
 // The options stand in one column left of the detective's head, 38 pixels
 // tall with 10 between them, centred on row 464 and ending at column 610:
 // the second of three is on row 464, the second of two on row 488. Patches
@@ -115,11 +114,6 @@ class RoomsE2E : public GameScreensTest {
   // Presses and lets go at a logical point, without waiting for the point
   // to light up (the floor and the people do not), nor for the pointer to
   // move (it may be there already).
-  void ClickAt(const Point& point) {
-    Xdotool("mousemove " + Mapping().Point(point.x, point.y) + " sleep 0.2 mousedown 1 sleep " +
-            kHold + " mouseup 1");
-  }
-
   // The room's picture at the area, within the match, or not: someone stands
   // there or not.
   bool ShowsRoom(const Area& area, const std::vector<std::string>& picture) {
@@ -150,21 +144,10 @@ class RoomsE2E : public GameScreensTest {
     }
     return total / (3.0 * static_cast<double>(seen.size()));
   }
-  // The opening of a new game: the clockmaker's story, each line ended by a
-  // click once the detective has spoken; the game saves itself when it is
-  // over.
+  // The opening of a new game begins with the detective's words.
   void SitThroughTheOpening() {
     ASSERT_NO_FATAL_FAILURE(ExpectPaperAt(kSpeech, "the detective's first words"));
-    const bool over = WaitUntil(
-        [&] {
-          if (program_.exists("autosave.sav")) {
-            return true;
-          }
-          ClickAt(kWallTop);
-          return false;
-        },
-        3 * kPatience);
-    ASSERT_TRUE(over) << "the opening does not end\n" << game_->StandardError();
+    ASSERT_NO_FATAL_FAILURE(GameScreensTest::SitThroughTheOpening());
   }
 
   bool PaperAt(const Area& area) { return FromColour(area, kPaper) < kMatch; }

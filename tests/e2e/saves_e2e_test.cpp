@@ -150,6 +150,7 @@ TEST_F(SavesE2E, ACaseSavedOnTheJournalsPageIsLoadedFromTheMainMenuInANewProcess
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kMenu));
   ASSERT_NO_FATAL_FAILURE(Click(kMenuNewGame));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kShop));
+  ASSERT_NO_FATAL_FAILURE(SitThroughTheOpening());
   ASSERT_NO_FATAL_FAILURE(Key("Escape"));
   ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
   ASSERT_NO_FATAL_FAILURE(Click(kTabOptions));
