@@ -274,6 +274,17 @@ class GameScreensTest : public ::testing::Test {
     Xdotool("mousedown 1 sleep " + std::string(kHold) + " mouseup 1");
   }
   void Key(const std::string& key) { Xdotool("key " + key); }
+  // From the journal the game is quit: it ends with status 0 and nothing in
+  // its log was an error.
+  void QuitFromTheJournal() {
+    ASSERT_NO_FATAL_FAILURE(ExpectScreen(kJournal));
+    ASSERT_NO_FATAL_FAILURE(Click(kJournalQuit));
+    ASSERT_NO_FATAL_FAILURE(ExpectScreen(kQuit));
+    ASSERT_NO_FATAL_FAILURE(Click(kQuitYesButton));
+    EXPECT_EQ(game_->WaitForExit(kPatience), 0) << game_->StandardError();
+    const std::string log = program_.read("results.log");
+    EXPECT_EQ(log.find("Error:"), std::string::npos) << log;
+  }
   // A click on a room, where nothing lights up under the pointer first.
   void ClickAt(const Point& point) {
     Xdotool("mousemove " + Mapping().Point(point.x, point.y) + " sleep 0.2 mousedown 1 sleep " +
