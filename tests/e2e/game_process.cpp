@@ -117,6 +117,25 @@ void CollectNamedWindows(Display* display, Window window, std::vector<XWindowInf
   }
 }
 
+// While it lives, X errors are ignored instead of ending the test program,
+// as Xlib's default handler does; the requests of the connection are
+// finished before it goes.
+class IgnoredXErrors {
+ public:
+  explicit IgnoredXErrors(Display* display)
+      : display_(display), previous_(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })) {}
+  ~IgnoredXErrors() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  IgnoredXErrors(const IgnoredXErrors&) = delete;
+  IgnoredXErrors& operator=(const IgnoredXErrors&) = delete;
+
+ private:
+  Display* display_;
+  XErrorHandler previous_;
+};
+
 }  // namespace
 
 std::vector<XWindowInfo> ListNamedWindows() {
@@ -125,13 +144,12 @@ std::vector<XWindowInfo> ListNamedWindows() {
   if (display == nullptr) {
     return windows;
   }
-  // The game creates and destroys windows while the tree is walked: an error
-  // about a window that has just gone must not end the test program, which
-  // is what Xlib's default error handler does.
-  const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  CollectNamedWindows(display, DefaultRootWindow(display), windows);
-  XSync(display, False);
-  XSetErrorHandler(previous);
+  {
+    // The game creates and destroys windows while the tree is walked: an
+    // error about a window that has just gone is no fault.
+    const IgnoredXErrors ignored(display);
+    CollectNamedWindows(display, DefaultRootWindow(display), windows);
+  }
   XCloseDisplay(display);
   return windows;
 }
@@ -151,8 +169,13 @@ std::vector<uint32_t> ReadScreen(int x, int y, int width, int height) {
   if (display == nullptr) {
     return pixels;
   }
-  XImage* image =
-      XGetImage(display, DefaultRootWindow(display), x, y, width, height, AllPlanes, ZPixmap);
+  XImage* image = nullptr;
+  {
+    // An area not wholly on the screen (a window still moving into place)
+    // reads nothing rather than ending the test program.
+    const IgnoredXErrors ignored(display);
+    image = XGetImage(display, DefaultRootWindow(display), x, y, width, height, AllPlanes, ZPixmap);
+  }
   if (image != nullptr) {
     pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int row = 0; row < height; ++row) {
