@@ -1,6 +1,6 @@
 // The model file writer: a textured cube read back by the game's MilkShape
 // reader, the joint, animation, optional-section and project layouts byte for
-// byte against hand-made expectations, piece files walked by their documented
+// byte against hand-made expectations, piece files walked by the format's
 // offsets in every vertex layout, and the refusals of what a file cannot hold.
 #include "tools/common/model_writer.h"
 
@@ -156,7 +156,7 @@ TEST_F(ModelWriterReaderTest, ATexturedCubeReadsBackThroughTheGamesMilkShapeRead
   }
   ModelClose(model);
 
-  // What that reader skips, at the documented offsets: texture coordinates
+  // What that reader skips, at their offsets in the format: texture coordinates
   // (three s, then three t) and the material's texture names.
   const size_t triangles = 14 + 2 + 8 * 15 + 2;
   for (size_t i = 0; i < 12; ++i) {
@@ -178,7 +178,7 @@ TEST_F(ModelWriterReaderTest, ATexturedCubeReadsBackThroughTheGamesMilkShapeRead
   EXPECT_EQ(bytes.size(), material + 361 + 12 + 2);
 }
 
-TEST(ModelWriterTest, JointsAndEveryOptionalSectionFollowTheDocumentedLayout) {
+TEST(ModelWriterTest, JointsAndEveryOptionalSectionFollowTheFileLayout) {
   MwModel model;
   model.vertices.resize(1);
   model.frameRate = 10.0f;
@@ -311,7 +311,7 @@ TEST(ModelWriterTest, AnimationsAndProjectsFollowTheirLayouts) {
   EXPECT_FALSE(MwProjectText(MwProject{}, text, error));
 }
 
-// A piece mesh as the piece reader walks it: by the documented offsets only.
+// A piece mesh as the piece reader walks it: by the format's offsets only.
 struct ReadPiece {
   std::string name;
   int32_t type = 0;
