@@ -65,9 +65,9 @@ const Bytes& TgaPicture() {
         frame.pixels[static_cast<size_t>(y) * 1920 + x] = pixel;
       }
     }
-    ImageByteWriter out;
+    UtilitiesByteWriter out;
     ImageTgaWrite(&frame, out);
-    return out.bytes;
+    return Bytes(out.bytes.begin(), out.bytes.end());
   }();
   return file;
 }

@@ -42,7 +42,7 @@ bool FrameComplete(const ImageFrame* frame) {
              static_cast<size_t>(frame->width) * static_cast<size_t>(frame->height);
 }
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool WriteFile(const std::string& path, const std::string& bytes) {
   const int32_t id = DataFileDirectCreate(path);
   if (id == 0) {
     return false;
@@ -108,7 +108,7 @@ bool ImageSave(const std::string& path, const ImageFrame* image) {
   if (image == nullptr || !FrameComplete(image)) {
     return false;  // a frame without its pixels has nothing to write
   }
-  ImageByteWriter out;
+  UtilitiesByteWriter out;
   if (extension == ".BMP") {
     ImageBmpWrite(image, out);
   } else if (extension == ".CUR" || extension == ".ICO") {

@@ -197,7 +197,7 @@ int32_t ImageDibWriteDepth(const ImageFrame* frame, bool icon) {
   return depth;
 }
 
-void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, ImageByteWriter& out) {
+void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, UtilitiesByteWriter& out) {
   std::vector<uint8_t> indices;
   if (depth <= 8) {
     // A frame of fewer bits than the bitmap (2 in 4) leaves the rest of the
@@ -254,7 +254,7 @@ void ImageBmpRead(ImageSource& source, ImageFrame* frame) {
   frame->loaded = 1;
 }
 
-void ImageBmpWrite(const ImageFrame* frame, ImageByteWriter& out) {
+void ImageBmpWrite(const ImageFrame* frame, UtilitiesByteWriter& out) {
   const int32_t depth = ImageDibWriteDepth(frame, false);
   const uint32_t paletteBytes = depth <= 8 ? 4u << depth : 0;
   const uint32_t dataOffset = kFileHeaderSize + kInfoHeaderSize + paletteBytes;

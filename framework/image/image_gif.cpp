@@ -284,7 +284,7 @@ bool ReadGif(ImageSource& source, ImageFrame* frame) {
 // Packs codes least significant bit first into 255-byte data sub-blocks.
 class CodeWriter {
  public:
-  explicit CodeWriter(ImageByteWriter& out) : out_(out) {}
+  explicit CodeWriter(UtilitiesByteWriter& out) : out_(out) {}
   void Put(uint32_t code, int width) {
     bits_ |= static_cast<uint64_t>(code) << count_;
     count_ += width;
@@ -316,7 +316,7 @@ class CodeWriter {
       blockSize_ = 0;
     }
   }
-  ImageByteWriter& out_;
+  UtilitiesByteWriter& out_;
   uint64_t bits_ = 0;
   int count_ = 0;
   uint8_t block_[kSubBlockSize];
@@ -352,7 +352,7 @@ class StringTable {
   uint16_t codes_[kHashSize] = {};
 };
 
-void EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize, ImageByteWriter& out) {
+void EncodeLzw(const std::vector<uint8_t>& indices, int minCodeSize, UtilitiesByteWriter& out) {
   const uint32_t clear = 1u << minCodeSize;
   const uint32_t endOfData = clear + 1;
   CodeWriter writer(out);
@@ -408,7 +408,7 @@ void ImageGifRead(ImageSource& source, ImageFrame* frame) {
   }
 }
 
-void ImageGifWrite(const ImageFrame* frame, ImageByteWriter& out) {
+void ImageGifWrite(const ImageFrame* frame, UtilitiesByteWriter& out) {
   const int32_t bits =
       frame->bitsPerPixel >= 1 && frame->bitsPerPixel <= 8 ? frame->bitsPerPixel : 8;
   const int32_t entries = 1 << bits;

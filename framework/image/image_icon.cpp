@@ -138,7 +138,7 @@ void ReadAniIcon(const std::vector<uint8_t>& chunk, ImageFrame* frame) {
 }
 
 void WriteDirectoryEntry(const ImageFrame* frame, int32_t depth, bool cursor, uint32_t bytes,
-                         uint32_t offset, ImageByteWriter& out) {
+                         uint32_t offset, UtilitiesByteWriter& out) {
   out.U8(frame->width >= 256 ? 0 : static_cast<uint32_t>(frame->width));
   out.U8(frame->height >= 256 ? 0 : static_cast<uint32_t>(frame->height));
   out.U8(depth < 8 ? 1u << depth : 0);
@@ -151,7 +151,7 @@ void WriteDirectoryEntry(const ImageFrame* frame, int32_t depth, bool cursor, ui
 
 // Transparent where a 32-bit frame's alpha is below half; frames without an
 // alpha channel are opaque.
-void WriteMask(const ImageFrame* frame, ImageByteWriter& out) {
+void WriteMask(const ImageFrame* frame, UtilitiesByteWriter& out) {
   std::vector<uint8_t> row(ImageDibRowBytes(frame->width, 1));
   for (int32_t y = frame->height - 1; y >= 0; --y) {
     std::fill(row.begin(), row.end(), 0);
@@ -165,7 +165,7 @@ void WriteMask(const ImageFrame* frame, ImageByteWriter& out) {
   }
 }
 
-void WriteIconImage(const ImageFrame* frame, int32_t depth, ImageByteWriter& out) {
+void WriteIconImage(const ImageFrame* frame, int32_t depth, UtilitiesByteWriter& out) {
   const uint64_t colourBytes = ImageDibRowBytes(frame->width, depth) * frame->height;
   const uint64_t maskBytes = ImageDibRowBytes(frame->width, 1) * frame->height;
   out.U32(kInfoHeaderSize);
@@ -253,7 +253,7 @@ void ImageAniRead(ImageSource& source, ImageFrame*& image, ImageFrame* frame) {
   }
 }
 
-void ImageIconWrite(const ImageFrame* image, bool cursor, ImageByteWriter& out) {
+void ImageIconWrite(const ImageFrame* image, bool cursor, UtilitiesByteWriter& out) {
   std::vector<const ImageFrame*> frames;
   for (const ImageFrame* frame = image; frame != nullptr; frame = frame->next) {
     frames.push_back(frame);
@@ -263,7 +263,7 @@ void ImageIconWrite(const ImageFrame* image, bool cursor, ImageByteWriter& out) 
   out.U16(static_cast<uint32_t>(frames.size()));
   uint32_t offset =
       kDirectoryHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(frames.size());
-  std::vector<ImageByteWriter> images(frames.size());
+  std::vector<UtilitiesByteWriter> images(frames.size());
   for (size_t i = 0; i < frames.size(); ++i) {
     const int32_t depth = ImageDibWriteDepth(frames[i], true);
     WriteIconImage(frames[i], depth, images[i]);
@@ -271,7 +271,7 @@ void ImageIconWrite(const ImageFrame* image, bool cursor, ImageByteWriter& out) 
     WriteDirectoryEntry(frames[i], depth, cursor, bytes, offset, out);
     offset += bytes;
   }
-  for (const ImageByteWriter& part : images) {
+  for (const UtilitiesByteWriter& part : images) {
     out.Bytes(part.bytes.data(), part.bytes.size());
   }
 }

@@ -1,7 +1,7 @@
 // Internals shared by the image readers and writers: the byte sources they
 // parse from (a content file or a memory buffer, so that every parser can be
-// fed from memory as well), the byte buffer writers fill, and the entry point
-// of each format.
+// fed from memory as well) and the entry point of each format; writers fill a
+// UtilitiesByteWriter.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/image/image.h"
+#include "framework/utilities/utilities.h"
 
 // --- Byte sources ---------------------------------------------------------------
 class ImageSource {
@@ -62,17 +63,6 @@ class ImageDataFileSource : public ImageSource {
   int32_t id_;
 };
 
-// --- Byte buffers for writers ---------------------------------------------------
-class ImageByteWriter {
- public:
-  void U8(uint32_t value) { bytes.push_back(static_cast<uint8_t>(value)); }
-  void U16(uint32_t value);
-  void U32(uint32_t value);
-  void Bytes(const void* data, size_t count);
-  void Text(const std::string& text) { Bytes(text.data(), text.size()); }
-  std::vector<uint8_t> bytes;
-};
-
 // --- Frame filling ----------------------------------------------------------------
 // Sets size, depth and a zeroed pixel array, clearing both flags.
 void ImageFrameReset(ImageFrame* frame, int32_t width, int32_t height, int32_t bitsPerPixel);
@@ -123,7 +113,7 @@ bool ImageDibReadPixels(ImageSource& source, const ImageDib& dib, ImageFrame* fr
 // it, 4 for 2-bit frames, 24 for 16-bit icons and for depths a bitmap lacks.
 int32_t ImageDibWriteDepth(const ImageFrame* frame, bool icon);
 // Writes the palette (depths up to 8) and then the rows bottom-up at `depth`.
-void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, ImageByteWriter& out);
+void ImageDibWriteColours(const ImageFrame* frame, int32_t depth, UtilitiesByteWriter& out);
 
 // --- Readers: fill the frame (or, for icons, frames from it on) ------------------
 void ImageTgaRead(ImageSource& source, ImageFrame* frame);
@@ -136,7 +126,7 @@ void ImageGifRead(ImageSource& source, ImageFrame* frame);
 void ImageJpegRead(ImageSource& source, ImageFrame* frame);
 
 // --- Writers: encode a frame (icons: every frame of the image) --------------------
-void ImageTgaWrite(const ImageFrame* frame, ImageByteWriter& out);
-void ImageBmpWrite(const ImageFrame* frame, ImageByteWriter& out);
-void ImageIconWrite(const ImageFrame* image, bool cursor, ImageByteWriter& out);
-void ImageGifWrite(const ImageFrame* frame, ImageByteWriter& out);
+void ImageTgaWrite(const ImageFrame* frame, UtilitiesByteWriter& out);
+void ImageBmpWrite(const ImageFrame* frame, UtilitiesByteWriter& out);
+void ImageIconWrite(const ImageFrame* image, bool cursor, UtilitiesByteWriter& out);
+void ImageGifWrite(const ImageFrame* frame, UtilitiesByteWriter& out);

@@ -97,18 +97,3 @@ int32_t ImageDataFileSource::Tell() {
 int32_t ImageDataFileSource::Size() {
   return DataFileSize(id_);
 }
-
-void ImageByteWriter::U16(uint32_t value) {
-  U8(value);
-  U8(value >> 8);
-}
-
-void ImageByteWriter::U32(uint32_t value) {
-  U16(value);
-  U16(value >> 16);
-}
-
-void ImageByteWriter::Bytes(const void* data, size_t count) {
-  const auto* begin = static_cast<const uint8_t*>(data);
-  bytes.insert(bytes.end(), begin, begin + count);
-}

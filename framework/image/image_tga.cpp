@@ -114,7 +114,7 @@ size_t RawLength(const std::vector<uint32_t>& pixels, size_t i) {
   return count;
 }
 
-void WritePixel(ImageByteWriter& out, uint32_t pixel, int32_t bytes) {
+void WritePixel(UtilitiesByteWriter& out, uint32_t pixel, int32_t bytes) {
   for (int32_t b = 0; b < bytes; ++b) {
     out.U8(pixel >> (8 * b));
   }
@@ -168,7 +168,7 @@ void ImageTgaRead(ImageSource& source, ImageFrame* frame) {
   frame->loaded = 1;
 }
 
-void ImageTgaWrite(const ImageFrame* frame, ImageByteWriter& out) {
+void ImageTgaWrite(const ImageFrame* frame, UtilitiesByteWriter& out) {
   // Only whole-pixel depths can be stored as true colour; palette depths hold
   // colours in their pixels and are stored as 24 bits.
   const int32_t depth =

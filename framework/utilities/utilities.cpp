@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 
 #include "framework/log/log.h"
 #include "platform/platform.h"
@@ -170,6 +171,28 @@ uint32_t UtilitiesInterpolate(uint32_t a, uint32_t b, uint32_t c, uint32_t d, ui
 
 uint32_t UtilitiesSwapRedBlue(uint32_t colour) {
   return (colour & 0xFF00FF00u) | ((colour & 0xFFu) << 16) | ((colour >> 16) & 0xFFu);
+}
+
+// --- Byte writing -------------------------------------------------------------
+
+void UtilitiesByteWriter::U16(uint32_t value) {
+  U8(value);
+  U8(value >> 8);
+}
+
+void UtilitiesByteWriter::U32(uint32_t value) {
+  U16(value & 0xFFFF);
+  U16(value >> 16);
+}
+
+void UtilitiesByteWriter::F32(float value) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  U32(bits);
+}
+
+void UtilitiesByteWriter::Bytes(const void* data, size_t count) {
+  bytes.append(static_cast<const char*>(data), count);
 }
 
 // --- Lists --------------------------------------------------------------------

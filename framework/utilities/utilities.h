@@ -39,6 +39,21 @@ int32_t UtilitiesClamp(int32_t value, int32_t bound1, int32_t bound2);
 uint32_t UtilitiesInterpolate(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e);
 uint32_t UtilitiesSwapRedBlue(uint32_t colour);
 
+// --- Byte writing ---------------------------------------------------------
+// Appends little-endian integers, floats and raw bytes to a byte string, for
+// the writers of binary files.
+class UtilitiesByteWriter {
+ public:
+  void U8(uint32_t value) { bytes.push_back(static_cast<char>(value & 0xFF)); }
+  void U16(uint32_t value);
+  void U32(uint32_t value);
+  void F32(float value);
+  void Bytes(const void* data, size_t count);
+  void Text(const std::string& text) { bytes += text; }
+  void Zeros(size_t count) { bytes.append(count, '\0'); }
+  std::string bytes;
+};
+
 // --- Lists ----------------------------------------------------------------
 bool UtilitiesStringInList(const std::string& text, const std::vector<std::string>& list);
 void UtilitiesSortStringsAscending(std::vector<std::string>& list);

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <utility>
+
+#include "framework/utilities/utilities.h"
 
 namespace {
 
@@ -14,43 +17,23 @@ constexpr size_t kMaxPieceName = 32;   // what a reader keeps of a piece name
 constexpr size_t kPieceHeaderAt = 84;  // the header text's length
 constexpr size_t kPieceDataAt = 83;    // vertex data, after the piece name
 
-// Appends little-endian values to a byte string.
-class Out {
+// The byte writer with the fields of these formats.
+class Out : public UtilitiesByteWriter {
  public:
-  explicit Out(std::string& bytes) : bytes_(bytes) {}
-  void U8(uint32_t value) { bytes_.push_back(static_cast<char>(value & 0xFF)); }
-  void U16(uint32_t value) {
-    U8(value);
-    U8(value >> 8);
-  }
-  void U32(uint32_t value) {
-    U16(value & 0xFFFF);
-    U16(value >> 16);
-  }
-  void F32(float value) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    U32(bits);
-  }
   template <size_t N>
   void Floats(const std::array<float, N>& values) {
     for (float value : values) {
       F32(value);
     }
   }
-  void Text(const std::string& text) { bytes_ += text; }
   // The text padded with zeros to the field's size (it fits: checked before).
   void Field(const std::string& text, size_t size) {
-    bytes_ += text;
+    Text(text);
     Zeros(size - text.size());
   }
-  void Zeros(size_t count) { bytes_.append(count, '\0'); }
-  size_t Size() const { return bytes_.size(); }
+  size_t Size() const { return bytes.size(); }
   // Zero bytes up to the offset.
-  void PadTo(size_t offset) { Zeros(offset - bytes_.size()); }
-
- private:
-  std::string& bytes_;
+  void PadTo(size_t offset) { Zeros(offset - bytes.size()); }
 };
 
 // Empty when the name fits its field with its terminating zero.
@@ -393,8 +376,7 @@ bool MwMs3dBytes(const MwModel& model, std::string& bytes, std::string& error) {
   if (!error.empty()) {
     return false;
   }
-  bytes.clear();
-  Out out(bytes);
+  Out out;
   out.Text("MS3D000000");
   out.U32(4);
   WriteVertices(out, model.vertices);
@@ -406,6 +388,7 @@ bool MwMs3dBytes(const MwModel& model, std::string& bytes, std::string& error) {
   out.U32(static_cast<uint32_t>(model.frameCount));
   WriteJoints(out, model.joints);
   WriteTrailing(out, model);
+  bytes = std::move(out.bytes);
   return true;
 }
 
@@ -420,8 +403,7 @@ bool MwAnimationBytes(const MwAnimation& animation, std::string& bytes, std::str
   if (!error.empty()) {
     return false;
   }
-  bytes.clear();
-  Out out(bytes);
+  Out out;
   out.Text("MAN");
   out.U8(1);
   out.F32(animation.frameRate);
@@ -431,6 +413,7 @@ bool MwAnimationBytes(const MwAnimation& animation, std::string& bytes, std::str
     out.Field(joint.name, kNameField);
     WriteKeys(out, joint.rotationKeys, joint.positionKeys);
   }
+  bytes = std::move(out.bytes);
   return true;
 }
 
@@ -476,8 +459,7 @@ bool MwPieceBytes(const MwPieceFile& file, std::string& bytes, std::string& erro
   if (!error.empty()) {
     return false;
   }
-  bytes.clear();
-  Out out(bytes);
+  Out out;
   out.PadTo(kPieceHeaderAt);
   out.U16(static_cast<uint32_t>(file.header.size()));
   out.Text(file.header);
@@ -486,5 +468,6 @@ bool MwPieceBytes(const MwPieceFile& file, std::string& bytes, std::string& erro
   for (const MwPiece& piece : pieces) {
     WritePiece(out, piece);
   }
+  bytes = std::move(out.bytes);
   return true;
 }

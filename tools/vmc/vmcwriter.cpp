@@ -6,21 +6,16 @@
 #include <fstream>
 #include <limits>
 
+#include "framework/utilities/utilities.h"
+
 namespace {
 
 // Collects the bytes of one file and the first text that does not fit.
-struct Out {
+struct Out : UtilitiesByteWriter {
   int32_t version = 0;
-  std::string bytes;
   std::string error;
 
-  void U8(uint8_t value) { bytes += static_cast<char>(value); }
-  void I32(int32_t value) {
-    const auto bits = static_cast<uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) {
-      bytes += static_cast<char>((bits >> shift) & 0xFF);
-    }
-  }
+  void I32(int32_t value) { U32(static_cast<uint32_t>(value)); }
   void Text(const std::string& text, const char* what) {
     if (text.size() > std::numeric_limits<uint8_t>::max()) {
       if (error.empty()) {
@@ -29,7 +24,7 @@ struct Out {
       return;
     }
     U8(static_cast<uint8_t>(text.size()));
-    bytes += text;
+    UtilitiesByteWriter::Text(text);
   }
   void Count(size_t count) { I32(static_cast<int32_t>(count)); }
   // A field stored from the version on.

@@ -51,9 +51,9 @@ std::vector<const ImageFrame*> Frames(const ImageFrame* image) {
 }
 
 Bytes IconFile(const ImageFrame* image, bool cursor = false) {
-  ImageByteWriter out;
+  UtilitiesByteWriter out;
   ImageIconWrite(image, cursor, out);
-  return out.bytes;
+  return Bytes(out.bytes.begin(), out.bytes.end());
 }
 
 void ReadIcon(const Bytes& file, OwnedImage& image, int32_t first = 0, int32_t last = -1) {

@@ -157,11 +157,11 @@ TEST_F(ImageModuleTest, ExtensionsWithoutAReaderLeaveTheImageUnchanged) {
 TEST_F(ImageModuleTest, LoadChoosesTheReaderByTheUpperCasedExtension) {
   OwnedImage source;
   FillPhotoLike(ImageFrameNew(source.first), 9, 7, 24, 1);
-  ImageByteWriter tga, bmp;
+  UtilitiesByteWriter tga, bmp;
   ImageTgaWrite(source.first, tga);
   ImageBmpWrite(source.first, bmp);
-  WriteContent("Bin/Rooms/Hall.TgA", tga.bytes);
-  WriteContent("Bin/Rooms/Hall.bmp", bmp.bytes);
+  WriteContent("Bin/Rooms/Hall.TgA", Bytes(tga.bytes.begin(), tga.bytes.end()));
+  WriteContent("Bin/Rooms/Hall.bmp", Bytes(bmp.bytes.begin(), bmp.bytes.end()));
   for (const char* name : {"Bin\\Rooms\\Hall.TgA", "bin\\rooms\\hall.BMP"}) {
     OwnedImage image;
     ImageLoad(name, image.first);

@@ -64,10 +64,10 @@ void ReadFromMemory(FrameReader reader, const Bytes& bytes, ImageFrame* frame) {
   reader(source, frame);
 }
 
-Bytes Encode(void (*writer)(const ImageFrame*, ImageByteWriter&), const ImageFrame* frame) {
-  ImageByteWriter out;
+Bytes Encode(void (*writer)(const ImageFrame*, UtilitiesByteWriter&), const ImageFrame* frame) {
+  UtilitiesByteWriter out;
   writer(frame, out);
-  return out.bytes;
+  return Bytes(out.bytes.begin(), out.bytes.end());
 }
 
 // --- libjpeg-turbo -----------------------------------------------------------------

@@ -34,7 +34,7 @@ Bytes PhotoLikeRgb(int32_t width, int32_t height, uint32_t seed);
 // --- Reading from memory ---------------------------------------------------------
 using FrameReader = void (*)(ImageSource&, ImageFrame*);
 void ReadFromMemory(FrameReader reader, const Bytes& bytes, ImageFrame* frame);
-Bytes Encode(void (*writer)(const ImageFrame*, ImageByteWriter&), const ImageFrame* frame);
+Bytes Encode(void (*writer)(const ImageFrame*, UtilitiesByteWriter&), const ImageFrame* frame);
 
 // --- libjpeg-turbo -----------------------------------------------------------------
 struct JpegSettings {

@@ -23,8 +23,8 @@ Reader Simple(FrameReader reader) {
   return [reader](ImageSource& source, ImageFrame*&, ImageFrame* frame) { reader(source, frame); };
 }
 
-Bytes Written(void (*writer)(const ImageFrame*, ImageByteWriter&), int32_t width, int32_t height,
-              int depth) {
+Bytes Written(void (*writer)(const ImageFrame*, UtilitiesByteWriter&), int32_t width,
+              int32_t height, int depth) {
   OwnedImage image;
   FillPhotoLike(ImageFrameNew(image.first), width, height, depth, 12, 0xFF);
   return Encode(writer, image.first);
@@ -36,9 +36,9 @@ Bytes IconFile() {
   FillPhotoLike(ImageFrameNew(image.first), 9, 7, 24, 2);
   ImageFrame* paletted = ImageFrameNew(image.first);
   FillPhotoLike(paletted, 5, 5, 4, 3);
-  ImageByteWriter out;
+  UtilitiesByteWriter out;
   ImageIconWrite(image.first, false, out);
-  return out.bytes;
+  return Bytes(out.bytes.begin(), out.bytes.end());
 }
 
 Bytes AniFile() {

@@ -13,7 +13,7 @@
 
 namespace {
 
-using Writer = void (*)(const ImageFrame*, ImageByteWriter&);
+using Writer = void (*)(const ImageFrame*, UtilitiesByteWriter&);
 using Reader = void (*)(ImageSource&, ImageFrame*&);
 
 struct WriterCase {
@@ -25,7 +25,7 @@ struct WriterCase {
   int storedDepth;  // the depth the file holds, as our reader reports it
 };
 
-void IconWrite(const ImageFrame* frame, ImageByteWriter& out) {
+void IconWrite(const ImageFrame* frame, UtilitiesByteWriter& out) {
   ImageIconWrite(frame, false, out);
 }
 void IconRead(ImageSource& source, ImageFrame*& image) {
@@ -108,11 +108,10 @@ TEST_P(WriterInImageMagick, FileShowsTheFramesColours) {
   OwnedImage source;
   ImageFrame* frame = ImageFrameNew(source.first);
   MakeFrame(c, frame);
-  ImageByteWriter out;
+  UtilitiesByteWriter out;
   c.write(frame, out);
   TempFolder folder;
-  const std::string path = folder.write(std::string("picture.") + c.extension,
-                                        std::string(out.bytes.begin(), out.bytes.end()));
+  const std::string path = folder.write(std::string("picture.") + c.extension, out.bytes);
 
   int32_t width = 0, height = 0;
   const std::vector<uint32_t> peer = ImageMagickPixels(path, width, height);
@@ -122,7 +121,8 @@ TEST_P(WriterInImageMagick, FileShowsTheFramesColours) {
 
   OwnedImage back;
   ImageFrameNew(back.first);
-  ImageMemorySource memory(out.bytes);
+  ImageMemorySource memory(reinterpret_cast<const uint8_t*>(out.bytes.data()),
+                           static_cast<int32_t>(out.bytes.size()));
   c.read(memory, back.first);
   ASSERT_EQ(back.first->placeholder, 0);
   EXPECT_EQ(back.first->bitsPerPixel, c.storedDepth);
