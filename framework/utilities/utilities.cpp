@@ -7,8 +7,17 @@
 
 #include "framework/log/log.h"
 #include "platform/platform.h"
+#include "platform/product.h"
 
 namespace {
+
+// The content folder, found once per program path (tests pose as programs
+// in several folders).
+struct ContentFolder {
+  std::string programPath;
+  std::string folder;
+};
+ContentFolder contentFolder;
 
 bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -27,6 +36,23 @@ std::string EnsureSubfolder(const std::string& parent, const std::string& name) 
   return folder;
 }
 
+// True when the folder holds the game's content: a "Bin" folder or an archive.
+bool HoldsContent(const std::string& folder) {
+  return PlatformFolderExists(folder + "Bin") || !PlatformListFolder(folder, "*.qma").empty();
+}
+
+// The shared data folder of an installation, from the binary's folder
+// ("<prefix>/bin/" gives "<prefix>/share/<program name>/"); empty when the
+// binary's folder has no parent.
+std::string InstalledDataFolder(const std::string& binaryFolder) {
+  const size_t end = binaryFolder.find_last_not_of("/\\");
+  const size_t slash = end == std::string::npos ? end : binaryFolder.find_last_of("/\\", end);
+  if (slash == std::string::npos) {
+    return {};
+  }
+  return binaryFolder.substr(0, slash + 1) + "share/" + QMR_EXECUTABLE_NAME + "/";
+}
+
 }  // namespace
 
 // --- Module lifecycle ---------------------------------------------------------
@@ -35,7 +61,9 @@ void UtilitiesStart() {
   LogVersion("qmrUtilities - Version 1.0");
 }
 
-void UtilitiesStop() {}
+void UtilitiesStop() {
+  contentFolder = {};
+}
 
 // --- Folders -----------------------------------------------------------------
 
@@ -48,8 +76,17 @@ std::string UtilitiesFolderWithSlash(const std::string& folder) {
 
 std::string UtilitiesProgramFolder() {
   const std::string path = PlatformProgramPath();
+  if (!contentFolder.folder.empty() && contentFolder.programPath == path) {
+    return contentFolder.folder;
+  }
   const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string binaryFolder =
+      slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string installed = InstalledDataFolder(binaryFolder);
+  const bool useInstalled = !binaryFolder.empty() && !HoldsContent(binaryFolder) &&
+                            !installed.empty() && HoldsContent(installed);
+  contentFolder = {path, useInstalled ? installed : binaryFolder};
+  return contentFolder.folder;
 }
 
 std::string UtilitiesUserDataFolder() {

@@ -13,6 +13,10 @@ void UtilitiesStart();
 void UtilitiesStop();
 
 // --- Folders (all end in '\' or '/') -------------------------------------
+// The folder the game's content is read from: the binary's own folder when
+// content stands beside it (a "Bin" folder or a "*.qma" archive), else the
+// installation's data folder "<prefix>/share/briskforge/" when that holds
+// content, else the binary's folder.
 std::string UtilitiesProgramFolder();
 std::string UtilitiesUserDataFolder();
 std::string UtilitiesPicturesFolder();  // empty when there is none

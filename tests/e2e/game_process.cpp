@@ -23,6 +23,16 @@ GameProcess::GameProcess(const std::string& binary, const std::string& programFo
   const std::string copy = programFolder + fs::path(binary).filename().string();
   fs::copy_file(binary, copy, fs::copy_options::overwrite_existing);
   errorFile_ = workingFolder + "stderr.txt";
+  Start(copy, workingFolder, parameters);
+}
+
+GameProcess::GameProcess(const InPlace& start, const std::vector<std::string>& parameters) {
+  errorFile_ = start.errorFolder + "stderr.txt";
+  Start(start.binary, start.workingFolder, parameters);
+}
+
+void GameProcess::Start(const std::string& program, const std::string& workingFolder,
+                        const std::vector<std::string>& parameters) {
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(workingFolder.c_str()) != 0) {
@@ -35,12 +45,12 @@ GameProcess::GameProcess(const std::string& binary, const std::string& programFo
     const int error = open(errorFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(error, STDERR_FILENO);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(copy.c_str()));
+    argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& parameter : parameters) {
       argv.push_back(const_cast<char*>(parameter.c_str()));
     }
     argv.push_back(nullptr);
-    execv(copy.c_str(), argv.data());
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
 }

@@ -16,6 +16,14 @@ class GameProcess {
   // working folder `workingFolder`; standard error goes to a file.
   GameProcess(const std::string& binary, const std::string& programFolder,
               const std::string& workingFolder, const std::vector<std::string>& parameters);
+  // Starts an installed binary where it stands, with the working folder
+  // `workingFolder`; standard error goes to a file in `errorFolder`.
+  struct InPlace {
+    std::string binary;
+    std::string workingFolder;
+    std::string errorFolder;
+  };
+  GameProcess(const InPlace& start, const std::vector<std::string>& parameters);
   ~GameProcess();
   GameProcess(const GameProcess&) = delete;
   GameProcess& operator=(const GameProcess&) = delete;
@@ -28,6 +36,9 @@ class GameProcess {
   std::string StandardError() const;
 
  private:
+  void Start(const std::string& program, const std::string& workingFolder,
+             const std::vector<std::string>& parameters);
+
   pid_t pid_ = -1;
   int exitStatus_ = -1;
   std::string errorFile_;
