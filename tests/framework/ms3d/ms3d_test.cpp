@@ -807,6 +807,3 @@ TEST_F(Ms3dDamageTest, PieceFiles) {
 }
 
 }  // namespace
-
-// Drawing is not part of these tests; the module's start only resets it.
-void Ms3dRenderReset() {}
