@@ -379,6 +379,11 @@ TEST_F(Ms3dGlTest, ANearerModelHidesAFartherOneDrawnAfterIt) {
 
 TEST_F(Ms3dGlTest, DrawingLeavesTheStateAsFoundAndA2DImageAfterItExact) {
   TMS3D& cube = LoadCube();
+  // The ramp is loaded on unit 1, and unit 0 is active again afterwards.
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  EXPECT_EQ(active, GL_TEXTURE0);
+  ASSERT_NE(cube.ShaderTexture(), nullptr);
   // Unusual values everywhere the drawing works, so that any left changed shows.
   GLuint other = 0;
   glGenTextures(1, &other);
