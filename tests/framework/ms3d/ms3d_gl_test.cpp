@@ -184,11 +184,15 @@ std::vector<double> DrawingState() {
     state.insert(state.end(), values, values + count);
   };
   integers(GL_ACTIVE_TEXTURE, 1);
+  integers(GL_CLIENT_ACTIVE_TEXTURE, 1);
   for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
     glActiveTexture(unit);
+    glClientActiveTexture(unit);
     state.push_back(glIsEnabled(GL_TEXTURE_2D));
+    state.push_back(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
     integers(GL_TEXTURE_BINDING_2D, 1);
   }
+  state.push_back(glIsEnabled(GL_VERTEX_ARRAY));
   for (GLenum capability : {GL_DEPTH_TEST, GL_BLEND, GL_CULL_FACE, GL_LINE_SMOOTH}) {
     state.push_back(glIsEnabled(capability));
   }
