@@ -2,7 +2,8 @@
 // Mesa): a scene picks by drawing its models in their picking colours into
 // the back buffer, and the pixel under the point names the part hit through
 // the scene's mat; drawn normally, the models show their texture through the
-// ramp of their folder, also after the rendering context was made anew.
+// ramp of their folder, turned in the scene's order of angles, also after the
+// rendering context was made anew.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -49,6 +50,7 @@ constexpr uint32_t kDark = 0x404040;
 // Inner, which the camera Cam shows in a small view. Sky lies over Back and
 // under Cam. In screen points the boxes' fronts cover about Bow (32-63,
 // 44-76), Bit (96-128, 44-76) and, through the camera, Core (116-124, 91-99).
+// Arm, hidden at first, is turned away from its origin.
 const std::string kSource = R"(
 const D = 1;
 object Display Screen { display = D; width = 160; height = 120; viewMode = 1; }
@@ -57,7 +59,10 @@ object Color Back { display = D; width = 160; height = 120; color = 16777215; }
 object Model Bow { display = D; x = -2000; z = -10000; modelFile = "Bin\\Models\\Bow.ms3d"; }
 object Model Bit { display = D; x = 2000; z = -10000; modelFile = "Bin\\Models\\Bit.ms3d"; }
 object Model Core { display = D; z = -10000; modelFile = "Bin\\Models\\Core.ms3d"; }
-object Scene Sky { display = D; order = 1; matFile = "Bin\\Models\\Key.mat"; model = Bow, Bit; }
+object Model Arm { display = D; visible = false; z = -10000; pitch = 90; roll = -90; yaw = 90;
+                   modelFile = "Bin\\Models\\Arm.ms3d"; }
+object Scene Sky { display = D; order = 1; matFile = "Bin\\Models\\Key.mat";
+                   model = Bow, Bit, Arm; }
 object Scene Inner { display = D; matFile = "Bin\\Models\\Key.mat"; model = Core; }
 object Camera Cam { display = D; order = 2; viewLeft = 100; viewTop = 80; viewWidth = 40;
                     viewHeight = 30; cameraX = 500; member = Inner; }
@@ -67,9 +72,9 @@ on event(code, name) {
 }
 )";
 
-// A cube of side 2 around the origin, four vertices per face, each face
+// A cube of side 2 around (shift, 0, 0), four vertices per face, each face
 // turned outwards with its texture over the whole face.
-MwModel Box(const std::string& pickImage) {
+MwModel Box(const std::string& pickImage, float shift) {
   MwModel model;
   for (int axis = 0; axis < 3; ++axis) {
     for (const float sign : {1.0f, -1.0f}) {
@@ -85,6 +90,7 @@ MwModel Box(const std::string& pickImage) {
         vertex.position[axis] = sign;
         vertex.position[u] = corner[0];
         vertex.position[v] = corner[1];
+        vertex.position[0] += shift;
         model.vertices.push_back(vertex);
       }
       for (const std::array<uint16_t, 3> corners : {std::array<uint16_t, 3>{0, 1, 2}, {0, 2, 3}}) {
@@ -185,15 +191,16 @@ class ScriptInputGlTest : public ::testing::Test {
   void WriteModels() const {
     WriteImage("paint.tga", std::vector<uint32_t>(8, kTexel), 8);
     WriteImage("shader.tga", {kDark, kBright});
-    const std::array<std::pair<std::string, uint32_t>, 3> parts{
-        {{"Bow", 0xFF0000}, {"Bit", 0x0000FF}, {"Core", 0x00FF00}}};
+    const std::array<std::pair<std::string, uint32_t>, 4> parts{
+        {{"Bow", 0xFF0000}, {"Bit", 0x0000FF}, {"Core", 0x00FF00}, {"Arm", 0xFFFF00}}};
     Mat mat;
     mat.entries = {{"Transparent", 0x000000}};
     for (const auto& [name, colour] : parts) {
       WriteImage(name + "Pick.tga", {colour});
       std::string bytes;
       std::string error;
-      ASSERT_TRUE(MwMs3dBytes(Box(name + "Pick.tga"), bytes, error)) << error;
+      ASSERT_TRUE(MwMs3dBytes(Box(name + "Pick.tga", name == "Arm" ? 2.0f : 0.0f), bytes, error))
+          << error;
       folder_.write("Bin/Models/" + name + ".ms3d", bytes);
       mat.entries.push_back({name, colour});
     }
@@ -347,6 +354,20 @@ TEST_F(ScriptInputGlTest, ModelsDrawThroughTheRampOfTheirFolderAndSurviveANewCon
   EXPECT_EQ(draw(), before);
   Clear(0.0f, 0.0f, 0.0f);
   EXPECT_EQ(ObjectAt(112, 60), "BIT;");
+
+  // Arm lies two units along x from its origin. Turned by yaw about y, then
+  // roll about z, then pitch about x (pitch outermost), it stands above its
+  // origin; any other order would put it left, right, below or behind.
+  Object("BOW").model.visible = 0;
+  Object("BIT").model.visible = 0;
+  Object("ARM").model.visible = 1;
+  const std::vector<uint32_t> turned = draw();
+  EXPECT_TRUE(Near(At(turned, 80, 28), lit)) << std::hex << At(turned, 80, 28);
+  for (const auto& [x, y] : {std::pair{80, 60}, {51, 60}, {109, 60}, {80, 92}}) {
+    EXPECT_EQ(At(turned, x, y), 0xFFFFFFu) << x << ", " << y;
+  }
+  Clear(0.0f, 0.0f, 0.0f);
+  EXPECT_EQ(ObjectAt(80, 28), "ARM;");
 }
 
 }  // namespace
