@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "framework/datafile/datafile.h"
 #include "framework/model/model.h"
 #include "framework/ms3d/ms3d_internal.h"
 #include "framework/utilities/utilities.h"
@@ -27,6 +26,19 @@ std::string Trim(const std::string& text) {
     return {};
   }
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// The text's lines, ended by a carriage return, a line feed or both, so that
+// projects written on any system read alike.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return lines;
 }
 
 struct AnimationJoint {
@@ -58,7 +70,7 @@ bool ReadAnimationJoints(Ms3dCursor& in, std::vector<AnimationJoint>& joints,
 // Reads one "MAN" file and stores it under the key: per mesh joint the keys
 // of the animation's first joint of the same name, or none.
 bool ReadAnimationFile(const std::string& key, const std::string& fileName, Ms3dMesh& mesh) {
-  std::string bytes;
+  Ms3dFileBytes bytes;
   if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }
@@ -113,27 +125,27 @@ bool ReadNeutral(int32_t display, const std::string& fileName, Ms3dMesh& mesh) {
 }  // namespace
 
 bool Ms3dReadProject(int32_t display, const std::string& fileName, Ms3dMesh& mesh) {
-  const int32_t file = DataFileOpen(fileName);
-  if (file == 0) {
-    Ms3dLogFailure(fileName, "Unable to open file.");
+  Ms3dFileBytes bytes;
+  if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }
-  const std::string folder = Ms3dFolder(fileName);
-  std::string line;
-  bool read = DataFileReadLine(file, line) && Trim(line) == kProjectVersion;
+  const std::vector<std::string> lines =
+      Lines(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size));
+  bool read = !lines.empty() && Trim(lines[0]) == kProjectVersion;
   if (!read) {
     Ms3dLogFailure(fileName, "Unsupported project version.");
   }
+  const std::string folder = Ms3dFolder(fileName);
   bool neutral = false;
   std::vector<std::pair<std::string, std::string>> animations;  // key, file, in order
-  for (int32_t number = 2; read && DataFileReadLine(file, line); ++number) {
-    line = Trim(line);
+  for (size_t number = 1; read && number < lines.size(); ++number) {
+    const std::string line = Trim(lines[number]);
     const size_t equals = line.find('=');
     if (line.empty()) {
       continue;
     }
     if (equals == std::string::npos) {
-      Ms3dLogFailure(fileName, "Line " + std::to_string(number) + " has no \"=\".");
+      Ms3dLogFailure(fileName, Ms3dNumbered("Line ", number, " has no \"=\"."));
       read = false;
       break;
     }
@@ -147,7 +159,6 @@ bool Ms3dReadProject(int32_t display, const std::string& fileName, Ms3dMesh& mes
       animations.emplace_back(key, path);
     }
   }
-  DataFileClose(file);
   if (read && !neutral) {
     Ms3dLogFailure(fileName, "The project names no neutral mesh.");
     read = false;
