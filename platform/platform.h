@@ -323,9 +323,16 @@ void PlatformHeadlessSetJoysticks(const std::vector<PlatformJoystickInfo>& joyst
 using PlatformGLContext = uint32_t;  // 0 = none
 
 // A context on an OpenGL window: double buffer, RGBA 8-8-8, depth 16, stencil 1.
+// Handles are never reused while the program runs, so state kept per context
+// can be found again by its handle.
 PlatformGLContext PlatformGLCreateContext(PlatformWindow window);
 void PlatformGLDeleteContext(PlatformGLContext context);
 bool PlatformGLMakeCurrent(PlatformWindow window, PlatformGLContext context);
+// The context current on this thread; 0 when none (or one not made here) is.
+PlatformGLContext PlatformGLCurrentContext();
+// The address of an OpenGL function of the current context's driver (an
+// extension's entry point); null when it has none, and always headless.
+void* PlatformGLProcAddress(const std::string& name);
 bool PlatformGLSwap(PlatformWindow window);
 // Sets the swap interval: 1 on, 0 off. Returns -1 when the system has no
 // swap-interval control, 0 when it refused, 1 when set.

@@ -68,6 +68,8 @@ class PlatformBackendImpl {
   virtual PlatformGLContext GLCreateContext(PlatformWindow window) = 0;
   virtual void GLDeleteContext(PlatformGLContext context) = 0;
   virtual bool GLMakeCurrent(PlatformWindow window, PlatformGLContext context) = 0;
+  virtual PlatformGLContext GLCurrentContext() = 0;
+  virtual void* GLProcAddress(const std::string& name) = 0;
   virtual bool GLSwap(PlatformWindow window) = 0;
   virtual int GLSetSwapInterval(bool on) = 0;
   virtual bool GLAccelerated(PlatformWindow window) = 0;

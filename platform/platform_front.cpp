@@ -584,6 +584,14 @@ bool PlatformGLMakeCurrent(PlatformWindow window, PlatformGLContext context) {
   return front.backend->GLMakeCurrent(window, context);
 }
 
+PlatformGLContext PlatformGLCurrentContext() {
+  return front.backend ? front.backend->GLCurrentContext() : 0;
+}
+
+void* PlatformGLProcAddress(const std::string& name) {
+  return front.backend ? front.backend->GLProcAddress(name) : nullptr;
+}
+
 bool PlatformGLSwap(PlatformWindow window) {
   const WindowRecord* record = FindWindow(window);
   return record != nullptr && record->opengl && front.backend->GLSwap(window);

@@ -132,6 +132,8 @@ class HeadlessBackend final : public PlatformBackendImpl {
   PlatformGLContext GLCreateContext(PlatformWindow) override { return NoOpenGL(0); }
   void GLDeleteContext(PlatformGLContext) override {}
   bool GLMakeCurrent(PlatformWindow, PlatformGLContext) override { return NoOpenGL(false); }
+  PlatformGLContext GLCurrentContext() override { return 0; }
+  void* GLProcAddress(const std::string&) override { return nullptr; }
   bool GLSwap(PlatformWindow) override { return NoOpenGL(false); }
   int GLSetSwapInterval(bool) override { return -1; }
   bool GLAccelerated(PlatformWindow) override { return false; }

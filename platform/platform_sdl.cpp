@@ -206,6 +206,8 @@ class SdlBackend final : public PlatformBackendImpl {
   PlatformGLContext GLCreateContext(PlatformWindow window) override;
   void GLDeleteContext(PlatformGLContext context) override;
   bool GLMakeCurrent(PlatformWindow window, PlatformGLContext context) override;
+  PlatformGLContext GLCurrentContext() override;
+  void* GLProcAddress(const std::string& name) override;
   bool GLSwap(PlatformWindow window) override;
   int GLSetSwapInterval(bool on) override;
   bool GLAccelerated(PlatformWindow window) override;
@@ -230,7 +232,6 @@ class SdlBackend final : public PlatformBackendImpl {
 
   std::map<PlatformWindow, SdlWindow> windows_;
   std::map<PlatformGLContext, SDL_GLContext> contexts_;
-  PlatformGLContext nextContext_ = 1;
   PlatformWindow pointerWindow_ = 0;  // from enter and leave events
   PlatformWindow focusWindow_ = 0;    // from focus events
   uint32_t heldButtons_ = 0;          // MK_ flags of the buttons held
@@ -612,7 +613,10 @@ PlatformGLContext SdlBackend::GLCreateContext(PlatformWindow window) {
   if (context == nullptr) {
     return 0;
   }
-  const PlatformGLContext handle = nextContext_++;
+  // Counted for the whole program, not per backend: a handle names one
+  // context even across a restart of the layer.
+  static PlatformGLContext nextContext = 1;
+  const PlatformGLContext handle = nextContext++;
   contexts_[handle] = context;
   return handle;
 }
@@ -635,6 +639,20 @@ bool SdlBackend::GLMakeCurrent(PlatformWindow window, PlatformGLContext context)
     return false;
   }
   return SDL_GL_MakeCurrent(Native(window), found->second) == 0;
+}
+
+PlatformGLContext SdlBackend::GLCurrentContext() {
+  const SDL_GLContext current = SDL_GL_GetCurrentContext();
+  for (const auto& [handle, context] : contexts_) {
+    if (current != nullptr && context == current) {
+      return handle;
+    }
+  }
+  return 0;
+}
+
+void* SdlBackend::GLProcAddress(const std::string& name) {
+  return SDL_GL_GetProcAddress(name.c_str());
 }
 
 bool SdlBackend::GLSwap(PlatformWindow window) {

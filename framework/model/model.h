@@ -174,6 +174,8 @@ ModelTexture* ModelTextureExtract(int32_t display, const ImageFrame* image, bool
 // A new texture without tiles, filled tile by tile (the font module's glyph pages).
 ModelTexture* ModelTextureNew(int32_t display, const std::string& fileName, int32_t bitsPerPixel);
 void ModelTextureAddRef(ModelTexture* texture);
+// Binds the texture's first tile on the active texture unit (none for null).
+void ModelTextureBind(const ModelTexture* texture);
 // Counts down, deletes the texture at zero, and clears the handle.
 void ModelTextureRelease(ModelTexture*& texture);
 ModelSize ModelTextureSize(const ModelTexture* texture);        // the image size

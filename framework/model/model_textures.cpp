@@ -264,6 +264,11 @@ void ModelTextureAddRef(ModelTexture* texture) {
   }
 }
 
+void ModelTextureBind(const ModelTexture* texture) {
+  const bool any = texture != nullptr && !texture->tiles.empty();
+  glBindTexture(GL_TEXTURE_2D, any ? texture->tiles.front().name : 0);
+}
+
 void ModelTextureRelease(ModelTexture*& texture) {
   if (texture == nullptr) {
     return;

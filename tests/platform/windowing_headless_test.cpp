@@ -557,6 +557,8 @@ TEST_F(HeadlessTest, OpenGLFailsCleanly) {
   EXPECT_FALSE(PlatformGLSwap(window));
   EXPECT_FALSE(PlatformGLAccelerated(window));
   EXPECT_EQ(PlatformGLSetSwapInterval(true), -1);
+  EXPECT_EQ(PlatformGLCurrentContext(), 0u);
+  EXPECT_EQ(PlatformGLProcAddress("glActiveTextureARB"), nullptr);
 }
 
 }  // namespace

@@ -522,6 +522,28 @@ TEST_F(SdlTest, ContextsAreDeletedAndReleased) {
   EXPECT_FALSE(PlatformGLMakeCurrent(window, context));
 }
 
+TEST_F(SdlTest, TheCurrentContextIsKnownByItsNeverReusedHandleAndItsEntryPointsWork) {
+  const PlatformWindow window = Create(false, true);
+  const PlatformGLContext first = PlatformGLCreateContext(window);
+  ASSERT_TRUE(PlatformGLMakeCurrent(window, first));
+  EXPECT_EQ(PlatformGLCurrentContext(), first);
+  using ActiveTexture = void (*)(GLenum);
+  const auto activeTexture =
+      reinterpret_cast<ActiveTexture>(PlatformGLProcAddress("glActiveTextureARB"));
+  ASSERT_NE(activeTexture, nullptr);
+  activeTexture(GL_TEXTURE1);
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  EXPECT_EQ(active, GL_TEXTURE1);
+  activeTexture(GL_TEXTURE0);
+  PlatformGLDeleteContext(first);
+  EXPECT_EQ(PlatformGLCurrentContext(), 0u);
+  const PlatformGLContext second = PlatformGLCreateContext(window);
+  ASSERT_TRUE(PlatformGLMakeCurrent(window, second));
+  EXPECT_NE(second, first);
+  EXPECT_EQ(PlatformGLCurrentContext(), second);
+}
+
 TEST_F(SdlTest, OnlyOpenGLWindowsTakeContexts) {
   const PlatformWindow window = Create(false, false);
   EXPECT_EQ(PlatformGLCreateContext(window), 0u);

@@ -4,13 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
 #include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
 #include "framework/model/model_internal.h"
 #include "tests/framework/model/model_testing.h"
+#include "tools/common/model_writer.h"
 
 namespace {
 
@@ -329,71 +329,54 @@ TEST_F(ModelRecordsTest, AnImageModelIsTwoTrianglesPerTileInsideTheBorder) {
   EXPECT_THAT(LogLines(), Contains("Error: ModelOpenImage - Invalid display ID \"2\"."));
 }
 
-// A MilkShape 3D file, with the offset where each named part starts.
+// A MilkShape 3D file made by the model writer (one group of every face, one
+// material), with the offset where each named part starts.
 struct Ms3dFile {
   std::string bytes;
   std::map<std::string, size_t> parts;
-
-  void Mark(const std::string& part) { parts[part] = bytes.size(); }
-  void U8(uint32_t value) { bytes.push_back(static_cast<char>(value)); }
-  void U16(uint32_t value) {
-    U8(value & 0xFF);
-    U8(value >> 8);
-  }
-  void U32(uint32_t value) {
-    U16(value & 0xFFFF);
-    U16(value >> 16);
-  }
-  void F32(float value) {
-    uint32_t bits = 0;
-    std::memcpy(&bits, &value, 4);
-    U32(bits);
-  }
-  void Zeros(size_t count) { bytes.append(count, '\0'); }
 };
 
 Ms3dFile MakeMs3d(int32_t version, const std::vector<ModelVertex>& vertices,
                   const std::vector<std::array<uint16_t, 3>>& faces) {
+  MwModel model;
+  MwGroup group;
+  for (const ModelVertex& vertex : vertices) {
+    model.vertices.push_back({0, {vertex.x, vertex.y, vertex.z}, kMwNone, 1});
+  }
+  for (const auto& face : faces) {
+    group.triangles.push_back(static_cast<uint16_t>(model.triangles.size()));
+    model.triangles.push_back({.vertices = face});
+  }
+  group.material = 0;
+  model.groups = {group};
+  model.materials = {MwMaterial{}};
   Ms3dFile file;
-  file.bytes = "MS3D000000";
-  file.U32(static_cast<uint32_t>(version));
-  file.Mark("vertex count");
-  file.U16(static_cast<uint32_t>(vertices.size()));
+  std::string error;
+  EXPECT_TRUE(MwMs3dBytes(model, file.bytes, error)) << error;
+  for (int32_t shift = 0; shift < 32; shift += 8) {
+    file.bytes[10 + shift / 8] = static_cast<char>((version >> shift) & 0xFF);
+  }
+  size_t at = 14;
+  const auto mark = [&file, &at](const std::string& part, size_t size) {
+    file.parts[part] = at;
+    at += size;
+  };
+  mark("vertex count", 2);
   for (size_t i = 0; i < vertices.size(); ++i) {
-    file.Mark("vertex " + std::to_string(i + 1));
-    file.U8(0);
-    file.F32(vertices[i].x);
-    file.F32(vertices[i].y);
-    file.F32(vertices[i].z);
-    file.U8(0xFF);
-    file.U8(1);
+    mark("vertex " + std::to_string(i + 1), 15);
   }
-  file.Mark("face count");
-  file.U16(static_cast<uint32_t>(faces.size()));
+  mark("face count", 2);
   for (size_t i = 0; i < faces.size(); ++i) {
-    file.Mark("face " + std::to_string(i + 1));
-    file.U16(0);
-    for (uint16_t index : faces[i]) {
-      file.U16(index);
-    }
-    file.Zeros(62);  // normals, s and t, smoothing group, group
+    mark("face " + std::to_string(i + 1), 70);
   }
-  file.Mark("mesh count");
-  file.U16(1);
-  file.Mark("mesh 1");
-  file.U8(0);
-  file.Zeros(32);
-  file.U16(static_cast<uint32_t>(faces.size()));
+  mark("mesh count", 2);
+  mark("mesh 1", 35);
   for (size_t i = 0; i < faces.size(); ++i) {
-    file.Mark("mesh 1 vertex " + std::to_string(i + 1));
-    file.U16(static_cast<uint32_t>(i));
+    mark("mesh 1 vertex " + std::to_string(i + 1), 2);
   }
-  file.Mark("mesh 1 material");
-  file.U8(0);
-  file.Mark("material count");
-  file.U16(1);
-  file.Mark("material 1");
-  file.Zeros(361);
+  mark("mesh 1 material", 1);
+  mark("material count", 2);
+  mark("material 1", 361);
   return file;
 }
 
