@@ -12,6 +12,7 @@
 #include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/model/model.h"
+#include "framework/ms3d/ms3d.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
@@ -39,6 +40,7 @@ constexpr Module modules[] = {
     {IniStart, IniStop},
     {InputStart, InputStop},
     {GraphicsStart, GraphicsStop},
+    {Ms3dStart, Ms3dStop},
     {MatStart, MatStop},
     {ReplayAudioStart, AudioShutdown},
     {StateStart, StateStop},
