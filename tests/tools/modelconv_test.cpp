@@ -20,6 +20,7 @@
 #include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/model/model.h"
+#include "framework/ms3d/ms3d.h"
 #include "framework/utilities/utilities.h"
 #include "tests/support/testsupport.h"
 #include "tools/common/model_writer.h"
@@ -87,10 +88,12 @@ class ModelconvTest : public ::testing::Test {
     ModelStart();
     ModelDisplayAdd(kDisplay);
     MatStart();
+    Ms3dStart();
     folder_.write("Bin/box.obj", kBoxObj);
     folder_.write("Bin/box.mtl", kBoxMtl);
   }
   void TearDown() override {
+    Ms3dStop();
     MatStop();
     ModelStop();
     ImageStop();
@@ -129,6 +132,29 @@ class ModelconvTest : public ::testing::Test {
   TempFolder folder_;
   std::unique_ptr<HeadlessPlatform> platform_;
 };
+
+// The game's model reader gives the records' corners: positions (no joints,
+// so as in the file), (s, t) pairs and normals, group by group.
+void ExpectLoadedAsRecords(const std::string& file, const MwModel& records) {
+  TMS3D model(1);
+  ASSERT_TRUE(model.LoadFromFile(file)) << file;
+  const Ms3dMesh& mesh = model.Mesh();
+  ASSERT_EQ(mesh.groups.size(), records.groups.size());
+  for (size_t g = 0; g < mesh.groups.size(); ++g) {
+    EXPECT_EQ(mesh.groups[g].name, records.groups[g].name);
+    ASSERT_EQ(mesh.groups[g].triangles.size(), records.groups[g].triangles.size());
+    for (size_t i = 0; i < mesh.groups[g].triangles.size(); ++i) {
+      const Ms3dTriangle& got = mesh.triangles.at(mesh.groups[g].triangles[i]);
+      const MwTriangle& want = records.triangles.at(records.groups[g].triangles[i]);
+      for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(mesh.vertices.at(got.vertices[k]).position,
+                  records.vertices.at(want.vertices[k]).position);
+        EXPECT_THAT(got.st[k], ElementsAre(want.s[k], want.t[k]));
+        EXPECT_EQ(got.normals[k], want.normals[k]);
+      }
+    }
+  }
+}
 
 void ExpectUnitBetween(const Vec3& n, const Vec3& a, const Vec3& b) {
   EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0f, 1e-6f);
@@ -192,6 +218,7 @@ TEST_F(ModelconvTest, AnObjBoxKeepsItsFacesCoordinatesAndNormalsAndConvertsBackB
   ExpectUnitBetween(box.triangles[3].normals[2], {0, 1, 0}, {0, 0, -1});  // vertex 7
   EXPECT_EQ(box.triangles[3].normals[2], box.triangles[9].normals[2]);
 
+  ExpectLoadedAsRecords("Bin\\box.ms3d", box);
   // The game's simple reader sees the same positions and faces.
   Model* model = ModelOpenMS3D(kDisplay, "Bin\\box.ms3d");
   ASSERT_NE(model, nullptr);
@@ -342,6 +369,7 @@ TEST_F(ModelconvTest, PieceFilesOfEveryLayoutHoldTheSameCorners) {
         }
       }
     }
+    ExpectLoadedAsRecords(piece, box);
     const ToolRun dump = Run({"--dump", piece});
     EXPECT_EQ(dump.exitCode, 0);
     EXPECT_THAT(dump.out, HasSubstr("\"RIGHT\": layout " + std::to_string(layout)));

@@ -15,14 +15,19 @@
 
 namespace fs = std::filesystem;
 
-ToolFramework::ToolFramework(const std::string& tool) {
+ToolFramework::ToolFramework(const std::string& tool, PlatformBackend backend) {
   std::string pattern = (fs::temp_directory_path() / (tool + "-XXXXXX")).string();
   if (mkdtemp(pattern.data()) == nullptr) {
     std::cerr << tool << ": cannot make a temporary folder\n";
     std::exit(kToolFailure);
   }
   folder_ = pattern + "/";
-  PlatformStart(PlatformBackend::Headless);
+  if (!PlatformStart(backend)) {
+    std::cerr << tool << ": " << PlatformLastErrorText() << "\n";
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+    std::exit(kToolFailure);
+  }
   PlatformSetProgramPath(folder_ + tool);
   PlatformSetParameters({"-userdatainapp"});
   DataFileStart();

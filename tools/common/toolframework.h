@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "framework/mat/mat.h"
+#include "platform/platform.h"
 
 class ToolFramework {
  public:
-  explicit ToolFramework(const std::string& tool);
+  // A tool that draws starts the SDL platform to make a window; the others
+  // need none.
+  explicit ToolFramework(const std::string& tool,
+                         PlatformBackend backend = PlatformBackend::Headless);
   ~ToolFramework();
   ToolFramework(const ToolFramework&) = delete;
   ToolFramework& operator=(const ToolFramework&) = delete;
