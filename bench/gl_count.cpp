@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // Every OpenGL entry point that the framework, script, game, shell and
 // platform code call, plus what the benchmarks call themselves. The build
@@ -20,12 +21,16 @@
 //   Answer   answers from the state copy or with a fixed value;
 //   Forward  always reaches the driver.
 #define QMR_GL_FUNCTIONS(X)                                                                     \
+  X(void, glActiveTextureARB, (GLenum texture), (texture), Skip)                                \
   X(void, glBegin, (GLenum mode), (mode), Skip)                                                 \
   X(void, glBindTexture, (GLenum target, GLuint texture), (target, texture), Keep)              \
   X(void, glBlendFunc, (GLenum sfactor, GLenum dfactor), (sfactor, dfactor), Skip)              \
   X(void, glCallList, (GLuint list), (list), Skip)                                              \
   X(void, glClear, (GLbitfield mask), (mask), Skip)                                             \
   X(void, glClearColor, (GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha),          \
+    (red, green, blue, alpha), Skip)                                                            \
+  X(void, glColor3f, (GLfloat red, GLfloat green, GLfloat blue), (red, green, blue), Skip)      \
+  X(void, glColor4f, (GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha),                 \
     (red, green, blue, alpha), Skip)                                                            \
   X(void, glColor4ub, (GLubyte red, GLubyte green, GLubyte blue, GLubyte alpha),                \
     (red, green, blue, alpha), Skip)                                                            \
@@ -54,17 +59,20 @@
   X(void, glGetFloatv, (GLenum pname, GLfloat * params), (pname, params), Forward)              \
   X(void, glGetIntegerv, (GLenum pname, GLint * params), (pname, params), Answer)               \
   X(const GLubyte*, glGetString, (GLenum which), (which), Forward)                              \
+  X(void, glHint, (GLenum target, GLenum mode), (target, mode), Skip)                           \
   X(GLboolean, glIsEnabled, (GLenum cap), (cap), Answer)                                        \
   X(GLboolean, glIsList, (GLuint list), (list), Forward)                                        \
   X(void, glLineWidth, (GLfloat width), (width), Skip)                                          \
   X(void, glLoadIdentity, (void), (), Skip)                                                     \
   X(void, glMatrixMode, (GLenum mode), (mode), Skip)                                            \
+  X(void, glMultiTexCoord2fARB, (GLenum target, GLfloat s, GLfloat t), (target, s, t), Skip)    \
   X(void, glNewList, (GLuint list, GLenum mode), (list, mode), Skip)                            \
   X(void, glOrtho,                                                                              \
     (GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble nearVal,            \
      GLdouble farVal),                                                                          \
     (left, right, bottom, top, nearVal, farVal), Skip)                                          \
   X(void, glPixelStorei, (GLenum pname, GLint param), (pname, param), Skip)                     \
+  X(void, glPolygonMode, (GLenum face, GLenum mode), (face, mode), Skip)                        \
   X(void, glPopAttrib, (void), (), Skip)                                                        \
   X(void, glPopClientAttrib, (void), (), Skip)                                                  \
   X(void, glPopMatrix, (void), (), Skip)                                                        \
@@ -85,6 +93,7 @@
     Skip)                                                                                       \
   X(void, glTranslatef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), Skip)                     \
   X(void, glVertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), Skip)                       \
+  X(void, glVertex3fv, (const GLfloat* v), (v), Skip)                                           \
   X(void, glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), (x, y, width, height), \
     Keep)
 
@@ -230,6 +239,20 @@ void Answer_glGetIntegerv(GLenum pname, GLint* params) {
   }
 QMR_GL_FUNCTIONS(QMR_GL_DEFINE)
 #undef QMR_GL_DEFINE
+
+// The extension entry points that code asks the platform for by name are the
+// layer's own too, so that those calls are counted and stubbed alike.
+extern "C" void* SDL_GL_GetProcAddress(const char* proc) {
+  if (std::strcmp(proc, "glActiveTextureARB") == 0) {
+    return reinterpret_cast<void*>(&glActiveTextureARB);
+  }
+  if (std::strcmp(proc, "glMultiTexCoord2fARB") == 0) {
+    return reinterpret_cast<void*>(&glMultiTexCoord2fARB);
+  }
+  static auto* const sdl =
+      reinterpret_cast<void* (*)(const char*)>(dlsym(RTLD_NEXT, "SDL_GL_GetProcAddress"));
+  return sdl != nullptr ? sdl(proc) : nullptr;
+}
 
 // --- Mode and counts ----------------------------------------------------------------
 

@@ -4,6 +4,8 @@
 // instead of the driver's. Each call is counted and then either forwarded to
 // the driver (the next definition of the name, from libGL) or, when the layer
 // is stubbed, returns at once, so a frame can be timed without the driver.
+// The extension entry points asked for by name (SDL_GL_GetProcAddress, which
+// the layer defines too) are the layer's own definitions of them.
 //
 // Stubbed, the calls that return something keep the caller on its normal path:
 // - glGetIntegerv answers GL_VIEWPORT and GL_TEXTURE_BINDING_2D, and

@@ -1,6 +1,7 @@
 // 3D models drawn on a real display (SDL under a virtual X server with Mesa):
-// a textured cube with a two-step ramp, seen through an orthographic
-// projection of 40 pixels per unit, checked by the pixels read back.
+// a textured cube converted from OBJ, with a two-step ramp, seen through an
+// orthographic projection of 40 pixels per unit, checked by the pixels read
+// back.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 #include "framework/ms3d/ms3d.h"
 #include "platform/platform.h"
 #include "tests/framework/model/model_testing.h"
-#include "tools/common/model_writer.h"
+#include "tools/modelconv/objconv.h"
 
 namespace {
 
@@ -83,54 +84,57 @@ uint32_t ReadPixel(int32_t x, int32_t y) {
 
 // --- The cube -----------------------------------------------------------------------------
 
-struct Face {
-  std::array<float, 3> normal, right, up;  // right x up = normal
-};
+// A cube of edge 2 about the origin as a modeller exports it: each face a
+// quad from its bottom left corner, counter-clockwise seen from outside,
+// showing the whole texture upright.
+constexpr const char* kCubeObj = R"(mtllib cube.mtl
+v -1 -1 1
+v 1 -1 1
+v 1 1 1
+v -1 1 1
+v -1 -1 -1
+v 1 -1 -1
+v 1 1 -1
+v -1 1 -1
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+vn 0 0 1
+vn 0 0 -1
+vn 1 0 0
+vn -1 0 0
+vn 0 1 0
+vn 0 -1 0
+g CUBE
+usemtl SKIN
+f 1/1/1 2/2/1 3/3/1 4/4/1
+f 6/1/2 5/2/2 8/3/2 7/4/2
+f 2/1/3 6/2/3 7/3/3 3/4/3
+f 5/1/4 1/2/4 4/3/4 8/4/4
+f 4/1/5 3/2/5 7/3/5 8/4/5
+f 5/1/6 6/2/6 2/3/6 1/4/6
+)";
 
-constexpr Face kFaces[] = {
-    {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
-    {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-    {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
-};
+constexpr const char* kCubeMtl = R"(newmtl SKIN
+Kd 1 1 1
+map_Kd cube.tga
+map_d cubepick.tga
+)";
 
-// A cube of edge 2 about the origin, each face showing the whole texture
-// upright as seen from outside, in one group with one material.
-MwModel Cube() {
+// The cube's MilkShape file, converted as the model tool converts it.
+std::string CubeFile() {
+  const auto read = [](const std::string& path, std::string& text) {
+    text = path == "cube.obj" ? kCubeObj : path == "cube.mtl" ? kCubeMtl : "";
+    return !text.empty();
+  };
   MwModel model;
-  MwGroup group;
-  group.name = "CUBE";
-  group.material = 0;
-  for (const Face& face : kFaces) {
-    const auto first = static_cast<uint16_t>(model.vertices.size());
-    // Bottom left, bottom right, top right, top left.
-    constexpr float kCorners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    for (const auto& corner : kCorners) {
-      MwVertex vertex;
-      for (size_t axis = 0; axis < 3; ++axis) {
-        vertex.position[axis] =
-            face.normal[axis] + corner[0] * face.right[axis] + corner[1] * face.up[axis];
-      }
-      model.vertices.push_back(vertex);
-    }
-    for (const std::array<uint16_t, 3> corners : {std::array<uint16_t, 3>{0, 1, 2}, {0, 2, 3}}) {
-      MwTriangle triangle;
-      for (size_t i = 0; i < 3; ++i) {
-        triangle.vertices[i] = static_cast<uint16_t>(first + corners[i]);
-        triangle.normals[i] = face.normal;
-        triangle.s[i] = (kCorners[corners[i]][0] + 1.0f) / 2.0f;
-        triangle.t[i] = (1.0f - kCorners[corners[i]][1]) / 2.0f;
-      }
-      group.triangles.push_back(static_cast<uint16_t>(model.triangles.size()));
-      model.triangles.push_back(triangle);
-    }
-  }
-  model.groups.push_back(group);
-  MwMaterial material;
-  material.name = "SKIN";
-  material.texture = "cube.tga";
-  material.alphaMap = "cubepick.tga";
-  model.materials.push_back(material);
-  return model;
+  std::vector<std::string> warnings;
+  std::string error;
+  std::string bytes;
+  EXPECT_TRUE(ObjReadModel("cube.obj", read, model, warnings, error)) << error;
+  EXPECT_TRUE(MwMs3dBytes(model, bytes, error)) << error;
+  return bytes;
 }
 
 // Window pixel of a point in front of the identity modelview.
@@ -210,10 +214,7 @@ class Ms3dGlTest : public ::testing::Test {
   }
 
   void WriteFiles() {
-    std::string bytes;
-    std::string error;
-    ASSERT_TRUE(MwMs3dBytes(Cube(), bytes, error)) << error;
-    folder_.write("Bin/Models/cube.ms3d", bytes);
+    folder_.write("Bin/Models/cube.ms3d", CubeFile());
     WriteTga(folder_, "Bin/Models/cube.tga", MakeImage(64, 64, [](int32_t x, int32_t y) {
                return 0xFF000000u | (y < 32 ? (x < 32 ? kTopLeft : kTopRight)
                                             : (x < 32 ? kBottomLeft : kBottomRight));
