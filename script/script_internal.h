@@ -12,6 +12,7 @@
 
 #include "framework/graphics/graphics.h"
 #include "framework/mat/mat.h"
+#include "framework/ms3d/ms3d.h"
 #include "script/script.h"
 
 struct Model;
@@ -292,6 +293,7 @@ struct ObjModel {
   int32_t yaw = 0;
   int32_t roll = 0;
   std::string modelFile;
+  std::unique_ptr<TMS3D> loaded;  // the 3D model read from modelFile (asset building)
 };
 
 // One object of a script; only the block of its own type is used.

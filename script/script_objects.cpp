@@ -10,6 +10,7 @@
 #include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/model/model.h"
+#include "framework/ms3d/ms3d.h"
 #include "script/script_internal.h"
 
 namespace {
@@ -165,6 +166,28 @@ bool BuildAtex(ObjAtex& atex, int32_t display) {
   return true;
 }
 
+// The folder part of a content file name, with its trailing separator.
+std::string FolderOf(const std::string& fileName) {
+  const size_t separator = fileName.find_last_of("\\/");
+  return separator == std::string::npos ? std::string{} : fileName.substr(0, separator + 1);
+}
+
+// The 3D model of the file on the display, with the cel-shading ramp
+// "shader.tga" of the model's folder when there is one. A model that does
+// not load is freed (its reader logged why) and fails the object.
+bool BuildModel(ObjModel& model, int32_t display) {
+  model.loaded = std::make_unique<TMS3D>(display);
+  if (!model.loaded->LoadFromFile(model.modelFile)) {
+    model.loaded.reset();
+    return false;
+  }
+  const std::string ramp = FolderOf(model.modelFile) + "shader.tga";
+  if (DataFileExists(ramp)) {
+    model.loaded->LoadShaderTexture(ramp);
+  }
+  return true;
+}
+
 // Object indices by name, in object order: linking looks names up here
 // rather than scanning every object for every name a file lists.
 using NameIndex = std::unordered_map<std::string, std::vector<int32_t>>;
@@ -290,11 +313,7 @@ bool BuildObject(Script& script, const NameIndex& names, ObjEntry& object) {
       LinkScene(script, names, object.scene, object.displayId);
       return true;
     case kObjModel:
-      // Script scenes draw 3D models through a module this program does not
-      // have yet; a script that needs one cannot be shown as made.
-      LogError("ScriptCompileObjectModel - 3D models are not available.  Model \"" +
-               object.model.modelFile + "\" of object \"" + object.name + "\" not loaded.");
-      return false;
+      return BuildModel(object.model, display);
     default:  // Display, Render, AppObj and unknown types: nothing to build
       return true;
   }
@@ -381,6 +400,9 @@ void ScriptReleaseAssets(Script& script) {
       case kObjAtex:
         ModelClose(object.atex.model);
         ModelTextureRelease(object.atex.textureRecord);
+        break;
+      case kObjModel:
+        object.model.loaded.reset();
         break;
       default:
         break;

@@ -426,12 +426,9 @@ void ScriptViewportCameraUnset(const GraphicsRect& saved) {
 
 // The scene's position is the eye of a perspective over the current
 // viewport. Each visible member model of the display is placed at its
-// position and turned by pitch (x), roll (z) and yaw (y). The 3D model
-// itself draws there, normally or in its picking colours, once scripts can
-// hold 3D models: asset building refuses Model objects for now, so a loaded
-// script's scenes have no members yet.
-void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& scene,
-                       bool /*picking*/) {
+// position and turned by pitch (x), roll (z) and yaw (y), and its 3D model
+// drawn there, normally or in its picking colours.
+void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& scene, bool picking) {
   GLboolean depthWrites = GL_TRUE;
   glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
   if (depthWrites == GL_FALSE) {
@@ -454,14 +451,16 @@ void ScriptRenderScene(int32_t display, const Script& script, const ObjScene& sc
   glColor4ub(255, 255, 255, 255);
   for (const OrderedObject& member : scene.members) {
     const ObjEntry& object = script.objects[static_cast<size_t>(member.object)];
-    if (object.displayId != display || object.model.visible == 0) {
+    const ObjModel& model = object.model;
+    if (object.displayId != display || model.visible == 0 || !model.loaded) {
       continue;
     }
     glPushMatrix();
-    glTranslatef(object.model.x, object.model.y, object.model.z);
-    glRotatef(static_cast<float>(object.model.pitch), 1.0f, 0.0f, 0.0f);
-    glRotatef(static_cast<float>(object.model.roll), 0.0f, 0.0f, 1.0f);
-    glRotatef(static_cast<float>(object.model.yaw), 0.0f, 1.0f, 0.0f);
+    glTranslatef(model.x, model.y, model.z);
+    glRotatef(static_cast<float>(model.pitch), 1.0f, 0.0f, 0.0f);
+    glRotatef(static_cast<float>(model.roll), 0.0f, 0.0f, 1.0f);
+    glRotatef(static_cast<float>(model.yaw), 0.0f, 1.0f, 0.0f);
+    model.loaded->Render(picking ? Ms3dRenderMode::kPicking : Ms3dRenderMode::kNormal);
     glPopMatrix();
   }
   glMatrixMode(GL_PROJECTION);

@@ -7,6 +7,7 @@
 #include "framework/model/model_internal.h"
 #include "tests/script/script_fixture.h"
 #include "tests/support/allocation_probe.h"
+#include "tools/common/model_writer.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ VmcFrameSet Frames(std::vector<VmcFrame> frames, uint8_t blend = 1, uint8_t memo
 
 // One object of each type, every field away from its default, so that a
 // field read into the wrong place or defaulted wrongly shows. Model objects
-// (type 14) cannot be built yet and are added only where loading stops early.
+// (type 14) need model files and have tests of their own.
 std::vector<VmcObject> EveryType(uint8_t display) {
   std::vector<VmcObject> objects;
   const auto add = [&](int32_t type, const std::string& name, int32_t order) -> VmcObject& {
@@ -624,6 +625,25 @@ TEST_F(ScriptLoadTest, CamerasOwnTheirMembersAndScenesFindTheirDisplay) {
 
 // --- Assets ---------------------------------------------------------------------------------
 
+// One textured triangle whose material names a texture and a pick texture.
+std::string ChairBytes() {
+  MwModel model;
+  model.vertices.resize(3);
+  model.vertices[1].position = {1, 0, 0};
+  model.vertices[2].position = {0, 1, 0};
+  model.triangles.push_back({0, {0, 1, 2}, {}, {0, 1, 0}, {0, 0, 1}, 1, 0});
+  model.groups.push_back({0, "seat", {0}, 0});
+  MwMaterial material;
+  material.name = "wood";
+  material.texture = "wood.tga";
+  material.alphaMap = "pick.tga";
+  model.materials.push_back(material);
+  std::string bytes;
+  std::string error;
+  EXPECT_TRUE(MwMs3dBytes(model, bytes, error)) << error;
+  return bytes;
+}
+
 std::vector<ModelVertex> Vertices(const Model* model) {
   return model->vertices;
 }
@@ -691,6 +711,45 @@ TEST_F(ScriptLoadTest, AssetsAreBuiltFromTheRecordsAndGoWithTheScript) {
   EXPECT_TRUE(ScriptTable().empty());
 }
 
+// A model reads its file; the ramp "shader.tga" is taken from the model's
+// own folder only. Closing the script frees the models and their textures.
+TEST_F(ScriptLoadTest, ModelsLoadWithTheRampOfTheirFolderAndGoWithTheScript) {
+  WriteContent("Models/Chair.ms3d", ChairBytes());
+  WriteImage("Models/wood.tga", 4, 4);
+  WriteImage("Models/pick.tga", 2, 2);
+  WriteImage("Models/shader.tga", 2, 1);
+  MwModel bare;
+  bare.vertices.resize(1);
+  std::string bytes;
+  std::string error;
+  ASSERT_TRUE(MwMs3dBytes(bare, bytes, error)) << error;
+  WriteContent("Stool.ms3d", bytes);
+  VmcScript script;
+  for (const std::string name : {"CHAIR", "STOOL"}) {
+    script.objects.push_back(VmcObjectNew(kVmcModel, name));
+    script.objects.back().display = static_cast<uint8_t>(display_);
+  }
+  script.objects[0].model.modelFile = "Bin\\Models\\Chair.ms3d";
+  script.objects[1].model.modelFile = "Bin\\Stool.ms3d";
+  const int32_t id = Load(script);
+  ASSERT_NE(id, 0) << ::testing::PrintToString(ErrorLines());
+
+  const TMS3D* chair = ScriptFind(id)->objects[0].model.loaded.get();
+  ASSERT_NE(chair, nullptr);
+  EXPECT_EQ(chair->Display(), display_);
+  EXPECT_EQ(chair->Mesh().triangles.size(), 1u);
+  EXPECT_NE(chair->Mesh().materials[0].image, nullptr);
+  EXPECT_NE(chair->Mesh().materials[0].pickImage, nullptr);
+  EXPECT_NE(chair->ShaderTexture(), nullptr);
+  const TMS3D* stool = ScriptFind(id)->objects[1].model.loaded.get();
+  ASSERT_NE(stool, nullptr);
+  EXPECT_EQ(stool->ShaderTexture(), nullptr);  // none in its folder
+  EXPECT_EQ(ModelDisplayFind(display_)->textures.size(), 3u);
+
+  ScriptClose(id);
+  EXPECT_TRUE(ModelDisplayFind(display_)->textures.empty());
+}
+
 TEST_F(ScriptLoadTest, ObjectsThatCannotBeBuiltFailTheLoad) {
   struct Case {
     VmcObject object;
@@ -705,10 +764,8 @@ TEST_F(ScriptLoadTest, ObjectsThatCannotBeBuiltFailTheLoad) {
   cases[1].object = VmcObjectNew(kVmcMat, "MAT");
   cases[1].object.mat.file = "Bin\\A.tga";  // not a mat
   cases[2].object = VmcObjectNew(kVmcModel, "CHAIR");
-  cases[2].object.model = {1, 1, 1500, 0, -250, 10, 20, 30, "Models\\Chair.ms3d"};
-  cases[2].message =
-      "ScriptCompileObjectModel - 3D models are not available.  Model \"Models\\Chair.ms3d\" of "
-      "object \"CHAIR\" not loaded.";
+  cases[2].object.model = {1, 1, 1500, 0, -250, 10, 20, 30, "Bin\\Models\\Chair.ms3d"};
+  WriteContent("Models/Chair.ms3d", ChairBytes().substr(0, ChairBytes().size() - 40));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.object.name);
     VmcScript script;
@@ -725,8 +782,9 @@ TEST_F(ScriptLoadTest, ObjectsThatCannotBeBuiltFailTheLoad) {
     EXPECT_EQ(errors.back(),
               "ScriptFileLoad - Unable to compile script assets for script file "
               "\"Bin\\Test.vmc\".");
-    // The attributes were read all the same.
+    // The attributes were read all the same; a model that did not load is gone.
     EXPECT_EQ(Bytes(FromRecord(ScriptFind(id)->objects[0])), Bytes(c.object));
+    EXPECT_EQ(ScriptFind(id)->objects[0].model.loaded, nullptr);
     ScriptClose(id);
   }
   EXPECT_TRUE(ModelDisplayFind(display_)->textures.empty());

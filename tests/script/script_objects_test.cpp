@@ -689,8 +689,8 @@ TEST_F(ScriptObjectsTest, AttributesThatDoNotExistEndTheThread) {
   }
 }
 
-// A Model object is read and its attributes work, although its script
-// cannot be shown until 3D models can be loaded.
+// A Model object's attributes work on the record read, even when its model
+// file is missing and the script cannot be shown.
 TEST_F(ScriptObjectsTest, ModelAttributesWorkOnTheReadRecord) {
   VmcScript file;
   file.objects = {VmcObjectNew(kVmcModel, "CHAIR")};
