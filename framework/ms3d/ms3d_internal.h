@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,17 @@ bool Ms3dReadProject(int32_t display, const std::string& fileName, Ms3dMesh& mes
 bool Ms3dReadPiece(const std::string& fileName, Ms3dMesh& mesh);
 
 // --- Reading file bytes -----------------------------------------------------------------------
+// A whole file in memory (left uninitialised before the read fills it).
+struct Ms3dFileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+};
+
 // A read position in a file held in memory. Every read checks the bytes that
 // remain, so a damaged count or length never reads outside the file.
 class Ms3dCursor {
  public:
-  explicit Ms3dCursor(const std::string& bytes)
-      : data_(reinterpret_cast<const uint8_t*>(bytes.data())), size_(bytes.size()) {}
+  explicit Ms3dCursor(const Ms3dFileBytes& bytes) : data_(bytes.data.get()), size_(bytes.size) {}
 
   size_t Position() const { return position_; }
   size_t Remaining() const { return size_ - position_; }
@@ -80,7 +86,7 @@ float Ms3dFinite(float value);
 bool Ms3dReadKeys(Ms3dCursor& in, uint16_t count, std::vector<Ms3dKey>& keys);
 
 // The whole content file; false after the log line when it cannot be opened or read.
-bool Ms3dLoadBytes(const std::string& fileName, std::string& bytes);
+bool Ms3dLoadBytes(const std::string& fileName, Ms3dFileBytes& bytes);
 // The one log line of a reader that failed: the file and what could not be read.
 void Ms3dLogFailure(const std::string& fileName, const std::string& message);
 // "<head><index + 1><tail>": items are counted from 1 in messages.

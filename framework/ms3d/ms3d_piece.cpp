@@ -137,7 +137,7 @@ Failure ReadPiece(Ms3dCursor& in, Ms3dMesh& mesh) {
 }  // namespace
 
 bool Ms3dReadPiece(const std::string& fileName, Ms3dMesh& mesh) {
-  std::string bytes;
+  Ms3dFileBytes bytes;
   if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }

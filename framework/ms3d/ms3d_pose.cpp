@@ -127,6 +127,9 @@ void BuildMatrices(std::vector<Ms3dJoint>& joints) {
 }  // namespace
 
 void Ms3dNeutralPose(Ms3dMesh& mesh) {
+  if (mesh.joints.empty()) {
+    return;  // no vertex can name a joint
+  }
   FindParents(mesh.joints);
   BreakCycles(mesh.joints);
   BuildMatrices(mesh.joints);

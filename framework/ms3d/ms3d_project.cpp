@@ -70,7 +70,7 @@ bool ReadAnimationJoints(Ms3dCursor& in, std::vector<AnimationJoint>& joints,
 // Reads one "MAN" file and stores it under the key: per mesh joint the keys
 // of the animation's first joint of the same name, or none.
 bool ReadAnimationFile(const std::string& key, const std::string& fileName, Ms3dMesh& mesh) {
-  std::string bytes;
+  Ms3dFileBytes bytes;
   if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }
@@ -125,11 +125,12 @@ bool ReadNeutral(int32_t display, const std::string& fileName, Ms3dMesh& mesh) {
 }  // namespace
 
 bool Ms3dReadProject(int32_t display, const std::string& fileName, Ms3dMesh& mesh) {
-  std::string text;
-  if (!Ms3dLoadBytes(fileName, text)) {
+  Ms3dFileBytes bytes;
+  if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }
-  const std::vector<std::string> lines = Lines(text);
+  const std::vector<std::string> lines =
+      Lines(std::string(reinterpret_cast<const char*>(bytes.data.get()), bytes.size));
   bool read = !lines.empty() && Trim(lines[0]) == kProjectVersion;
   if (!read) {
     Ms3dLogFailure(fileName, "Unsupported project version.");

@@ -80,10 +80,10 @@ Failure ReadVertices(Ms3dCursor& in, Ms3dMesh& mesh) {
   if (Failure failure = Fits(in, count, kVertexSize, "vertex"); !failure.empty()) {
     return failure;
   }
-  mesh.vertices.resize(count);
+  mesh.vertices.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* bytes = in.Take(kVertexSize);
-    Ms3dVertex& vertex = mesh.vertices[i];
+    Ms3dVertex& vertex = mesh.vertices.emplace_back();
     vertex.flags = bytes[0];
     vertex.position = Vector(bytes + 1, false);
     if (!Finite(vertex.position)) {
@@ -103,17 +103,22 @@ Failure ReadTriangles(Ms3dCursor& in, Ms3dMesh& mesh) {
   if (Failure failure = Fits(in, count, kTriangleSize, "face"); !failure.empty()) {
     return failure;
   }
-  mesh.triangles.resize(count);
+  mesh.triangles.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* bytes = in.Take(kTriangleSize);
-    Ms3dTriangle& triangle = mesh.triangles[i];
+    Ms3dTriangle& triangle = mesh.triangles.emplace_back();
     std::memcpy(&triangle.flags, bytes, 2);
+    std::memcpy(triangle.vertices.data(), bytes + 2, sizeof triangle.vertices);
+    if (std::max({triangle.vertices[0], triangle.vertices[1], triangle.vertices[2]}) >=
+        mesh.vertices.size()) {
+      return Ms3dNumbered("Face ", i, " names a vertex that is not in the file.");
+    }
+    static_assert(sizeof triangle.normals == 36, "the normals are nine floats in a row");
+    std::memcpy(triangle.normals.data(), bytes + 8, sizeof triangle.normals);
     for (size_t corner = 0; corner < 3; ++corner) {
-      triangle.vertices[corner] = Ms3dU16(bytes + 2 + 2 * corner);
-      if (triangle.vertices[corner] >= mesh.vertices.size()) {
-        return Ms3dNumbered("Face ", i, " names a vertex that is not in the file.");
+      for (float& value : triangle.normals[corner]) {
+        value = Ms3dFinite(value);
       }
-      triangle.normals[corner] = Vector(bytes + 8 + 12 * corner, true);
       triangle.st[corner] = {Ms3dFinite(Ms3dF32(bytes + 44 + 4 * corner)),
                              Ms3dFinite(Ms3dF32(bytes + 56 + 4 * corner))};
     }
@@ -402,15 +407,16 @@ void Ms3dLogFailure(const std::string& fileName, const std::string& message) {
   LogError("TMS3D::LoadFromFile - \"" + fileName + "\": " + message);
 }
 
-bool Ms3dLoadBytes(const std::string& fileName, std::string& bytes) {
+bool Ms3dLoadBytes(const std::string& fileName, Ms3dFileBytes& bytes) {
   const int32_t file = DataFileOpen(fileName);
   if (file == 0) {
     Ms3dLogFailure(fileName, "Unable to open file.");
     return false;
   }
-  const int32_t size = DataFileSize(file);
-  bytes.resize(static_cast<size_t>(std::max(size, 0)));
-  const bool read = size >= 0 && DataFileReadExact(file, bytes.data(), size);
+  const int32_t size = std::max(DataFileSize(file), 0);
+  bytes.size = static_cast<size_t>(size);
+  bytes.data = std::make_unique_for_overwrite<uint8_t[]>(bytes.size);
+  const bool read = DataFileReadExact(file, bytes.data.get(), size);
   DataFileClose(file);
   if (!read) {
     Ms3dLogFailure(fileName, "Unable to read file.");
@@ -433,7 +439,7 @@ bool Ms3dReadKeys(Ms3dCursor& in, uint16_t count, std::vector<Ms3dKey>& keys) {
 
 bool Ms3dReadMilkShape(int32_t display, const std::string& fileName, Ms3dMesh& mesh) {
   mesh.animations.clear();
-  std::string bytes;
+  Ms3dFileBytes bytes;
   if (!Ms3dLoadBytes(fileName, bytes)) {
     return false;
   }
