@@ -4,9 +4,10 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <map>
 #include <string_view>
+#include <vector>
 
 #include "framework/model/model.h"
 #include "framework/ms3d/ms3d_internal.h"
@@ -58,13 +59,15 @@ float Dot(const Ms3dVector& a, const Ms3dVector& b) {
   return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-// What one drawing of the mesh works from: every vertex placed in the scene
-// once (joint's final matrix, then the model matrix, then the scale), and per
-// joint the light direction brought back into the joint's space, so that a
-// file normal dotted with it equals the drawn normal dotted with the light.
+// What one drawing of the mesh works from: every vertex placed once (its
+// joint's final matrix, then the model matrix, then the scale), and per joint
+// the light direction taken back into the joint's space, so that a normal as
+// loaded (in its joint's space) dotted with it equals the placed normal
+// dotted with the light.
 struct Frame {
+  std::vector<Affine> placements;  // per joint, then one for vertices without a joint
+  std::vector<Ms3dVector> lights;  // the same
   std::vector<Ms3dVector> positions;
-  std::vector<Ms3dVector> lights;  // per joint, then one for vertices without a joint
 };
 
 // The index into the frame's per-joint tables of a vertex's joint.
@@ -75,19 +78,18 @@ size_t JointSlot(const Ms3dMesh& mesh, const Ms3dVertex& vertex) {
 void MakeFrame(const Ms3dMesh& mesh, const Ms3dMatrix& modelMatrix, float scale,
                const Ms3dVector& light, Frame& frame) {
   const Affine model = AffineOf(modelMatrix);
-  std::vector<Affine> placements;
-  placements.reserve(mesh.joints.size() + 1);
-  frame.lights.clear();
+  frame.placements.clear();
   for (const Ms3dJoint& joint : mesh.joints) {
-    const Affine full = Multiply(model, AffineOf(joint.final));
-    placements.push_back(full);
-    frame.lights.push_back(TransformBack(full, light));
+    frame.placements.push_back(Multiply(model, AffineOf(joint.final)));
   }
-  placements.push_back(model);
-  frame.lights.push_back(TransformBack(model, light));
+  frame.placements.push_back(model);
+  frame.lights.clear();
+  for (const Affine& placement : frame.placements) {
+    frame.lights.push_back(TransformBack(placement, light));
+  }
   frame.positions.clear();
   for (const Ms3dVertex& vertex : mesh.vertices) {
-    const Ms3dVector placed = Transform(placements[JointSlot(mesh, vertex)], vertex.position);
+    const Ms3dVector placed = Transform(frame.placements[JointSlot(mesh, vertex)], vertex.position);
     frame.positions.push_back({placed[0] * scale, placed[1] * scale, placed[2] * scale});
   }
 }

@@ -122,8 +122,8 @@ map_Kd cube.tga
 map_d cubepick.tga
 )";
 
-// The cube's MilkShape file, converted as the model tool converts it.
-std::string CubeFile() {
+// The cube's records, converted as the model tool converts them.
+MwModel CubeModel() {
   const auto read = [](const std::string& path, std::string& text) {
     text = path == "cube.obj" ? kCubeObj : path == "cube.mtl" ? kCubeMtl : "";
     return !text.empty();
@@ -131,8 +131,33 @@ std::string CubeFile() {
   MwModel model;
   std::vector<std::string> warnings;
   std::string error;
-  std::string bytes;
   EXPECT_TRUE(ObjReadModel("cube.obj", read, model, warnings, error)) << error;
+  return model;
+}
+
+// The same cube with its vertices shared between a turned joint and its
+// turned child; drawn in the neutral pose it must look the same.
+MwModel CubeOnJoints() {
+  MwModel model = CubeModel();
+  MwJoint hip;
+  hip.name = "Hip";
+  hip.rotation = {0.3f, 0.5f, 0.7f};
+  hip.position = {0.2f, 0.0f, 0.1f};
+  MwJoint knee;
+  knee.name = "Knee";
+  knee.parent = "HIP";
+  knee.rotation = {-0.4f, 0.2f, 0.1f};
+  knee.position = {0.0f, 0.3f, 0.0f};
+  model.joints = {hip, knee};
+  for (size_t i = 0; i < model.vertices.size(); ++i) {
+    model.vertices[i].joint = static_cast<uint8_t>(i % 2);
+  }
+  return model;
+}
+
+std::string Bytes(const MwModel& model) {
+  std::string bytes;
+  std::string error;
   EXPECT_TRUE(MwMs3dBytes(model, bytes, error)) << error;
   return bytes;
 }
@@ -214,7 +239,8 @@ class Ms3dGlTest : public ::testing::Test {
   }
 
   void WriteFiles() {
-    folder_.write("Bin/Models/cube.ms3d", CubeFile());
+    folder_.write("Bin/Models/cube.ms3d", Bytes(CubeModel()));
+    folder_.write("Bin/Models/jointed.ms3d", Bytes(CubeOnJoints()));
     WriteTga(folder_, "Bin/Models/cube.tga", MakeImage(64, 64, [](int32_t x, int32_t y) {
                return 0xFF000000u | (y < 32 ? (x < 32 ? kTopLeft : kTopRight)
                                             : (x < 32 ? kBottomLeft : kBottomRight));
@@ -248,10 +274,10 @@ class Ms3dGlTest : public ::testing::Test {
     glDisable(GL_DEPTH_TEST);
   }
 
-  TMS3D& LoadCube() {
+  TMS3D& LoadCube(const std::string& name = "cube") {
     models_.push_back(std::make_unique<TMS3D>(display_));
     TMS3D& model = *models_.back();
-    EXPECT_TRUE(model.LoadFromFile("Bin\\Models\\cube.ms3d"));
+    EXPECT_TRUE(model.LoadFromFile("Bin\\Models\\" + name + ".ms3d"));
     model.LoadShaderTexture("Bin\\Models\\ramp.tga");
     return model;
   }
@@ -313,6 +339,29 @@ TEST_F(Ms3dGlTest, AFaceTurnedSeventyDegreesTakesTheDarkStepWhicheverMatrixTurns
     differing += !Near(turnedView[i], turnedModel[i], 2);
   }
   EXPECT_LE(differing, 8u);  // rounding along an edge at most
+}
+
+TEST_F(Ms3dGlTest, VerticesOnTurnedJointsDrawAndLightAsWithoutJoints) {
+  TMS3D& plain = LoadCube();
+  TMS3D& jointed = LoadCube("jointed");
+  ASSERT_EQ(jointed.Mesh().joints.size(), 2u);
+  std::vector<uint32_t> frames[2];
+  for (TMS3D* cube : {&plain, &jointed}) {
+    BeginFrame();
+    glRotatef(35.0f, 1.0f, 0.0f, 0.0f);
+    const float c = std::cos(0.9f);
+    const float s = std::sin(0.9f);
+    cube->ModelMatrix() = {c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0.5f, 0, 0, 1};
+    cube->Render(Ms3dRenderMode::kNormal);
+    frames[cube == &jointed ? 1 : 0] = ReadRect(0, 0, kWidth, kHeight);
+  }
+  size_t differing = 0;
+  for (size_t i = 0; i < frames[0].size(); ++i) {
+    differing += !Near(frames[0][i], frames[1][i], 2);
+  }
+  EXPECT_LE(differing, 8u);  // rounding along an edge at most
+  EXPECT_NE(std::count(frames[1].begin(), frames[1].end(), kClear),
+            static_cast<long>(frames[1].size()));
 }
 
 TEST_F(Ms3dGlTest, ANearerModelHidesAFartherOneDrawnAfterIt) {
