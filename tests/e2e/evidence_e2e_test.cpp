@@ -1,7 +1,8 @@
 // The case's evidence on the journal's special features page in the real
 // game: the brass key, a 3D model built from the bundled OBJ, drawn turning
 // beside the catalogue, and a click on its bow or its bit, picked through
-// the model's pick colours, answered by a caption of its own.
+// the model's pick colours, answered by a caption of its own, in the window
+// and again after the switch to full screen.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -81,8 +82,25 @@ TEST_F(EvidenceE2E, TheBrassKeyTurnsOnTheJournalsSpecialPageAndItsPartsAnswerCli
   EXPECT_FALSE(WaitUntil([&] { return Mapping().Read(kCaption) != bow; }, std::chrono::seconds(2)))
       << "a click beside the key changed the caption";
 
+  // Alt+Enter on the page switches to full screen, which makes the
+  // rendering contexts anew under the loaded key: it is still drawn in
+  // brass, turns and is picked part by part.
+  ASSERT_NO_FATAL_FAILURE(Xdotool("keydown alt sleep 0.3 key Return sleep 0.3 keyup alt"));
+  const std::vector<uint32_t> turned = Mapping().Read(kKeyArea);
+  EXPECT_TRUE(WaitUntil([&] { return Mapping().Read(kKeyArea) != turned; }, kPatience))
+      << "the key does not turn in full screen";
+  EXPECT_TRUE(Brass(Mapping().Pixel(kBow.x, kBow.y)));
+  EXPECT_TRUE(Brass(Mapping().Pixel(kBit.x, kBit.y)));
+  const std::vector<uint32_t> bowAgain = Mapping().Read(kCaption);
+  const std::vector<uint32_t> bitAgain = CaptionAfterClicking(kBit, bowAgain);
+  EXPECT_TRUE(bitAgain != bowAgain) << "the bit is not picked in full screen";
+  EXPECT_TRUE(CaptionAfterClicking(kBow, bitAgain) == bowAgain)
+      << "the bow is not picked in full screen";
+
   ASSERT_NO_FATAL_FAILURE(Key("Escape"));
   ASSERT_NO_FATAL_FAILURE(QuitFromTheJournal());
+  EXPECT_NE(program_.read("settings.ini").find("Fullscreen=Yes"), std::string::npos)
+      << program_.read("settings.ini");
 }
 
 }  // namespace
