@@ -37,8 +37,8 @@ using Vec3 = std::array<float, 3>;
 
 // A unit box: the front a textured quad with its normal given, the top in
 // smoothing group 1 with negative indices, the sides without material or
-// normals, a second run of the front group, and the back (smoothed with the
-// top) as an "o" object of another material.
+// normals (one with texture coordinates whose 1 - v is inexact), a second run of the front group,
+// and the back (smoothed with the top) as an "o" object of another material.
 const char kBoxObj[] =
     "# a box\n"
     "mtllib box.mtl\n"
@@ -50,9 +50,10 @@ const char kBoxObj[] =
     "f 1/1/1 2/2/1 3/3/1 4/4/1\n"
     "g TOP\ns 1\n"
     "f -5/-4 -6/-3 -2/-2 -1/-1\n"
+    "vt 0.1 0.7\nvt -3.5 1e-9\nvt 12345.678 0.33333334\n"  // t = 1 - v must come back
     "g SIDES\nusemtl\ns off\n"
     "f 2//1 6 7\n"
-    "f 5 1 4 8\n"
+    "f 5/5 1/6 4/7 8/5\n"
     "g FRONT\nusemtl wood\n"
     "f 1 4 8\n"
     "o BACK\nusemtl metal\ns 1\n"

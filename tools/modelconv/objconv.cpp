@@ -8,7 +8,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <tuple>
 #include <utility>
 
 namespace fs = std::filesystem;

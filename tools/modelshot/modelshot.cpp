@@ -33,8 +33,8 @@ const char kUsageText[] =
     "Draws the model with the game's 3D model code in a hidden window and saves\n"
     "the picture as a 24-bit TGA file. The view is a script scene's: a 45 degree\n"
     "perspective looking down -z from the eye at (0, 0, distance), the model's\n"
-    "centre (the middle of its bounds) at the origin, turned by pitch about x,\n"
-    "then roll about z, then yaw about y, lit from the eye.\n"
+    "centre (the middle of its bounds) at the origin, turned by yaw about y\n"
+    "first, then roll about z, then pitch about x, lit from the eye.\n"
     "\n"
     "--size WxH          the picture's size in pixels (default 512x512)\n"
     "--angles P,Y,R      pitch, yaw and roll in whole degrees (default 0,0,0)\n"
@@ -228,6 +228,8 @@ void SetUpView(const Options& options, const Bounds& bounds) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glColor4ub(255, 255, 255, 255);
+  // As a script scene turns a model: the last rotation given is applied to
+  // the vertices first, so yaw, then roll, then pitch.
   glRotatef(static_cast<float>(options.angles[0]), 1.0f, 0.0f, 0.0f);
   glRotatef(static_cast<float>(options.angles[2]), 0.0f, 0.0f, 1.0f);
   glRotatef(static_cast<float>(options.angles[1]), 0.0f, 1.0f, 0.0f);
