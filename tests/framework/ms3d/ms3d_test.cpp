@@ -230,6 +230,33 @@ TEST_F(Ms3dTest, TheNeutralPoseDrawsEveryVertexAndNormalWhereTheFileHasIt) {
   }
 }
 
+// The simpler reader of untextured models sees the same points and faces.
+TEST_F(Ms3dTest, TheUntexturedModelReaderAgreesOnPositionsAndFaces) {
+  MwModel file = JointedQuad();
+  file.materials[0].texture.clear();
+  file.materials[0].alphaMap.clear();
+  for (MwVertex& vertex : file.vertices) {
+    vertex.joint = kMwNone;  // that reader knows no joints
+  }
+  Write("Bin/Quad.ms3d", file);
+  TMS3D ours(kDisplay);
+  ASSERT_TRUE(Load(ours, "Bin\\Quad.ms3d"));
+  Model* peer = ModelOpenMS3D(kDisplay, "Bin\\Quad.ms3d");
+  ASSERT_NE(peer, nullptr);
+  const Ms3dMesh& mesh = ours.Mesh();
+  ASSERT_EQ(ModelVertexCount(peer), static_cast<int32_t>(mesh.vertices.size()));
+  for (size_t i = 0; i < mesh.vertices.size(); ++i) {
+    const ModelVertex vertex = ModelVertexGet(peer, static_cast<int32_t>(i));
+    EXPECT_EQ((Ms3dVector{vertex.x, vertex.y, vertex.z}), mesh.vertices[i].position) << i;
+  }
+  ASSERT_EQ(ModelTriangleCount(peer), static_cast<int32_t>(mesh.triangles.size()));
+  for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+    const auto& corners = ModelTriangleGet(peer, static_cast<int32_t>(i)).vertices;
+    EXPECT_THAT(mesh.triangles[i].vertices, ElementsAre(corners[0], corners[1], corners[2]));
+  }
+  ModelClose(peer);
+}
+
 // The Euler order: R = Rz * Ry * Rx, so x turns first.
 TEST_F(Ms3dTest, JointAnglesTurnAboutXThenYThenZ) {
   MwModel file;
