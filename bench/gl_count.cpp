@@ -29,6 +29,7 @@
   X(void, glClear, (GLbitfield mask), (mask), Skip)                                             \
   X(void, glClearColor, (GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha),          \
     (red, green, blue, alpha), Skip)                                                            \
+  X(void, glClientActiveTextureARB, (GLenum texture), (texture), Skip)                          \
   X(void, glColor3f, (GLfloat red, GLfloat green, GLfloat blue), (red, green, blue), Skip)      \
   X(void, glColor4f, (GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha),                 \
     (red, green, blue, alpha), Skip)                                                            \
@@ -42,7 +43,10 @@
   X(void, glDepthFunc, (GLenum func), (func), Skip)                                             \
   X(void, glDepthMask, (GLboolean flag), (flag), Keep)                                          \
   X(void, glDisable, (GLenum cap), (cap), Keep)                                                 \
+  X(void, glDisableClientState, (GLenum array), (array), Skip)                                  \
+  X(void, glDrawArrays, (GLenum mode, GLint first, GLsizei count), (mode, first, count), Skip)  \
   X(void, glEnable, (GLenum cap), (cap), Keep)                                                  \
+  X(void, glEnableClientState, (GLenum array), (array), Skip)                                   \
   X(void, glEnd, (void), (), Skip)                                                              \
   X(void, glEndList, (void), (), Skip)                                                          \
   X(void, glFinish, (void), (), Skip)                                                           \
@@ -65,7 +69,6 @@
   X(void, glLineWidth, (GLfloat width), (width), Skip)                                          \
   X(void, glLoadIdentity, (void), (), Skip)                                                     \
   X(void, glMatrixMode, (GLenum mode), (mode), Skip)                                            \
-  X(void, glMultiTexCoord2fARB, (GLenum target, GLfloat s, GLfloat t), (target, s, t), Skip)    \
   X(void, glNewList, (GLuint list, GLenum mode), (list, mode), Skip)                            \
   X(void, glOrtho,                                                                              \
     (GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble nearVal,            \
@@ -85,6 +88,8 @@
     (x, y, width, height, format, type, pixels), Skip)                                          \
   X(void, glRotatef, (GLfloat angle, GLfloat x, GLfloat y, GLfloat z), (angle, x, y, z), Skip)  \
   X(void, glTexCoord2f, (GLfloat s, GLfloat t), (s, t), Skip)                                   \
+  X(void, glTexCoordPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* pointer),  \
+    (size, type, stride, pointer), Skip)                                                        \
   X(void, glTexImage2D,                                                                         \
     (GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,           \
      GLint border, GLenum format, GLenum type, const GLvoid* pixels),                           \
@@ -93,7 +98,8 @@
     Skip)                                                                                       \
   X(void, glTranslatef, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), Skip)                     \
   X(void, glVertex3f, (GLfloat x, GLfloat y, GLfloat z), (x, y, z), Skip)                       \
-  X(void, glVertex3fv, (const GLfloat* v), (v), Skip)                                           \
+  X(void, glVertexPointer, (GLint size, GLenum type, GLsizei stride, const GLvoid* pointer),    \
+    (size, type, stride, pointer), Skip)                                                        \
   X(void, glViewport, (GLint x, GLint y, GLsizei width, GLsizei height), (x, y, width, height), \
     Keep)
 
@@ -246,8 +252,8 @@ extern "C" void* SDL_GL_GetProcAddress(const char* proc) {
   if (std::strcmp(proc, "glActiveTextureARB") == 0) {
     return reinterpret_cast<void*>(&glActiveTextureARB);
   }
-  if (std::strcmp(proc, "glMultiTexCoord2fARB") == 0) {
-    return reinterpret_cast<void*>(&glMultiTexCoord2fARB);
+  if (std::strcmp(proc, "glClientActiveTextureARB") == 0) {
+    return reinterpret_cast<void*>(&glClientActiveTextureARB);
   }
   static auto* const sdl =
       reinterpret_cast<void* (*)(const char*)>(dlsym(RTLD_NEXT, "SDL_GL_GetProcAddress"));

@@ -2,7 +2,7 @@
 // each (a sphere on a joint, two groups with their own textures, a two-step
 // ramp) in a 1280 x 720 window, drawn by TMS3D::Render. The peer is a bare
 // loop issuing the same OpenGL calls from arrays made in advance: the
-// positions placed, the ramp coordinates lit, the texture names found.
+// corners placed, the ramp coordinates lit, the groups' textures found.
 //
 // The calls go through the counting layer (gl_count.h). Timed twice, on this
 // thread's CPU clock: forwarded to the driver (Mesa under Xvfb, finishing the
@@ -165,17 +165,15 @@ void OursFrame(const std::vector<std::unique_ptr<TMS3D>>& models) {
   }
 }
 
-// One group's corners as the peer sends them.
-struct PeerGroup {
-  const ModelTexture* texture = nullptr;
-  std::vector<float> st, ramp, positions;  // 2, 1 and 3 floats per corner
-};
-
+// The peer's arrays: every corner of one model, group after group, and the
+// groups' textures and corner counts.
 struct Peer {
   PFNGLACTIVETEXTUREARBPROC activeTexture = nullptr;
-  PFNGLMULTITEXCOORD2FARBPROC multiTexCoord2f = nullptr;
+  PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture = nullptr;
   const ModelTexture* ramp = nullptr;
-  std::vector<PeerGroup> groups;  // of one model; every model has the same
+  std::vector<float> positions, st, rampCoordinates;  // 3, 2 and 2 floats per corner
+  std::vector<const ModelTexture*> textures;          // per group
+  std::vector<GLsizei> corners;                       // per group
 };
 
 // The arrays, from the mesh as loaded: the joint's final matrix applied to
@@ -187,22 +185,24 @@ Peer MakePeer(const TMS3D& model) {
   Peer peer;
   peer.activeTexture =
       reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(PlatformGLProcAddress("glActiveTextureARB"));
-  peer.multiTexCoord2f =
-      reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(PlatformGLProcAddress("glMultiTexCoord2fARB"));
+  peer.clientActiveTexture = reinterpret_cast<PFNGLCLIENTACTIVETEXTUREARBPROC>(
+      PlatformGLProcAddress("glClientActiveTextureARB"));
   peer.ramp = model.ShaderTexture();
   for (const Ms3dGroup& group : mesh.groups) {
-    PeerGroup& out = peer.groups.emplace_back();
-    out.texture = mesh.materials.at(group.material).image;
+    peer.textures.push_back(mesh.materials.at(group.material).image);
+    peer.corners.push_back(static_cast<GLsizei>(group.triangles.size() * 3));
     for (uint16_t index : group.triangles) {
       const Ms3dTriangle& triangle = mesh.triangles[index];
       for (size_t corner = 0; corner < 3; ++corner) {
         const Ms3dVector& p = mesh.vertices[triangle.vertices[corner]].position;
         const Ms3dVector& n = triangle.normals[corner];
-        out.st.insert(out.st.end(), {triangle.st[corner][0], triangle.st[corner][1]});
-        out.ramp.push_back(std::max(0.0f, m[2] * n[0] + m[6] * n[1] + m[10] * n[2]));
+        peer.st.insert(peer.st.end(), {triangle.st[corner][0], triangle.st[corner][1]});
+        peer.rampCoordinates.insert(
+            peer.rampCoordinates.end(),
+            {std::max(0.0f, m[2] * n[0] + m[6] * n[1] + m[10] * n[2]), 0.0f});
         for (int row = 0; row < 3; ++row) {
-          out.positions.push_back(m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] +
-                                  m[12 + row]);
+          peer.positions.push_back(m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] +
+                                   m[12 + row]);
         }
       }
     }
@@ -210,20 +210,28 @@ Peer MakePeer(const TMS3D& model) {
   return peer;
 }
 
-void PeerGroups(const Peer& peer, bool shaded) {
+void PeerArrays(const Peer& peer, bool ramp) {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, peer.positions.data());
+  peer.clientActiveTexture(GL_TEXTURE1_ARB);
+  if (ramp) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, peer.rampCoordinates.data());
+  } else {
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  peer.clientActiveTexture(GL_TEXTURE0_ARB);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, 0, peer.st.data());
+}
+
+void PeerGroups(const Peer& peer) {
   ModelTextureBind(nullptr);
-  for (const PeerGroup& group : peer.groups) {
-    ModelTextureBind(group.texture);
-    glBegin(GL_TRIANGLES);
-    const size_t corners = group.ramp.size();
-    for (size_t i = 0; i < corners; ++i) {
-      glTexCoord2f(group.st[2 * i], group.st[2 * i + 1]);
-      if (shaded) {
-        peer.multiTexCoord2f(GL_TEXTURE1_ARB, group.ramp[i], 0.0f);
-      }
-      glVertex3fv(&group.positions[3 * i]);
-    }
-    glEnd();
+  GLint first = 0;
+  for (size_t group = 0; group < peer.corners.size(); ++group) {
+    ModelTextureBind(peer.textures[group]);
+    glDrawArrays(GL_TRIANGLES, first, peer.corners[group]);
+    first += peer.corners[group];
   }
 }
 
@@ -237,6 +245,8 @@ void PeerModel(const Peer& peer) {
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound[0]);
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT | GL_LINE_BIT | GL_POLYGON_BIT |
                GL_COLOR_BUFFER_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  PeerArrays(peer, true);
   peer.activeTexture(GL_TEXTURE1_ARB);
   glEnable(GL_TEXTURE_2D);
   ModelTextureBind(peer.ramp);
@@ -245,7 +255,8 @@ void PeerModel(const Peer& peer) {
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_TRUE);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  PeerGroups(peer, true);
+  PeerGroups(peer);
+  PeerArrays(peer, false);
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -255,7 +266,8 @@ void PeerModel(const Peer& peer) {
   glCullFace(GL_FRONT);
   glDepthFunc(GL_LEQUAL);
   glColor3f(0.0f, 0.0f, 0.0f);
-  PeerGroups(peer, false);
+  PeerGroups(peer);
+  glPopClientAttrib();
   glPopAttrib();
   peer.activeTexture(GL_TEXTURE1_ARB);
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound[1]));

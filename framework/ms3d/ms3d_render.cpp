@@ -19,8 +19,8 @@ namespace {
 // driver (or another pixel format) may answer differently.
 struct ContextSetup {
   PFNGLACTIVETEXTUREARBPROC activeTexture = nullptr;
-  PFNGLMULTITEXCOORD2FARBPROC multiTexCoord2f = nullptr;
-  bool Multitexture() const { return activeTexture != nullptr && multiTexCoord2f != nullptr; }
+  PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture = nullptr;
+  bool Multitexture() const { return activeTexture != nullptr && clientActiveTexture != nullptr; }
 };
 
 // A 3 x 4 affine transform (column-major like the 4 x 4 matrices, without
@@ -60,14 +60,18 @@ float Dot(const Ms3dVector& a, const Ms3dVector& b) {
 }
 
 // What one drawing of the mesh works from: every vertex placed once (its
-// joint's final matrix, then the model matrix, then the scale), and per joint
-// the light direction taken back into the joint's space, so that a normal as
+// joint's final matrix, then the model matrix, then the scale), per joint the
+// light direction taken back into the joint's space, so that a normal as
 // loaded (in its joint's space) dotted with it equals the placed normal
-// dotted with the light.
+// dotted with the light, and the corners of every group's triangles, group
+// after group, as the vertex arrays the passes draw from.
 struct Frame {
-  std::vector<Affine> placements;  // per joint, then one for vertices without a joint
-  std::vector<Ms3dVector> lights;  // the same
-  std::vector<Ms3dVector> positions;
+  std::vector<Affine> placements;          // per joint, then one for vertices without a joint
+  std::vector<Ms3dVector> lights;          // the same
+  std::vector<Ms3dVector> placed;          // per vertex
+  std::vector<Ms3dVector> positions;       // per corner
+  std::vector<std::array<float, 2>> st;    // per corner, for unit 0
+  std::vector<std::array<float, 2>> ramp;  // per corner, for unit 1: (max(0, n.l), 0)
 };
 
 // The index into the frame's per-joint tables of a vertex's joint.
@@ -87,10 +91,25 @@ void MakeFrame(const Ms3dMesh& mesh, const Ms3dMatrix& modelMatrix, float scale,
   for (const Affine& placement : frame.placements) {
     frame.lights.push_back(TransformBack(placement, light));
   }
-  frame.positions.clear();
+  frame.placed.clear();
   for (const Ms3dVertex& vertex : mesh.vertices) {
     const Ms3dVector placed = Transform(frame.placements[JointSlot(mesh, vertex)], vertex.position);
-    frame.positions.push_back({placed[0] * scale, placed[1] * scale, placed[2] * scale});
+    frame.placed.push_back({placed[0] * scale, placed[1] * scale, placed[2] * scale});
+  }
+  frame.positions.clear();
+  frame.st.clear();
+  frame.ramp.clear();
+  for (const Ms3dGroup& group : mesh.groups) {
+    for (const uint16_t index : group.triangles) {
+      const Ms3dTriangle& triangle = mesh.triangles[index];
+      for (size_t corner = 0; corner < 3; ++corner) {
+        const uint16_t vertex = triangle.vertices[corner];
+        const Ms3dVector& light = frame.lights[JointSlot(mesh, mesh.vertices[vertex])];
+        frame.positions.push_back(frame.placed[vertex]);
+        frame.st.push_back(triangle.st[corner]);
+        frame.ramp.push_back({std::max(0.0f, Dot(triangle.normals[corner], light)), 0.0f});
+      }
+    }
   }
 }
 
@@ -135,47 +154,52 @@ const ContextSetup& CurrentSetup() {
   if (HasExtension(glGetString(GL_EXTENSIONS), "GL_ARB_multitexture")) {
     setup.activeTexture =
         reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(PlatformGLProcAddress("glActiveTextureARB"));
-    setup.multiTexCoord2f = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
-        PlatformGLProcAddress("glMultiTexCoord2fARB"));
+    setup.clientActiveTexture = reinterpret_cast<PFNGLCLIENTACTIVETEXTUREARBPROC>(
+        PlatformGLProcAddress("glClientActiveTextureARB"));
   }
   return render.contexts[context] = setup;
 }
 
-enum class Pass { kShaded, kOutline, kPicking };
-
-// Draws every group, binding on unit 0 each material's texture (or its second
-// texture when picking) when it differs from the last one bound. Groups before
-// the first material draw untextured rather than with whatever the caller had
-// bound.
-void DrawGroups(const Ms3dMesh& mesh, const Frame& frame, const ContextSetup& gl, Pass pass) {
+// Draws every group's corners from the frame's arrays, binding on unit 0
+// each material's texture (or its second texture when picking) when it
+// differs from the last one bound. Groups before the first material draw
+// untextured rather than with whatever the caller had bound.
+void DrawGroups(const Ms3dMesh& mesh, bool picking) {
   ModelTextureBind(nullptr);
   const Ms3dMaterial* bound = nullptr;
+  GLint first = 0;
   for (const Ms3dGroup& group : mesh.groups) {
     if (group.material < mesh.materials.size() && &mesh.materials[group.material] != bound) {
       bound = &mesh.materials[group.material];
-      ModelTextureBind(pass == Pass::kPicking ? bound->pickImage : bound->image);
+      ModelTextureBind(picking ? bound->pickImage : bound->image);
     }
-    glBegin(GL_TRIANGLES);
-    for (const uint16_t index : group.triangles) {
-      const Ms3dTriangle& triangle = mesh.triangles[index];
-      for (size_t corner = 0; corner < 3; ++corner) {
-        const Ms3dVertex& vertex = mesh.vertices[triangle.vertices[corner]];
-        glTexCoord2f(triangle.st[corner][0], triangle.st[corner][1]);
-        if (pass == Pass::kShaded) {
-          const float ramp =
-              std::max(0.0f, Dot(triangle.normals[corner], frame.lights[JointSlot(mesh, vertex)]));
-          gl.multiTexCoord2f(GL_TEXTURE1_ARB, ramp, 0.0f);
-        }
-        glVertex3fv(frame.positions[triangle.vertices[corner]].data());
-      }
-    }
-    glEnd();
+    const auto corners = static_cast<GLsizei>(group.triangles.size() * 3);
+    glDrawArrays(GL_TRIANGLES, first, corners);
+    first += corners;
   }
+}
+
+// The arrays the passes draw from: positions, texture coordinates on unit 0
+// and, when shading, the ramp coordinates on unit 1.
+void SetArrays(const Frame& frame, const ContextSetup& gl, bool ramp) {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, frame.positions.data());
+  gl.clientActiveTexture(GL_TEXTURE1_ARB);
+  if (ramp) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, frame.ramp.data());
+  } else {
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  gl.clientActiveTexture(GL_TEXTURE0_ARB);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, 0, frame.st.data());
 }
 
 // The black outline: back faces as wide smooth lines, front faces culled, so
 // that only the silhouette's edge shows around the shaded mesh.
 void DrawOutline(const Ms3dMesh& mesh, const Frame& frame, const ContextSetup& gl) {
+  SetArrays(frame, gl, false);
   glEnable(GL_LINE_SMOOTH);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -185,7 +209,7 @@ void DrawOutline(const Ms3dMesh& mesh, const Frame& frame, const ContextSetup& g
   glCullFace(GL_FRONT);
   glDepthFunc(GL_LEQUAL);
   glColor3f(0.0f, 0.0f, 0.0f);
-  DrawGroups(mesh, frame, gl, Pass::kOutline);
+  DrawGroups(mesh, false);
 }
 
 // Unit 1 carries the ramp, untouched by the 2D drawing that uses unit 0 only.
@@ -252,10 +276,13 @@ void TMS3D::Render(Ms3dRenderMode mode) {
   MakeFrame(mesh_, modelMatrix_, scale_, {modelview[2], modelview[6], modelview[10]}, frame);
   const Bindings bindings = SaveBindings(gl);
   // Texturing of both units, depth testing and writing, the outline's
-  // states and the current colour all return to what the caller had.
+  // states, the current colour and the vertex arrays all return to what the
+  // caller had.
   glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT | GL_LINE_BIT | GL_POLYGON_BIT |
                GL_COLOR_BUFFER_BIT);
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   const bool picking = mode == Ms3dRenderMode::kPicking;
+  SetArrays(frame, gl, !picking);
   SetUpRampUnit(gl, picking ? nullptr : shader_);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_DEPTH_TEST);
@@ -263,10 +290,11 @@ void TMS3D::Render(Ms3dRenderMode mode) {
   // Textures show their own colours: the texel times the ramp, or the flat
   // pick colour exactly.
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  DrawGroups(mesh_, frame, gl, picking ? Pass::kPicking : Pass::kShaded);
+  DrawGroups(mesh_, picking);
   if (!picking) {
     DrawOutline(mesh_, frame, gl);
   }
+  glPopClientAttrib();
   glPopAttrib();
   RestoreBindings(gl, bindings);
 }

@@ -184,11 +184,15 @@ std::vector<double> DrawingState() {
     state.insert(state.end(), values, values + count);
   };
   integers(GL_ACTIVE_TEXTURE, 1);
+  integers(GL_CLIENT_ACTIVE_TEXTURE, 1);
   for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
     glActiveTexture(unit);
+    glClientActiveTexture(unit);
     state.push_back(glIsEnabled(GL_TEXTURE_2D));
+    state.push_back(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
     integers(GL_TEXTURE_BINDING_2D, 1);
   }
+  state.push_back(glIsEnabled(GL_VERTEX_ARRAY));
   for (GLenum capability : {GL_DEPTH_TEST, GL_BLEND, GL_CULL_FACE, GL_LINE_SMOOTH}) {
     state.push_back(glIsEnabled(capability));
   }
@@ -379,6 +383,11 @@ TEST_F(Ms3dGlTest, ANearerModelHidesAFartherOneDrawnAfterIt) {
 
 TEST_F(Ms3dGlTest, DrawingLeavesTheStateAsFoundAndA2DImageAfterItExact) {
   TMS3D& cube = LoadCube();
+  // The ramp is loaded on unit 1, and unit 0 is active again afterwards.
+  GLint active = 0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  EXPECT_EQ(active, GL_TEXTURE0);
+  ASSERT_NE(cube.ShaderTexture(), nullptr);
   // Unusual values everywhere the drawing works, so that any left changed shows.
   GLuint other = 0;
   glGenTextures(1, &other);
