@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
+#include "framework/utilities/utilities.h"
+#include "tools/common/tool.h"
 #include "tools/modelconv/objconv.h"
 
 namespace fs = std::filesystem;
@@ -18,26 +19,8 @@ constexpr size_t kFileField = 128;
 constexpr size_t kKeyBytes = 16;
 constexpr size_t kMaxPieceName = 32;
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  bytes = text.str();
-  return true;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  }
-  return text;
-}
-
 std::string Extension(const std::string& path) {
-  return Upper(fs::path(path).extension().string());
+  return UtilitiesUpperCase(fs::path(path).extension().string());
 }
 
 // Reads little-endian fields; the first fault is kept with its offset and
@@ -468,7 +451,7 @@ std::string PieceListing(const std::string& path, const MwPieceFile& file) {
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string& error) {
-  if (!ReadWhole(path, bytes)) {
+  if (!ToolReadFile(path, bytes)) {
     error = path + ": cannot read the file";
     return false;
   }
@@ -543,7 +526,7 @@ bool ProjectListing(const std::string& path, std::string& listing, std::string& 
       error = where + "a line needs \"KEY=file\"";
       return false;
     }
-    const std::string key = Upper(Trim(line.substr(0, equals)));
+    const std::string key = UtilitiesUpperCase(Trim(line.substr(0, equals)));
     const std::string file = Trim(line.substr(equals + 1));
     if (key == "NEUTRAL") {
       neutral = file;
