@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
 #include "framework/model/model.h"
 #include "framework/state/state.h"
@@ -269,6 +270,9 @@ void SavesListBuild() {
   // list built again while the game runs is cleared first.
   saveList.assign(1, SaveDescriptor{});
   const std::string folder = UtilitiesUserDataFolder();
+  // A save cut off by a crash or kill left its temporary beside the older
+  // save; it is neither listed nor kept.
+  DataFileDirectRemoveTemporaries(folder, "*.sav");
   std::vector<std::string> names = PlatformListFolder(folder, "*.sav");
   // The folder's order is the file system's; sorted, equal dates list alike
   // on every machine.

@@ -555,6 +555,13 @@ std::string DataFileDirectTemporaryPath(const std::string& path) {
   return PlatformDiskPath(path) + ".tmp";
 }
 
+void DataFileDirectRemoveTemporaries(const std::string& folder, const std::string& pattern) {
+  const std::string prefix = UtilitiesFolderWithSlash(folder);
+  for (const std::string& name : PlatformListFolder(folder, pattern + ".tmp")) {
+    PlatformDeleteFile(prefix + name);
+  }
+}
+
 int32_t DataFileDirectCreateReplacement(const std::string& path) {
   // A fixed name, truncated here, so that a temporary left by a killed
   // process is taken over by the next write instead of piling up.

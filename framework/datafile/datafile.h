@@ -83,6 +83,9 @@ int32_t DataFileDirectCreateReplacement(const std::string& path);
 // temporary removed) when any write or step failed. Closes the id.
 bool DataFileDirectCommit(int32_t id);
 std::string DataFileDirectTemporaryPath(const std::string& path);  // path + ".tmp"
+// Removes the temporaries that writes cut off by a crash or kill left beside
+// the files of the folder matching the pattern ("*" and "?" wildcards).
+void DataFileDirectRemoveTemporaries(const std::string& folder, const std::string& pattern);
 bool DataFileDirectWriteWhole(const std::string& path, const std::string& contents);
 // The whole file; false (and empty) when it is missing, not a regular file
 // or cannot be read in full.

@@ -102,6 +102,9 @@ void IniStart() {
   LogVersion("qmrIni - Version 1.0");
   state.folder = UtilitiesFolderWithSlash(UtilitiesUserDataFolder());
   state.fileName = "settings.ini";
+  // A write cut off by a crash or kill leaves its temporary; the settings
+  // themselves are whole, the older or the newer copy.
+  DataFileDirectRemoveTemporaries(state.folder, state.fileName);
 }
 
 void IniStop() {

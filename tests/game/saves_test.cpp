@@ -315,9 +315,15 @@ TEST_F(SavesTest, NewSavesTakeTheSmallestFreeNumberAndTheTopOfTheList) {
   Tell("SAVE");
   const std::string first = program_.read("savegame1.sav");
   program_.write("savegame3.sav", first);
+  // Temporaries of killed saves, whole ones too, are never listed and go
+  // with the next scan.
+  program_.write("savegame4.sav.tmp", first);
+  program_.write("autosave.sav.tmp", first);
   SavesListClear();
   SavesListBuild();
   ASSERT_EQ(SavesListSize(), 3);
+  EXPECT_TRUE(SavesListEntry(0)->file.empty());
+  EXPECT_FALSE(program_.exists("savegame4.sav.tmp") || program_.exists("autosave.sav.tmp"));
 
   PlatformClockAdvance(5000);
   Tell("SAVE");

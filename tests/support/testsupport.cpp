@@ -2,13 +2,20 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -95,6 +102,54 @@ void KeepOpenGLDriversLoaded() {
         return 0;
       },
       nullptr);
+}
+
+int32_t KillWriterTrials(int32_t trials, int32_t first, int32_t maxDelayMicroseconds,
+                         const std::function<void(int32_t)>& write,
+                         const std::function<void(int32_t)>& check) {
+  // The newest finished version, shared with the children.
+  void* shared = mmap(nullptr, sizeof(std::atomic<int32_t>), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) {
+    throw std::runtime_error("no shared memory for the writer's version");
+  }
+  auto* last = new (shared) std::atomic<int32_t>(first);
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int32_t> delay(0, maxDelayMicroseconds);
+  int32_t wrote = 0;
+  for (int32_t trial = 0; trial < trials; ++trial) {
+    const int32_t before = last->load();
+    int started[2];
+    if (pipe(started) != 0) {
+      throw std::runtime_error("no pipe for the writer's start");
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+      close(started[0]);
+      const char byte = 1;
+      (void)!::write(started[1], &byte, 1);
+      for (int32_t k = before + 1;; ++k) {
+        write(k);
+        last->store(k);
+      }
+    }
+    close(started[1]);
+    // The delay counts from the child's first write, not from the fork.
+    char byte = 0;
+    (void)!read(started[0], &byte, 1);
+    close(started[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) {
+      throw std::runtime_error("the writer ended before it was killed");
+    }
+    wrote += last->load() > before ? 1 : 0;
+    check(last->load());
+  }
+  munmap(shared, sizeof(std::atomic<int32_t>));
+  return wrote;
 }
 
 ToolRun RunTool(const std::string& binary, const TempFolder& folder,

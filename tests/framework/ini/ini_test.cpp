@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iostream>
 
 #include "framework/log/log.h"
 #include "platform/platform.h"
@@ -179,6 +180,41 @@ TEST_F(IniTest, ABatchWhoseWriteFailsSaysHowManyValuesWereLost) {
   EXPECT_TRUE(Logged("Error: IniBatchEnd - Unable to write to " + data_.path() +
                      "Game/settings.ini; 2 values not saved"));
   EXPECT_EQ(IniReadString("S", "a", "lost"), "lost");
+}
+
+// Settings of version k: one batch, so one replacement of the file, whose
+// size changes from version to version.
+void WriteSettingsVersion(int32_t k) {
+  IniBatchBegin();
+  IniWriteInt("Game", "Version", k);
+  IniWriteString("Game", "Notes", std::string(static_cast<size_t>(k * 7919 % 3000), 'a'));
+  IniWriteInt("Video", "Width", 640 + k);
+  IniBatchEnd();
+}
+
+std::string SettingsVersion(int32_t k) {
+  return "[Game]\r\nVersion=" + std::to_string(k) +
+         "\r\nNotes=" + std::string(static_cast<size_t>(k * 7919 % 3000), 'a') +
+         "\r\n[Video]\r\nWidth=" + std::to_string(640 + k) + "\r\n";
+}
+
+TEST_F(IniTest, AWriterKilledAtAnyMomentLeavesAWholeVersionAndTheNextStartNoTemporary) {
+  WriteSettingsVersion(0);
+  ASSERT_EQ(UserCopy(), SettingsVersion(0));
+  const std::string temporary = data_.path() + "Game/settings.ini.tmp";
+  int32_t temporariesLeft = 0;
+  const int32_t wrote = KillWriterTrials(500, 0, 4000, WriteSettingsVersion, [&](int32_t last) {
+    const std::string file = UserCopy();
+    EXPECT_TRUE(file == SettingsVersion(last) || file == SettingsVersion(last + 1))
+        << "not version " << last << " or the next: " << file.substr(0, 40);
+    temporariesLeft += PlatformFileExists(temporary) ? 1 : 0;
+    IniStop();
+    IniStart();
+    EXPECT_FALSE(PlatformFileExists(temporary));
+  });
+  EXPECT_GT(wrote, 0);
+  std::cout << "settings writer killed 500 times: " << wrote << " after a finished write, "
+            << temporariesLeft << " leaving a temporary\n";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -390,6 +391,49 @@ TEST_F(StateSaveTest, TheVariablesOfAChunkEndWithTheChunk) {
   ASSERT_TRUE(Load(file));
   EXPECT_EQ(StateVariableGetInt(kGame, "N"), 7);
   EXPECT_FALSE(Restored(kGame, "S"));
+}
+
+TEST_F(StateSaveTest, AWriterKilledAtAnyMomentLeavesAWholeVersionAndTheNextSaveNoTemporary) {
+  // Version k's variables; the notes change the file's size.
+  const auto setVersion = [](int32_t k) {
+    StateVariableSetInt(kGame, "version", k);
+    StateVariableSetString(kJournal, "notes",
+                           std::string(static_cast<size_t>(k * 7919 % 3000), 'n'));
+  };
+  const auto version = [&](int32_t k) {
+    setVersion(k);
+    const int32_t memory = DataFileDirectCreateMemory();
+    std::string bytes;
+    EXPECT_TRUE(StateWrite(memory, path_, {}) && DataFileDirectMemoryTake(memory, bytes));
+    return bytes;
+  };
+  setVersion(0);
+  ASSERT_TRUE(StateSave(path_, {}));
+  ASSERT_TRUE(ReadWholeFile(path_) == version(0));
+  const std::string temporary = DataFileDirectTemporaryPath(path_);
+  int32_t temporariesLeft = 0;
+  int32_t newest = 0;
+  const int32_t wrote = KillWriterTrials(
+      500, 0, 4000,
+      [&](int32_t k) {
+        setVersion(k);
+        StateSave(path_, {});
+      },
+      [&](int32_t last) {
+        const std::string file = ReadWholeFile(path_);
+        EXPECT_TRUE(file == version(last) || file == version(last + 1))
+            << "not version " << last << " or the next";
+        temporariesLeft += PlatformFileExists(temporary) ? 1 : 0;
+        newest = last + 1;
+      });
+  EXPECT_GT(wrote, 0);
+  std::cout << "state writer killed 500 times: " << wrote << " after a finished write, "
+            << temporariesLeft << " leaving a temporary\n";
+  // The next save takes over what the last kill left.
+  setVersion(newest + 1);
+  ASSERT_TRUE(StateSave(path_, {}));
+  EXPECT_TRUE(ReadWholeFile(path_) == version(newest + 1));
+  EXPECT_FALSE(PlatformFileExists(temporary));
 }
 
 }  // namespace
