@@ -104,9 +104,14 @@ void KeepOpenGLDriversLoaded() {
       nullptr);
 }
 
-int32_t KillWriterTrials(int32_t trials, int32_t first, int32_t maxDelayMicroseconds,
-                         const std::function<void(int32_t)>& write,
+int32_t KillWriterTrials(int32_t trials, int32_t first, const std::function<void(int32_t)>& write,
                          const std::function<void(int32_t)>& check) {
+  const auto begin = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    write(first);
+  }
+  const auto spent = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - begin);
   // The newest finished version, shared with the children.
   void* shared = mmap(nullptr, sizeof(std::atomic<int32_t>), PROT_READ | PROT_WRITE,
                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -115,7 +120,7 @@ int32_t KillWriterTrials(int32_t trials, int32_t first, int32_t maxDelayMicrosec
   }
   auto* last = new (shared) std::atomic<int32_t>(first);
   std::mt19937 random(20261208);
-  std::uniform_int_distribution<int32_t> delay(0, maxDelayMicroseconds);
+  std::uniform_int_distribution<int64_t> delay(0, spent.count());
   int32_t wrote = 0;
   for (int32_t trial = 0; trial < trials; ++trial) {
     const int32_t before = last->load();

@@ -50,13 +50,12 @@ ToolRun RunTool(const std::string& binary, const TempFolder& folder,
 
 // Crash trials of a writer of numbered versions. Each trial forks a child
 // that calls write(k) for k = last + 1, last + 2, ... and kills it with
-// SIGKILL after a delay of 0 to maxDelayMicroseconds (chosen by a fixed seed,
-// so runs repeat); then check(last) runs, where last is the newest version
-// whose write had returned, so the file must hold version last or last + 1.
-// Versions start after `first`. Returns how many trials the child had
-// finished a write in.
-int32_t KillWriterTrials(int32_t trials, int32_t first, int32_t maxDelayMicroseconds,
-                         const std::function<void(int32_t)>& write,
+// SIGKILL after a delay between none and three writes' time (measured by
+// writing version `first` again, varied by a fixed seed); then check(last)
+// runs, where last is the newest version whose write had returned, so the
+// file must hold version last or last + 1. The file holds version `first`
+// before. Returns in how many trials the child had finished a write.
+int32_t KillWriterTrials(int32_t trials, int32_t first, const std::function<void(int32_t)>& write,
                          const std::function<void(int32_t)>& check);
 
 std::string ReadWholeFile(const std::string& path);

@@ -202,8 +202,12 @@ TEST_F(IniTest, AWriterKilledAtAnyMomentLeavesAWholeVersionAndTheNextStartNoTemp
   WriteSettingsVersion(0);
   ASSERT_EQ(UserCopy(), SettingsVersion(0));
   const std::string temporary = data_.path() + "Game/settings.ini.tmp";
+  data_.write("Game/settings.ini.tmp", SettingsVersion(1).substr(0, 20));
+  IniStop();
+  IniStart();
+  EXPECT_FALSE(PlatformFileExists(temporary));
   int32_t temporariesLeft = 0;
-  const int32_t wrote = KillWriterTrials(500, 0, 4000, WriteSettingsVersion, [&](int32_t last) {
+  const int32_t wrote = KillWriterTrials(500, 0, WriteSettingsVersion, [&](int32_t last) {
     const std::string file = UserCopy();
     EXPECT_TRUE(file == SettingsVersion(last) || file == SettingsVersion(last + 1))
         << "not version " << last << " or the next: " << file.substr(0, 40);

@@ -414,7 +414,7 @@ TEST_F(StateSaveTest, AWriterKilledAtAnyMomentLeavesAWholeVersionAndTheNextSaveN
   int32_t temporariesLeft = 0;
   int32_t newest = 0;
   const int32_t wrote = KillWriterTrials(
-      500, 0, 4000,
+      500, 0,
       [&](int32_t k) {
         setVersion(k);
         StateSave(path_, {});
