@@ -17,6 +17,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
@@ -56,10 +57,12 @@ fork {
 }
 )";
 
-// The file's inode: every replacement renames a new file over it.
-ino_t Inode(const std::string& path) {
+// When the file last changed, to the nanosecond.
+std::pair<time_t, long> Modified(const std::string& path) {
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+  return stat(path.c_str(), &status) == 0
+             ? std::pair<time_t, long>(status.st_mtim.tv_sec, status.st_mtim.tv_nsec)
+             : std::pair<time_t, long>(0, 0);
 }
 
 class CrashE2E : public ::testing::Test {
@@ -95,12 +98,12 @@ class CrashE2E : public ::testing::Test {
   // The game started with the patched test interface, killed a while after
   // the first settings write of this start.
   void StartAndKill(int32_t milliseconds) {
-    const ino_t before = Inode(program_.path() + "settings.ini");
+    const auto before = Modified(program_.path() + "settings.ini");
     GameProcess game(
         GameProcess::InPlace{program_.path() + "briskforge", elsewhere_.path(), elsewhere_.path()},
         {"-userdatainapp", "-testscreen"});
     ASSERT_TRUE(
-        WaitUntil([&] { return Inode(program_.path() + "settings.ini") != before; }, kPatience))
+        WaitUntil([&] { return Modified(program_.path() + "settings.ini") != before; }, kPatience))
         << game.StandardError();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     game.Signal(SIGKILL);
@@ -138,7 +141,8 @@ TEST_F(CrashE2E, KilledWhileSavingAndWritingSettingsEveryFrameEveryFileStaysWhol
   size_t listed = 0;
   std::map<std::string, std::string> before;
   int32_t temporariesLeft = 0;
-  for (int trial = 0; trial < kTrials && !HasFailure(); ++trial) {
+  int trial = 0;
+  for (; trial < kTrials && !HasFailure(); ++trial) {
     ASSERT_NO_FATAL_FAILURE(StartAndKill(delay(random)));
 
     std::string text = program_.read("settings.ini");
@@ -170,7 +174,7 @@ TEST_F(CrashE2E, KilledWhileSavingAndWritingSettingsEveryFrameEveryFileStaysWhol
     listed = saves.size();
     before = saves;
   }
-  std::cout << "game killed " << kTrials << " times while writing: " << temporariesLeft
+  std::cout << "game killed " << trial << " times while writing: " << temporariesLeft
             << " temporaries left behind, none listed\n";
 }
 
