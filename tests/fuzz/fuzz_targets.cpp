@@ -19,6 +19,7 @@
 #include "framework/ms3d/ms3d.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/path.h"
 #include "platform/platform.h"
 #include "tests/support/testsupport.h"
 #include "tools/common/model_writer.h"
@@ -459,6 +460,49 @@ void FuzzSoundOf(const uint8_t* data, size_t size) {
 constexpr char kWav[] = ".wav";
 constexpr char kOgg[] = ".ogg";
 
+// --- Path files -----------------------------------------------------------------
+
+// A 64 x 48 floor in the tree's floor colour with a wall across its middle
+// in the block colour, a gap at the right.
+Mat FloorFor(const PathTree& tree) {
+  Mat floor;
+  floor.width = 64;
+  floor.height = 48;
+  floor.entries = {{"FLOOR", static_cast<uint32_t>(tree.floorColor)},
+                   {"BLOCK", static_cast<uint32_t>(tree.blockColor)}};
+  floor.data.assign(64 * 48, 0);
+  for (int32_t x = 0; x < 56; ++x) {
+    floor.data[24 * 64 + x] = 1;
+  }
+  return floor;
+}
+
+// The input as a path file: what it read, written as text and read again,
+// gives the same text; walks are then routed through its nodes.
+void FuzzPath(const uint8_t* data, size_t size) {
+  Environment& env = Env();
+  const std::string path = env.Write("fuzz.pth", data, size);
+  PathTree tree;
+  const bool read = PathTreeRead("fuzz.pth", tree);
+  PlatformDeleteFile(path);
+  if (!read) {
+    return;
+  }
+  const std::string text = PathTreeText(tree);
+  const std::string again =
+      env.Write("again.pth", reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  PathTree reread;
+  Check(PathTreeRead("again.pth", reread), "a written path file reads");
+  PlatformDeleteFile(again);
+  Check(PathTreeText(reread) == text, "a path file written again reads back the same");
+  const Mat floor = FloorFor(tree);
+  PathWalker walker;
+  walker.position = {3, 3};
+  PathWalkRequest(floor, tree, walker, {60, 44});
+  std::vector<PathWaypoint> waypoints;
+  PathFind(floor, tree, {60, 44}, {-5, 100}, waypoints);
+}
+
 }  // namespace
 
 const std::vector<FuzzTarget>& FuzzTargets() {
@@ -480,6 +524,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"man", FuzzAnimation},
       {"wav", FuzzSoundOf<kWav>},
       {"ogg", FuzzSoundOf<kOgg>},
+      {"path", FuzzPath},
   };
   return targets;
 }
