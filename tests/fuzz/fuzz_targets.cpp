@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
@@ -38,7 +37,6 @@ MwModel SeedModel() {
   model.triangles.resize(2);
   model.triangles[0].vertices = {0, 1, 2};
   model.triangles[1].vertices = {0, 2, 3};
-  model.triangles[1].group = 0;
   MwGroup group;
   group.name = "Quad";
   group.triangles = {0, 1};
@@ -193,22 +191,40 @@ void FuzzArchive(const uint8_t* data, size_t size) {
 
 // --- Settings -------------------------------------------------------------------
 
-// The input as the user's settings file: a few keys read, one written; the
-// written key then reads the new value and another key reads as before.
-void FuzzSettings(const uint8_t* data, size_t size) {
-  Env().Write("settings.ini", data, size);
-  for (const char* section : {"Settings", "Fuzz", ""}) {
+// Every key of a few sections with the value a read of it gives.
+struct SettingsValue {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+std::vector<SettingsValue> SettingsValues() {
+  std::vector<SettingsValue> values;
+  for (const char* section : {"Settings", "Video", "Audio", "Fuzz", ""}) {
     for (const IniKey& key : IniReadSectionKeys(section)) {
-      IniReadString(section, key.name, "");
+      values.push_back({section, key.name, IniReadString(section, key.name, "(none)")});
     }
   }
-  const std::string other = IniReadString("Settings", "Name", "none");
+  return values;
+}
+
+// The input as the user's settings file: its keys read, one written; the
+// written key then reads the new value and every other key as before.
+void FuzzSettings(const uint8_t* data, size_t size) {
+  Env();
+  Check(DataFileDirectWriteWhole(IniWritePath(), Bytes(data, size)), "the settings are written");
+  const std::vector<SettingsValue> before = SettingsValues();
   IniReadInt("Fuzz", "Number", -1);
   IniReadBool("Fuzz", "Flag", false);
   const std::string value = "written " + std::to_string(size);
   if (IniWriteString("Fuzz", "Key", value)) {
     Check(IniReadString("Fuzz", "Key", "") == value, "a written key reads the new value");
-    Check(IniReadString("Settings", "Name", "none") == other, "other keys read as before");
+    for (const SettingsValue& old : before) {
+      if (old.section != "Fuzz" || UtilitiesUpperCase(old.key) != "KEY") {
+        Check(IniReadString(old.section, old.key, "(none)") == old.value,
+              "other keys read as before");
+      }
+    }
   }
   IniBatchBegin();
   IniWriteInt("Fuzz", "Number", 7);
