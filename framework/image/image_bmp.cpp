@@ -177,7 +177,8 @@ bool ImageDibReadPixels(ImageSource& source, const ImageDib& dib, ImageFrame* fr
   ImageFrameReset(frame, dib.width, dib.height, dib.depth);
   const Channel channels[3] = {MakeChannel(dib.masks[0]), MakeChannel(dib.masks[1]),
                                MakeChannel(dib.masks[2])};
-  for (int32_t y = 0; y < dib.height; ++y) {
+  // Rows of no width hold no pixels (and may number 2^31).
+  for (int32_t y = 0; y < dib.height && dib.width > 0; ++y) {
     const int32_t row = dib.topDown ? y : dib.height - 1 - y;
     DecodeRow(data.data() + static_cast<size_t>(row) * rowBytes, dib, channels,
               frame->pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(dib.width),

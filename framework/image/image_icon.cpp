@@ -54,7 +54,8 @@ bool ApplyMask(ImageSource& source, ImageFrame* frame, bool topDown) {
   const bool ownAlpha =
       frame->bitsPerPixel == 32 &&
       std::any_of(frame->pixels.begin(), frame->pixels.end(), [](uint32_t p) { return p >> 24; });
-  if (ownAlpha) {
+  // Rows of no width hold no pixels (and may number 2^31).
+  if (ownAlpha || frame->width == 0) {
     return true;
   }
   for (int32_t y = 0; y < frame->height; ++y) {

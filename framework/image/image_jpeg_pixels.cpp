@@ -41,6 +41,33 @@ typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 typedef uint8_t Bytes32 __attribute__((vector_size(32)));
 typedef uint16_t Words16 __attribute__((vector_size(32)));
 
+// GCC's lane shuffles with a mask vector. Clang (the fuzzing build) has no
+// such builtin; there the same selection runs lane by lane.
+template <typename Vector, typename Mask>
+inline void Shuffle(const Vector& a, const Vector& b, const Mask& mask, Vector& out) {
+#if defined(__clang__)
+  constexpr int kCount = sizeof(Vector) / sizeof(a[0]);
+  for (int i = 0; i < kCount; ++i) {
+    const int lane = mask[i] & (2 * kCount - 1);
+    out[i] = lane < kCount ? a[lane] : b[lane - kCount];
+  }
+#else
+  out = __builtin_shuffle(a, b, mask);
+#endif
+}
+
+template <typename Vector, typename Mask>
+inline void Shuffle(const Vector& a, const Mask& mask, Vector& out) {
+#if defined(__clang__)
+  constexpr int kCount = sizeof(Vector) / sizeof(a[0]);
+  for (int i = 0; i < kCount; ++i) {
+    out[i] = a[mask[i] & (kCount - 1)];
+  }
+#else
+  out = __builtin_shuffle(a, mask);
+#endif
+}
+
 // Rounds away `bits` fraction bits, adds the offset and holds the result
 // within [low, high]. Vectors go by reference: passing them by value would
 // depend on the instruction set.
@@ -110,20 +137,20 @@ inline void Transpose(Lanes* m) {
   Lanes t[8], u[8];
 #pragma GCC unroll 4
   for (int i = 0; i < 8; i += 2) {
-    t[i] = __builtin_shuffle(m[i], m[i + 1], lo32);
-    t[i + 1] = __builtin_shuffle(m[i], m[i + 1], hi32);
+    Shuffle(m[i], m[i + 1], lo32, t[i]);
+    Shuffle(m[i], m[i + 1], hi32, t[i + 1]);
   }
 #pragma GCC unroll 2
   for (int i = 0; i < 8; i += 4) {
-    u[i] = __builtin_shuffle(t[i], t[i + 2], lo64);
-    u[i + 1] = __builtin_shuffle(t[i], t[i + 2], hi64);
-    u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], lo64);
-    u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], hi64);
+    Shuffle(t[i], t[i + 2], lo64, u[i]);
+    Shuffle(t[i], t[i + 2], hi64, u[i + 1]);
+    Shuffle(t[i + 1], t[i + 3], lo64, u[i + 2]);
+    Shuffle(t[i + 1], t[i + 3], hi64, u[i + 3]);
   }
 #pragma GCC unroll 4
   for (int i = 0; i < 4; ++i) {
-    m[i] = __builtin_shuffle(u[i], u[i + 4], lo128);
-    m[i + 4] = __builtin_shuffle(u[i], u[i + 4], hi128);
+    Shuffle(u[i], u[i + 4], lo128, m[i]);
+    Shuffle(u[i], u[i + 4], hi128, m[i + 4]);
   }
 }
 
@@ -148,7 +175,8 @@ inline void LoadBytes(const uint8_t* p, Lanes& out) {
 inline void StoreBytes(const Lanes& values, uint8_t* p) {
   const Bytes32 low = {0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28,
                        0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28};
-  const Bytes32 packed = __builtin_shuffle(reinterpret_cast<const Bytes32&>(values), low);
+  Bytes32 packed;
+  Shuffle(reinterpret_cast<const Bytes32&>(values), low, packed);
   std::memcpy(p, &packed, 8);
 }
 
@@ -229,6 +257,12 @@ __attribute__((target("avx2"))) inline __m256i ClampWords(__m256i v) {
 }
 
 // With AVX2: sixteen pixels at a time in 16-bit lanes, the same results.
+// (Clang takes a multiversioned function that only the dispatcher calls for
+// unused.)
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wunused-function"
+#endif
 __attribute__((target("avx2"))) void ConvertRow(const uint8_t* luma, const uint8_t* cb,
                                                 const uint8_t* cr, int32_t width, uint32_t* out) {
   const __m256i centre = _mm256_set1_epi16(128);
@@ -258,6 +292,9 @@ __attribute__((target("avx2"))) void ConvertRow(const uint8_t* luma, const uint8
     out[x] = PixelOf(luma[x], cb[x], cr[x]);
   }
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 // Twice across: each output pair leans 3/4 on its own value and 1/4 on the
 // neighbour, (3 v + left + low) >> shift and (3 v + right + high) >> shift.

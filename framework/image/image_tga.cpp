@@ -27,6 +27,9 @@ inline uint32_t LoadPixel(const uint8_t* data, int32_t bytes) {
 
 // Raw pixels of `bytes` bytes each into the pixel array.
 void CopyRawPixels(const uint8_t* data, int32_t bytes, uint32_t* out, size_t count) {
+  if (count == 0) {
+    return;  // a picture of no pixels has no arrays to copy between
+  }
   if (bytes == 4) {
     std::memcpy(out, data, count * 4);
     return;

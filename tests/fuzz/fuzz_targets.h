@@ -1,0 +1,24 @@
+// The fuzz entry functions: each takes one input, serves it through the
+// data-file layer to a loader's real entry point and checks what the loader
+// promises beyond "no crash" (round trips, values kept). A broken promise
+// aborts, so libFuzzer and the corpus test both report it. The same functions
+// run under libFuzzer (fuzz_main.cpp) and under the normal compiler
+// (corpus_test.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using FuzzEntry = void (*)(const uint8_t* data, size_t size);
+
+struct FuzzTarget {
+  std::string name;  // the program is "fuzz_<name>", its files "corpus/<name>"
+  FuzzEntry entry;
+};
+
+// Every target, in a fixed order.
+const std::vector<FuzzTarget>& FuzzTargets();
+// The entry of the named target; null when there is none.
+FuzzEntry FuzzFind(const std::string& name);
