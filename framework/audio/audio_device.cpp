@@ -119,15 +119,6 @@ std::string Quoted(const std::string& name) {
   return "\"" + name + "\"";
 }
 
-std::string UpperExtension(const std::string& fileName) {
-  const size_t dot = fileName.find_last_of('.');
-  const size_t separator = fileName.find_last_of("\\/");
-  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) {
-    return "";
-  }
-  return UtilitiesUpperCase(fileName.substr(dot));
-}
-
 int32_t SourceStatus(ALuint source, const std::string& errorLead) {
   ALint state = AL_STOPPED;
   alGetSourcei(source, AL_SOURCE_STATE, &state);

@@ -93,8 +93,6 @@ class TraceScope {
 };
 std::string ErrorText(ALenum code);  // the text for an OpenAL error code
 std::string Quoted(const std::string& name);
-// Upper-cased extension of a file name including the dot, empty when none.
-std::string UpperExtension(const std::string& fileName);
 // Reads the source state, mapped to 2 playing, 1 paused, 3 otherwise; an
 // OpenAL error logs `errorLead` + the error text.
 int32_t SourceStatus(ALuint source, const std::string& errorLead);

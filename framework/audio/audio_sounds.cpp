@@ -7,6 +7,7 @@
 #include "framework/audio/audio_internal.h"
 #include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
+#include "framework/utilities/utilities.h"
 
 namespace audio_internal {
 
@@ -141,7 +142,7 @@ int32_t AudioOpen(const std::string& fileName, uint8_t kind, uint8_t loop, int32
   if (!Audio().available) {
     return -1;
   }
-  const std::string extension = UpperExtension(fileName);
+  const std::string extension = UtilitiesUpperExtension(fileName);
   int32_t id = -1;
   bool opened = false;
   if (extension == ".OGG") {
@@ -203,7 +204,7 @@ int64_t AudioFileGetMS(const std::string& fileName) {
   if (!Audio().available) {
     return 0;
   }
-  const std::string extension = UpperExtension(fileName);
+  const std::string extension = UtilitiesUpperExtension(fileName);
   if (extension == ".OGG") {
     return AudioOggGetMS(fileName);
   }

@@ -17,21 +17,6 @@ constexpr int32_t kIconMaxSize = 256;
 // Writers hand the direct-file layer their bytes in pieces of this size.
 constexpr size_t kWriteChunk = 1 << 16;
 
-std::string UpperExtension(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  const size_t separator = name.find_last_of("\\/");
-  if (dot == std::string::npos || (separator != std::string::npos && separator > dot)) {
-    return "";
-  }
-  std::string extension = name.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return extension;
-}
-
 bool IsOneOf(const std::string& text, std::initializer_list<const char*> list) {
   return std::any_of(list.begin(), list.end(), [&](const char* item) { return text == item; });
 }
@@ -67,7 +52,7 @@ void ImageStop() {}
 // --- Loading and saving -------------------------------------------------------
 
 void ImageLoad(const std::string& name, ImageFrame*& image, int32_t firstIcon, int32_t lastIcon) {
-  const std::string extension = UpperExtension(name);
+  const std::string extension = UtilitiesUpperExtension(name);
   if (!IsOneOf(extension, {".ANI", ".BMP", ".CUR", ".ICO", ".GIF", ".JPG", ".PCX", ".TGA"})) {
     return;  // ".AVI", ".BBM", ".IFF", ".LBM" and the rest have no reader
   }
@@ -101,7 +86,7 @@ void ImageLoad(const std::string& name, ImageFrame*& image, int32_t firstIcon, i
 }
 
 bool ImageSave(const std::string& path, const ImageFrame* image) {
-  const std::string extension = UpperExtension(path);
+  const std::string extension = UtilitiesUpperExtension(path);
   if (extension == ".AVI") {
     return true;
   }
@@ -135,7 +120,7 @@ bool ImageSave(const std::string& path, const ImageFrame* image) {
 }
 
 bool ImageSupported(const std::string& fileName) {
-  return IsOneOf(UpperExtension(fileName),
+  return IsOneOf(UtilitiesUpperExtension(fileName),
                  {".ANI", ".AVI", ".BMP", ".CUR", ".GIF", ".ICO", ".JPG", ".PCX", ".TGA"});
 }
 

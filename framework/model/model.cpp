@@ -30,15 +30,6 @@ bool ModelDisplayCurrent(int32_t display) {
   return GraphicsDisplayMakeCurrent(display);
 }
 
-std::string ModelFileExtension(const std::string& fileName) {
-  const size_t dot = fileName.find_last_of('.');
-  const size_t folder = fileName.find_last_of("\\/");
-  if (dot == std::string::npos || (folder != std::string::npos && folder > dot)) {
-    return {};
-  }
-  return UtilitiesUpperCase(fileName.substr(dot));
-}
-
 // --- Module lifecycle -------------------------------------------------------------
 
 void ModelStart() {

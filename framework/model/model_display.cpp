@@ -7,6 +7,7 @@
 #include "framework/graphics/graphics.h"
 #include "framework/log/log.h"
 #include "framework/model/model_internal.h"
+#include "framework/utilities/utilities.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ void RecompileDisplay(ModelDisplay& display) {
     textures.push_back(&texture);
   }
   for (ModelTexture* texture : textures) {
-    if (ModelFileExtension(texture->fileName) == ".FOT") {
+    if (UtilitiesUpperExtension(texture->fileName) == ".FOT") {
       RebuildFontTexture(*texture);
     } else {
       RebuildImageTexture(*texture);

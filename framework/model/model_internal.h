@@ -84,8 +84,6 @@ ModelDisplay* ModelDisplayFind(int32_t display);
 // Makes the display's context current; false when it has none, in which case
 // its OpenGL objects are not touched (they went with the context).
 bool ModelDisplayCurrent(int32_t display);
-// The upper-cased extension with its dot (".TGA"); empty when there is none.
-std::string ModelFileExtension(const std::string& fileName);
 
 // --- Textures ---------------------------------------------------------------
 // Deletes the texture's OpenGL objects and its record.

@@ -5,6 +5,7 @@
 #include "framework/datafile/datafile.h"
 #include "framework/log/log.h"
 #include "framework/model/model_internal.h"
+#include "framework/utilities/utilities.h"
 
 namespace {
 
@@ -195,7 +196,7 @@ std::string ReadMs3d(int32_t file, Model* model) {
 }  // namespace
 
 Model* ModelOpen(int32_t display, const std::string& fileName, bool linear) {
-  if (ModelFileExtension(fileName) == ".MS3D") {
+  if (UtilitiesUpperExtension(fileName) == ".MS3D") {
     return ModelOpenMS3D(display, fileName);
   }
   if (ImageSupported(fileName)) {

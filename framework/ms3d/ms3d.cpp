@@ -37,9 +37,7 @@ void TMS3D::Clear() {
 bool TMS3D::LoadFromFile(const std::string& fileName) {
   Clear();
   fileName_ = fileName;
-  const size_t dot = fileName.find_last_of('.');
-  const std::string extension =
-      dot == std::string::npos ? std::string{} : UtilitiesUpperCase(fileName.substr(dot));
+  const std::string extension = UtilitiesUpperExtension(fileName);
   if (extension == ".LTB") {
     return Ms3dReadPiece(fileName, mesh_);
   }

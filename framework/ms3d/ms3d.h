@@ -157,7 +157,6 @@ class TMS3D {
   const Ms3dMesh& Mesh() const { return mesh_; }
   const ModelTexture* ShaderTexture() const { return shader_; }
   Ms3dMatrix& ModelMatrix() { return modelMatrix_; }
-  float& Scale() { return scale_; }
 
  private:
   void Clear();

@@ -193,6 +193,15 @@ std::string UtilitiesUpperCase(const std::string& text) {
   return upper;
 }
 
+std::string UtilitiesUpperExtension(const std::string& fileName) {
+  const size_t dot = fileName.find_last_of('.');
+  const size_t separator = fileName.find_last_of("\\/");
+  if (dot == std::string::npos || (separator != std::string::npos && separator > dot)) {
+    return {};
+  }
+  return UtilitiesUpperCase(fileName.substr(dot));
+}
+
 // --- Numbers ------------------------------------------------------------------
 
 int32_t UtilitiesClamp(int32_t value, int32_t bound1, int32_t bound2) {

@@ -37,6 +37,9 @@ bool UtilitiesParseInteger(const std::string& text, int32_t& value);
 std::string UtilitiesMonthName(int month);
 std::string UtilitiesPadLeft(const std::string& text, char pad, size_t width);
 std::string UtilitiesUpperCase(const std::string& text);  // ASCII letters only
+// The file name's extension with its dot, upper-cased (".TGA"); empty when
+// the last part of the name has no dot.
+std::string UtilitiesUpperExtension(const std::string& fileName);
 
 // --- Numbers --------------------------------------------------------------
 int32_t UtilitiesClamp(int32_t value, int32_t bound1, int32_t bound2);

@@ -19,10 +19,6 @@ constexpr size_t kFileField = 128;
 constexpr size_t kKeyBytes = 16;
 constexpr size_t kMaxPieceName = 32;
 
-std::string Extension(const std::string& path) {
-  return UtilitiesUpperCase(fs::path(path).extension().string());
-}
-
 // Reads little-endian fields; the first fault is kept with its offset and
 // every later read fails.
 class Cursor {
@@ -604,7 +600,7 @@ bool ModelPiecesFromBytes(const std::string& name, const std::string& bytes, MwP
 
 bool ModelFileRead(const std::string& path, MwModel& model, std::string& error) {
   std::string bytes;
-  const std::string extension = Extension(path);
+  const std::string extension = UtilitiesUpperExtension(path);
   if (extension != ".MS3D" && extension != ".LTB") {
     error = path + ": only \".ms3d\" and \".ltb\" files are read";
     return false;
@@ -624,7 +620,7 @@ bool ModelFileRead(const std::string& path, MwModel& model, std::string& error) 
 }
 
 bool ModelFileDump(const std::string& path, std::string& listing, std::string& error) {
-  const std::string extension = Extension(path);
+  const std::string extension = UtilitiesUpperExtension(path);
   std::string bytes;
   if (extension == ".MPJ") {
     return ProjectListing(path, listing, error);
