@@ -716,3 +716,17 @@ void DataFileDirectCloseAll() {
   }
   state.directFiles.clear();
 }
+
+// --- Diagnostics -----------------------------------------------------------
+
+int32_t DataFileOpenCount() {
+  return static_cast<int32_t>(state.files.size());
+}
+
+int32_t DataFileCacheCount() {
+  return static_cast<int32_t>(state.copies.size());
+}
+
+int32_t DataFileDirectOpenCount() {
+  return static_cast<int32_t>(state.directFiles.size());
+}

@@ -90,3 +90,9 @@ bool DataFileDirectWriteWhole(const std::string& path, const std::string& conten
 // The whole file; false (and empty) when it is missing, not a regular file
 // or cannot be read in full.
 bool DataFileDirectReadWhole(const std::string& path, std::string& contents);
+
+// --- Diagnostics -----------------------------------------------------------
+// What the tables hold now, for leak checks and the resource report.
+int32_t DataFileOpenCount();        // content files open
+int32_t DataFileCacheCount();       // memory copies held
+int32_t DataFileDirectOpenCount();  // direct files open, memory files included

@@ -255,9 +255,17 @@ TEST_F(DataFileCopyTest, CloseAllReleasesCopiesAndFiles) {
   Start();
   ASSERT_TRUE(DataFileCacheLoad("Bin\\x.txt"));
   const int32_t id = DataFileOpen("Bin\\x.txt");
+  const int32_t direct = DataFileDirectCreateMemory();
+  EXPECT_EQ(DataFileOpenCount(), 1);
+  EXPECT_EQ(DataFileCacheCount(), 1);
+  EXPECT_EQ(DataFileDirectOpenCount(), 1);
   folder_.write("Bin/x.txt", "disk");
   DataFileCloseAll();
   EXPECT_EQ(DataFileTell(id), -1);
+  EXPECT_EQ(DataFileOpenCount(), 0);
+  EXPECT_EQ(DataFileCacheCount(), 0);
+  DataFileDirectClose(direct);
+  EXPECT_EQ(DataFileDirectOpenCount(), 0);
   EXPECT_EQ(ReadAll("Bin\\x.txt"), "disk");
 }
 
