@@ -12,7 +12,6 @@
 #include "framework/datafile/datafile.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
-#include "framework/log/log.h"
 #include "framework/mat/mat.h"
 #include "framework/model/model.h"
 #include "framework/ms3d/ms3d.h"
@@ -20,129 +19,9 @@
 #include "framework/utilities/utilities.h"
 #include "game/path.h"
 #include "platform/platform.h"
-#include "tests/support/testsupport.h"
-#include "tools/common/model_writer.h"
+#include "tests/fuzz/fuzz_environment.h"
 
 namespace {
-
-constexpr int32_t kDisplay = 1;
-constexpr int32_t kAudioRate = 22050;
-
-// A quad of two triangles on two joints, and an animation of both joints:
-// the fixed files a fuzzed project or animation is read with.
-MwModel SeedModel() {
-  MwModel model;
-  model.vertices = {
-      {0, {0, 0, 0}, 0, 1}, {0, {1, 0, 0}, 1, 1}, {0, {1, 1, 0}, 1, 1}, {0, {0, 1, 0}, 0, 1}};
-  model.triangles.resize(2);
-  model.triangles[0].vertices = {0, 1, 2};
-  model.triangles[1].vertices = {0, 2, 3};
-  MwGroup group;
-  group.name = "Quad";
-  group.triangles = {0, 1};
-  model.groups = {group};
-  MwJoint root;
-  root.name = "Root";
-  MwJoint arm;
-  arm.name = "Arm";
-  arm.parent = "Root";
-  arm.position = {1, 0, 0};
-  model.joints = {root, arm};
-  return model;
-}
-
-MwAnimation SeedAnimation() {
-  MwAnimation animation;
-  animation.frameCount = 10;
-  animation.joints = {{"Root", {{0, {0, 0, 0}}, {0.4f, {0, 0, 1}}}, {{0.2f, {0, 1, 0}}}},
-                      {"Arm", {{0.1f, {1, 0, 0}}}, {}}};
-  return animation;
-}
-
-// Writes the bytes a model writer made below the folder; a writer that
-// refuses its own sample stops the program.
-void WriteModelFile(const TempFolder& folder, const std::string& relative, bool made,
-                    const std::string& bytes, const std::string& error) {
-  if (!made) {
-    std::fprintf(stderr, "Unable to write %s: %s\n", relative.c_str(), error.c_str());
-    std::abort();
-  }
-  folder.write(relative, bytes);
-}
-
-// The program folder and the modules the loaders need, started once in their
-// designed order and stopped when the program ends.
-class Environment {
- public:
-  Environment() : platform_(folder_.path(), {"-userdatainapp"}) {
-    std::string bytes;
-    std::string error;
-    WriteModelFile(folder_, "Seed.ms3d", MwMs3dBytes(SeedModel(), bytes, error), bytes, error);
-    WriteModelFile(folder_, "Walk.man", MwAnimationBytes(SeedAnimation(), bytes, error), bytes,
-                   error);
-    MwProject project;
-    project.neutral = "Seed.ms3d";
-    project.animations = {{"WALK", "fuzz.man"}};
-    WriteModelFile(folder_, "fuzzman.mpj", MwProjectText(project, bytes, error), bytes, error);
-    DataFileStart();
-    LogStart();
-    UtilitiesStart();
-    IniStart();
-    AudioStartLoopback(kAudioRate);
-    MatStart();
-    ImageStart();
-    ImageGifStart();
-    ImageJpegStart();
-    ModelStart();
-    ModelDisplayAdd(kDisplay);
-    Ms3dStart();
-    StateStart();
-  }
-  ~Environment() {
-    StateStop();
-    Ms3dStop();
-    ModelStop();
-    ImageJpegStop();
-    ImageGifStop();
-    ImageStop();
-    MatStop();
-    AudioShutdown();
-    IniStop();
-    UtilitiesStop();
-    LogStop();
-    DataFileStop();
-  }
-  Environment(const Environment&) = delete;
-  Environment& operator=(const Environment&) = delete;
-
-  const std::string& folder() const { return folder_.path(); }
-  // Writes the input below the program folder; its full path.
-  std::string Write(const std::string& relative, const uint8_t* data, size_t size) const {
-    return folder_.write(relative, std::string(reinterpret_cast<const char*>(data), size));
-  }
-
- private:
-  TempFolder folder_;
-  HeadlessPlatform platform_;
-};
-
-Environment& Env() {
-  static Environment environment;
-  return environment;
-}
-
-// A broken promise: said on standard error, then the abort the fuzzer and the
-// corpus test report.
-void Check(bool holds, const char* what) {
-  if (!holds) {
-    std::fprintf(stderr, "Fuzz check failed: %s\n", what);
-    std::abort();
-  }
-}
-
-std::string Bytes(const uint8_t* data, size_t size) {
-  return std::string(reinterpret_cast<const char*>(data), size);
-}
 
 // --- Archives -------------------------------------------------------------------
 
@@ -151,7 +30,7 @@ int64_t ReadToEnd(int32_t id) {
   char piece[97];
   int64_t total = 0;
   while (const int32_t count = DataFileRead(id, piece, sizeof piece)) {
-    Check(count > 0 && count <= static_cast<int32_t>(sizeof piece), "read count in range");
+    FuzzCheck(count > 0 && count <= static_cast<int32_t>(sizeof piece), "read count in range");
     total += count;
   }
   return total;
@@ -160,7 +39,7 @@ int64_t ReadToEnd(int32_t id) {
 // The input as the program folder's only archive: start-up scans it, then
 // each entry it lists is opened, read, seeked and read again.
 void FuzzArchive(const uint8_t* data, size_t size) {
-  Environment& env = Env();
+  FuzzEnvironment& env = FuzzEnv();
   DataFileStop();
   const std::string path = env.Write("fuzz.qma", data, size);
   DataFileStart();
@@ -172,11 +51,12 @@ void FuzzArchive(const uint8_t* data, size_t size) {
         continue;
       }
       const int32_t fileSize = DataFileSize(id);
-      Check(ReadToEnd(id) == fileSize, "an entry reads as many bytes as its size");
+      FuzzCheck(ReadToEnd(id) == fileSize, "an entry reads as many bytes as its size");
       for (const int32_t position : {0, fileSize / 2, fileSize, fileSize + 1, -1}) {
         if (DataFileSeek(id, position)) {
-          Check(DataFileTell(id) == position, "a seek that succeeds moves there");
-          Check(ReadToEnd(id) == std::max(fileSize - position, 0), "the rest reads after a seek");
+          FuzzCheck(DataFileTell(id) == position, "a seek that succeeds moves there");
+          FuzzCheck(ReadToEnd(id) == std::max(fileSize - position, 0),
+                    "the rest reads after a seek");
         }
       }
       DataFileReadLine(id);
@@ -211,18 +91,19 @@ std::vector<SettingsValue> SettingsValues() {
 // The input as the user's settings file: its keys read, one written; the
 // written key then reads the new value and every other key as before.
 void FuzzSettings(const uint8_t* data, size_t size) {
-  Env();
-  Check(DataFileDirectWriteWhole(IniWritePath(), Bytes(data, size)), "the settings are written");
+  FuzzEnv();
+  FuzzCheck(DataFileDirectWriteWhole(IniWritePath(), FuzzBytes(data, size)),
+            "the settings are written");
   const std::vector<SettingsValue> before = SettingsValues();
   IniReadInt("Fuzz", "Number", -1);
   IniReadBool("Fuzz", "Flag", false);
   const std::string value = "written " + std::to_string(size);
   if (IniWriteString("Fuzz", "Key", value)) {
-    Check(IniReadString("Fuzz", "Key", "") == value, "a written key reads the new value");
+    FuzzCheck(IniReadString("Fuzz", "Key", "") == value, "a written key reads the new value");
     for (const SettingsValue& old : before) {
       if (old.section != "Fuzz" || UtilitiesUpperCase(old.key) != "KEY") {
-        Check(IniReadString(old.section, old.key, "(none)") == old.value,
-              "other keys read as before");
+        FuzzCheck(IniReadString(old.section, old.key, "(none)") == old.value,
+                  "other keys read as before");
       }
     }
   }
@@ -230,7 +111,7 @@ void FuzzSettings(const uint8_t* data, size_t size) {
   IniWriteInt("Fuzz", "Number", 7);
   IniWriteBool("Settings", "Flag", true);
   if (IniBatchEnd()) {
-    Check(IniReadInt("Fuzz", "Number", -1) == 7, "a batch writes its keys");
+    FuzzCheck(IniReadInt("Fuzz", "Number", -1) == 7, "a batch writes its keys");
   }
 }
 
@@ -239,7 +120,7 @@ void FuzzSettings(const uint8_t* data, size_t size) {
 // The input as a state save; what loaded, saved again, loads to the same
 // variables.
 void FuzzStateSave(const uint8_t* data, size_t size) {
-  Environment& env = Env();
+  FuzzEnvironment& env = FuzzEnv();
   const std::string path = env.Write("fuzz.sta", data, size);
   const auto reader = [](int32_t file, const std::string&) {
     char piece[64];
@@ -252,14 +133,14 @@ void FuzzStateSave(const uint8_t* data, size_t size) {
     const auto writer = [](int32_t, const std::string&) {};
     if (StateSave(again, writer)) {
       std::string bytes;
-      Check(DataFileDirectReadWhole(again, bytes), "a written save reads back");
+      FuzzCheck(DataFileDirectReadWhole(again, bytes), "a written save reads back");
       StateStop();
       StateStart();
-      Check(StateLoad(again, reader), "a written save loads");
+      FuzzCheck(StateLoad(again, reader), "a written save loads");
       std::string bytesAgain;
-      Check(StateSave(again, writer) && DataFileDirectReadWhole(again, bytesAgain),
-            "a loaded save saves again");
-      Check(bytes == bytesAgain, "re-saving what loaded gives the same file");
+      FuzzCheck(StateSave(again, writer) && DataFileDirectReadWhole(again, bytesAgain),
+                "a loaded save saves again");
+      FuzzCheck(bytes == bytesAgain, "re-saving what loaded gives the same file");
       PlatformDeleteFile(again);
     }
   }
@@ -286,30 +167,30 @@ bool SameMat(const Mat& a, const Mat& b) {
 // The input as a content file and as a memory file; the two readers agree,
 // and a valid mat saved again reads back identical.
 void FuzzMat(const uint8_t* data, size_t size) {
-  Environment& env = Env();
+  FuzzEnvironment& env = FuzzEnv();
   const std::string path = env.Write("fuzz.mat", data, size);
   Mat fromContent;
   MatOpen("fuzz.mat", fromContent);
   PlatformDeleteFile(path);
   Mat fromMemory;
-  const int32_t file = DataFileDirectOpenMemory(Bytes(data, size));
+  const int32_t file = DataFileDirectOpenMemory(FuzzBytes(data, size));
   MatDirectOpen(file, fromMemory);
   DataFileDirectClose(file);
-  Check(SameMat(fromContent, fromMemory), "content and direct readers agree");
+  FuzzCheck(SameMat(fromContent, fromMemory), "content and direct readers agree");
   if (!MatIsValid(fromMemory)) {
     return;
   }
   MatEntryAt(fromMemory, fromMemory.width - 1, fromMemory.height - 1);
   MatNearestEntryName(fromMemory, 0x808080);
   const int32_t out = DataFileDirectCreateMemory();
-  Check(MatDirectSave(out, fromMemory) == 3, "a valid mat saves");
+  FuzzCheck(MatDirectSave(out, fromMemory) == 3, "a valid mat saves");
   std::string saved;
-  Check(DataFileDirectMemoryTake(out, saved), "the saved bytes are taken");
+  FuzzCheck(DataFileDirectMemoryTake(out, saved), "the saved bytes are taken");
   Mat again;
   const int32_t in = DataFileDirectOpenMemory(saved);
   MatDirectOpen(in, again);
   DataFileDirectClose(in);
-  Check(SameMat(fromMemory, again), "a valid mat re-saved reads back identical");
+  FuzzCheck(SameMat(fromMemory, again), "a valid mat re-saved reads back identical");
 }
 
 // --- Images ---------------------------------------------------------------------
@@ -375,14 +256,14 @@ enum class Written { kNo, kColours, kWhole };
 // The input as a content file of the extension; for a format we also write,
 // decode(encode(decode(x))) equals decode(x).
 void FuzzImage(const std::string& extension, Written written, const uint8_t* data, size_t size) {
-  Environment& env = Env();
+  FuzzEnvironment& env = FuzzEnv();
   const std::string name = "fuzz" + extension;
   const std::string path = env.Write(name, data, size);
   OwnedImage image;
   ImageLoad(name, image.first);
   PlatformDeleteFile(path);
   if (extension != ".JPG") {
-    Check(FramesComplete(image.first), "every frame holds width x height pixels");
+    FuzzCheck(FramesComplete(image.first), "every frame holds width x height pixels");
   }
   if (written == Written::kNo || image.first == nullptr || image.first->loaded == 0 ||
       image.first->placeholder != 0 || !FramesComplete(image.first) ||
@@ -396,8 +277,8 @@ void FuzzImage(const std::string& extension, Written written, const uint8_t* dat
   OwnedImage reread;
   ImageLoad(again, reread.first);
   PlatformDeleteFile(env.folder() + again);
-  Check(SamePictures(image.first, reread.first, written == Written::kWhole),
-        "decode(encode(decode(x))) = decode(x)");
+  FuzzCheck(SamePictures(image.first, reread.first, written == Written::kWhole),
+            "decode(encode(decode(x))) = decode(x)");
 }
 
 template <const char* kExtension, Written kWritten>
@@ -417,7 +298,7 @@ constexpr char kJpg[] = ".JPG";
 
 // Reads a model file without a rendering context.
 void LoadModel(const std::string& name) {
-  TMS3D model(kDisplay);
+  TMS3D model(kFuzzDisplay);
   model.LoadFromFile(name);
 }
 
@@ -425,14 +306,14 @@ void LoadModel(const std::string& name) {
 // "Seed.ms3d" and "Walk.man").
 void FuzzModel(const std::string& extension, const uint8_t* data, size_t size) {
   const std::string name = "fuzz" + extension;
-  const std::string path = Env().Write(name, data, size);
+  const std::string path = FuzzEnv().Write(name, data, size);
   LoadModel(name);
   PlatformDeleteFile(path);
 }
 
 // The input as the animation file of a fixed project over "Seed.ms3d".
 void FuzzAnimation(const uint8_t* data, size_t size) {
-  const std::string path = Env().Write("fuzz.man", data, size);
+  const std::string path = FuzzEnv().Write("fuzz.man", data, size);
   LoadModel("fuzzman.mpj");
   PlatformDeleteFile(path);
 }
@@ -453,7 +334,7 @@ constexpr char kLtb[] = ".ltb";
 // device, so the buffers are filled, refilled and rewound.
 void FuzzSound(const std::string& extension, const uint8_t* data, size_t size) {
   const std::string name = "fuzz" + extension;
-  const std::string path = Env().Write(name, data, size);
+  const std::string path = FuzzEnv().Write(name, data, size);
   AudioFileGetMS(name);
   int32_t id = AudioOpen(name, kAudioKindSound, static_cast<uint8_t>(size & 1), 0);
   if (id >= 0) {
@@ -496,7 +377,7 @@ Mat FloorFor(const PathTree& tree) {
 // The input as a path file: what it read, written as text and read again,
 // gives the same text; walks are then routed through its nodes.
 void FuzzPath(const uint8_t* data, size_t size) {
-  Environment& env = Env();
+  FuzzEnvironment& env = FuzzEnv();
   const std::string path = env.Write("fuzz.pth", data, size);
   PathTree tree;
   const bool read = PathTreeRead("fuzz.pth", tree);
@@ -508,9 +389,9 @@ void FuzzPath(const uint8_t* data, size_t size) {
   const std::string again =
       env.Write("again.pth", reinterpret_cast<const uint8_t*>(text.data()), text.size());
   PathTree reread;
-  Check(PathTreeRead("again.pth", reread), "a written path file reads");
+  FuzzCheck(PathTreeRead("again.pth", reread), "a written path file reads");
   PlatformDeleteFile(again);
-  Check(PathTreeText(reread) == text, "a path file written again reads back the same");
+  FuzzCheck(PathTreeText(reread) == text, "a path file written again reads back the same");
   const Mat floor = FloorFor(tree);
   PathWalker walker;
   walker.position = {3, 3};

@@ -1,0 +1,39 @@
+// The program folder and the modules every fuzz target runs in, and the
+// checks the targets share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "tests/support/testsupport.h"
+
+constexpr int32_t kFuzzDisplay = 1;
+constexpr int32_t kFuzzAudioRate = 22050;
+
+// The program folder and the modules the loaders need, started once in their
+// designed order and stopped when the program ends.
+class FuzzEnvironment {
+ public:
+  FuzzEnvironment();
+  ~FuzzEnvironment();
+  FuzzEnvironment(const FuzzEnvironment&) = delete;
+  FuzzEnvironment& operator=(const FuzzEnvironment&) = delete;
+
+  const std::string& folder() const { return folder_.path(); }
+  // Writes the input below the program folder; its full path.
+  std::string Write(const std::string& relative, const uint8_t* data, size_t size) const {
+    return folder_.write(relative, std::string(reinterpret_cast<const char*>(data), size));
+  }
+
+ private:
+  TempFolder folder_;
+  HeadlessPlatform platform_;
+};
+
+// The one environment, made at the first call.
+FuzzEnvironment& FuzzEnv();
+// A broken promise: said on standard error, then the abort the fuzzer and the
+// corpus test report.
+void FuzzCheck(bool holds, const char* what);
+std::string FuzzBytes(const uint8_t* data, size_t size);
