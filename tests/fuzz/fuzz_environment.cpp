@@ -5,6 +5,7 @@
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
+#include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
@@ -13,7 +14,11 @@
 #include "framework/ms3d/ms3d.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "game/game.h"
+#include "shell/modules.h"
+#include "shell/shell.h"
 #include "tools/common/model_writer.h"
+#include "tools/vmcc/vmcc.h"
 
 namespace {
 
@@ -59,18 +64,8 @@ void WriteModelFile(const TempFolder& folder, const std::string& relative, bool 
   folder.write(relative, bytes);
 }
 
-}  // namespace
-
-FuzzEnvironment::FuzzEnvironment() : platform_(folder_.path(), {"-userdatainapp"}) {
-  std::string bytes;
-  std::string error;
-  WriteModelFile(folder_, "Seed.ms3d", MwMs3dBytes(SeedModel(), bytes, error), bytes, error);
-  WriteModelFile(folder_, "Walk.man", MwAnimationBytes(SeedAnimation(), bytes, error), bytes,
-                 error);
-  MwProject project;
-  project.neutral = "Seed.ms3d";
-  project.animations = {{"WALK", "fuzz.man"}};
-  WriteModelFile(folder_, "fuzzman.mpj", MwProjectText(project, bytes, error), bytes, error);
+// The framework's modules the loaders need, in their designed order.
+void StartFramework() {
   DataFileStart();
   LogStart();
   UtilitiesStart();
@@ -86,7 +81,7 @@ FuzzEnvironment::FuzzEnvironment() : platform_(folder_.path(), {"-userdatainapp"
   StateStart();
 }
 
-FuzzEnvironment::~FuzzEnvironment() {
+void StopFramework() {
   StateStop();
   Ms3dStop();
   ModelStop();
@@ -101,8 +96,96 @@ FuzzEnvironment::~FuzzEnvironment() {
   DataFileStop();
 }
 
-FuzzEnvironment& FuzzEnv() {
+// A new game sets a few variables and makes one character, as the bundled
+// start script does.
+constexpr const char* kGameStart = R"(
+  routine AppAgentAdd;
+  stateSetString(3, "Script Room File", "Nowhere");
+  stateSetInt(3, "difficulty", 2);
+  stateSetBool(3, "clue found", false);
+  AppAgentAdd("Detective");
+)";
+
+// The game as the shell starts it, in windowed mode with the controls
+// configured, over the settings and start script written here.
+void StartGame(const TempFolder& folder) {
+  folder.write("settings.ini", "[Video]\nFullscreen=No\n[Controls]\nConfigured=Yes\n");
+  VmccResult compiled;
+  std::string error;
+  if (!VmccCompile(kGameStart, "gameStart.vms", {}, compiled) ||
+      !VmcWriterSave(compiled.script, folder.write("Bin/gameStart.vmc", ""), error)) {
+    std::fprintf(stderr, "Unable to write the game's start script.\n");
+    std::abort();
+  }
+  ModulesStart();
+  MainForm().MainFormCreate();
+  if (!GameInitDisplay() || !GameInit()) {
+    std::fprintf(stderr, "Unable to start the game.\n");
+    std::abort();
+  }
+}
+
+}  // namespace
+
+FuzzEnvironment::FuzzEnvironment() : platform_(folder_.path(), {"-userdatainapp"}) {
+  std::string bytes;
+  std::string error;
+  WriteModelFile(folder_, "Seed.ms3d", MwMs3dBytes(SeedModel(), bytes, error), bytes, error);
+  WriteModelFile(folder_, "Walk.man", MwAnimationBytes(SeedAnimation(), bytes, error), bytes,
+                 error);
+  MwProject project;
+  project.neutral = "Seed.ms3d";
+  project.animations = {{"WALK", "fuzz.man"}};
+  WriteModelFile(folder_, "fuzzman.mpj", MwProjectText(project, bytes, error), bytes, error);
+}
+
+FuzzEnvironment::~FuzzEnvironment() {
+  Stop();
+}
+
+void FuzzEnvironment::Use(FuzzModules modules) {
+  if (modules != started_) {
+    Stop();
+    Start(modules);
+  }
+}
+
+void FuzzEnvironment::Start(FuzzModules modules) {
+  switch (modules) {
+    case FuzzModules::kNone:
+      break;
+    case FuzzModules::kFramework:
+      StartFramework();
+      break;
+    case FuzzModules::kScripts:
+      ModulesStart();
+      GraphicsDisplayAdd(0, "Primary", 0);
+      break;
+    case FuzzModules::kGame:
+      StartGame(folder_);
+      break;
+  }
+  started_ = modules;
+}
+
+void FuzzEnvironment::Stop() {
+  switch (started_) {
+    case FuzzModules::kNone:
+      break;
+    case FuzzModules::kFramework:
+      StopFramework();
+      break;
+    case FuzzModules::kScripts:
+    case FuzzModules::kGame:
+      ModulesStop();
+      break;
+  }
+  started_ = FuzzModules::kNone;
+}
+
+FuzzEnvironment& FuzzEnv(FuzzModules modules) {
   static FuzzEnvironment environment;
+  environment.Use(modules);
   return environment;
 }
 

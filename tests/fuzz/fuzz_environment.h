@@ -11,8 +11,15 @@
 constexpr int32_t kFuzzDisplay = 1;
 constexpr int32_t kFuzzAudioRate = 22050;
 
-// The program folder and the modules the loaders need, started once in their
-// designed order and stopped when the program ends.
+// The modules a target runs in: the framework's loaders; every module with
+// the script engine over a headless display but without the game, so a
+// fuzzed script reaches no game routine that writes files; or the whole
+// game started as the shell starts it.
+enum class FuzzModules { kNone, kFramework, kScripts, kGame };
+
+// The program folder and the modules the loaders need, started in their
+// designed order when a target first asks for them and stopped when another
+// set is asked for or the program ends.
 class FuzzEnvironment {
  public:
   FuzzEnvironment();
@@ -26,13 +33,21 @@ class FuzzEnvironment {
     return folder_.write(relative, std::string(reinterpret_cast<const char*>(data), size));
   }
 
+  // Stops the modules started before and starts the set asked for, unless
+  // that set is running.
+  void Use(FuzzModules modules);
+
  private:
+  void Start(FuzzModules modules);
+  void Stop();
+
   TempFolder folder_;
   HeadlessPlatform platform_;
+  FuzzModules started_ = FuzzModules::kNone;
 };
 
-// The one environment, made at the first call.
-FuzzEnvironment& FuzzEnv();
+// The one environment, made at the first call, with the modules asked for.
+FuzzEnvironment& FuzzEnv(FuzzModules modules = FuzzModules::kFramework);
 // A broken promise: said on standard error, then the abort the fuzzer and the
 // corpus test report.
 void FuzzCheck(bool holds, const char* what);

@@ -403,26 +403,32 @@ void FuzzPath(const uint8_t* data, size_t size) {
 }  // namespace
 
 const std::vector<FuzzTarget>& FuzzTargets() {
-  static const std::vector<FuzzTarget> targets = {
-      {"archive", FuzzArchive},
-      {"settings", FuzzSettings},
-      {"state", FuzzStateSave},
-      {"mat", FuzzMat},
-      {"tga", FuzzImageOf<kTga, Written::kWhole>},
-      {"bmp", FuzzImageOf<kBmp, Written::kColours>},
-      {"pcx", FuzzImageOf<kPcx, Written::kNo>},
-      {"ico", FuzzImageOf<kIco, Written::kColours>},
-      {"ani", FuzzImageOf<kAni, Written::kNo>},
-      {"gif", FuzzImageOf<kGif, Written::kColours>},
-      {"jpeg", FuzzImageOf<kJpg, Written::kNo>},
-      {"ms3d", FuzzModelOf<kMs3d>},
-      {"mpj", FuzzModelOf<kMpj>},
-      {"ltb", FuzzModelOf<kLtb>},
-      {"man", FuzzAnimation},
-      {"wav", FuzzSoundOf<kWav>},
-      {"ogg", FuzzSoundOf<kOgg>},
-      {"path", FuzzPath},
-  };
+  static const std::vector<FuzzTarget> targets = [] {
+    std::vector<FuzzTarget> all = {
+        {"archive", FuzzArchive},
+        {"settings", FuzzSettings},
+        {"state", FuzzStateSave},
+        {"mat", FuzzMat},
+        {"tga", FuzzImageOf<kTga, Written::kWhole>},
+        {"bmp", FuzzImageOf<kBmp, Written::kColours>},
+        {"pcx", FuzzImageOf<kPcx, Written::kNo>},
+        {"ico", FuzzImageOf<kIco, Written::kColours>},
+        {"ani", FuzzImageOf<kAni, Written::kNo>},
+        {"gif", FuzzImageOf<kGif, Written::kColours>},
+        {"jpeg", FuzzImageOf<kJpg, Written::kNo>},
+        {"ms3d", FuzzModelOf<kMs3d>},
+        {"mpj", FuzzModelOf<kMpj>},
+        {"ltb", FuzzModelOf<kLtb>},
+        {"man", FuzzAnimation},
+        {"wav", FuzzSoundOf<kWav>},
+        {"ogg", FuzzSoundOf<kOgg>},
+        {"path", FuzzPath},
+    };
+    for (const FuzzTarget& target : FuzzGameTargets()) {
+      all.push_back(target);
+    }
+    return all;
+  }();
   return targets;
 }
 

@@ -18,6 +18,8 @@ struct FuzzTarget {
   FuzzEntry entry;
 };
 
+// The targets of the script engine and the game (fuzz_game_targets.cpp).
+std::vector<FuzzTarget> FuzzGameTargets();
 // Every target, in a fixed order.
 const std::vector<FuzzTarget>& FuzzTargets();
 // The entry of the named target; null when there is none.
