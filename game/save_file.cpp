@@ -219,10 +219,13 @@ bool ReadThumbnail(FieldReader& in, bool withPixels, SaveThumbnail& thumbnail) {
       thumbnail.height < 0) {
     return false;
   }
-  const int64_t size = int64_t{thumbnail.width} * thumbnail.height * 4;
-  if (size > in.Left()) {
+  // Two counts near 2^31 give a pixel count whose bytes overflow 64 bits:
+  // the pixels are checked against the bytes left before they are sized.
+  const int64_t pixels = int64_t{thumbnail.width} * thumbnail.height;
+  if (pixels > in.Left() / 4) {
     return false;
   }
+  const int64_t size = pixels * 4;
   if (!withPixels) {
     return in.Skip(size);
   }

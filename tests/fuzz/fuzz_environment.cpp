@@ -15,6 +15,7 @@
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
 #include "game/game.h"
+#include "platform/platform.h"
 #include "shell/modules.h"
 #include "shell/shell.h"
 #include "tools/common/model_writer.h"
@@ -118,7 +119,11 @@ void StartGame(const TempFolder& folder) {
     std::abort();
   }
   ModulesStart();
+  // The main form moves into the program folder; the fuzzer writes its
+  // findings relative to the folder it was started in.
+  const std::string workingFolder = PlatformCurrentFolder();
   MainForm().MainFormCreate();
+  PlatformSetCurrentFolder(workingFolder);
   if (!GameInitDisplay() || !GameInit()) {
     std::fprintf(stderr, "Unable to start the game.\n");
     std::abort();

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/datafile/datafile.h"
 #include "game/game_internal.h"
 #include "game/saves.h"
 #include "platform/platform.h"
@@ -57,7 +56,7 @@ void FuzzSave(const uint8_t* data, size_t size) {
   PlatformDeleteFile(manual);
 
   const std::string before = GameBytes(autosave);
-  FuzzCheck(DataFileDirectWriteWhole(autosave, before), "a sound save is written");
+  env.Write("autosave.sav", reinterpret_cast<const uint8_t*>(before.data()), before.size());
   ScanSaves();
   FuzzCheck(SavesListEntry(0)->file == autosave, "a sound save is listed");
   env.Write("autosave.sav", data, size);
