@@ -22,6 +22,10 @@ namespace {
 
 constexpr int64_t kUnlimited = std::numeric_limits<int64_t>::max();
 int64_t instructionBudget = kUnlimited;
+// The longest text an add may make, the longest a string literal can be:
+// without it a script that adds a string to itself asks for gigabytes
+// within a few dozen instructions. An add past it is a fault.
+constexpr size_t kMaxTextLength = 65535;
 
 // The helpers on the path of every instruction are forced inline, so that the
 // cursor and the decoded operands stay in registers.
@@ -360,31 +364,36 @@ void StringSubtract(std::string& dest, const Operand& src) {
   }
 }
 
-void StringArithmetic(uint8_t opcode, std::string& dest, const Operand& src) {
+// False for a fault: an add past the longest text.
+bool StringArithmetic(uint8_t opcode, std::string& dest, const Operand& src) {
   switch (opcode) {
     case kOpAdd: {
       NumberText buffer;
-      dest.append(ToText(src, buffer));
-      return;
+      const std::string_view text = ToText(src, buffer);
+      if (text.size() > kMaxTextLength - std::min(dest.size(), kMaxTextLength)) {
+        return false;
+      }
+      dest.append(text);
+      return true;
     }
     case kOpSubtract:
       StringSubtract(dest, src);
-      return;
+      return true;
     case kOpAnd:
       dest = ScriptTextToBool(dest) && ToBool(src) ? "TRUE" : "FALSE";
-      return;
+      return true;
     case kOpOr:
       dest = ScriptTextToBool(dest) || ToBool(src) ? "TRUE" : "FALSE";
-      return;
+      return true;
     default:
       dest.clear();
-      return;
+      return true;
   }
 }
 
-// Opcodes 17-24 on a boolean or string dest. The operand is a copy, so that
-// the caller's stays in registers.
-[[gnu::noinline]] void OtherArithmetic(uint8_t opcode, Operand src, Parameter& dest) {
+// Opcodes 17-24 on a boolean or string dest; false for a fault. The operand
+// is a copy, so that the caller's stays in registers.
+[[gnu::noinline]] bool OtherArithmetic(uint8_t opcode, Operand src, Parameter& dest) {
   std::string copy;
   if (src.slot == &dest && dest.type == kScriptString) {
     // The source text would change under the operation: work on a copy.
@@ -395,26 +404,25 @@ void StringArithmetic(uint8_t opcode, std::string& dest, const Operand& src) {
     case kScriptBoolean:
       dest.boolValue =
           opcode == kOpMove ? ToBool(src) : BooleanArithmetic(opcode, dest.boolValue != 0, src);
-      return;
+      return true;
     default:
       if (opcode == kOpMove) {
         NumberText buffer;
         dest.textValue.assign(ToText(src, buffer));
-      } else {
-        StringArithmetic(opcode, dest.textValue, src);
+        return true;
       }
-      return;
+      return StringArithmetic(opcode, dest.textValue, src);
   }
 }
 
-// Opcodes 17-24: the work is done in the type of dest.
-SCRIPT_HOT void Arithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
+// Opcodes 17-24: the work is done in the type of dest; false for a fault.
+SCRIPT_HOT bool Arithmetic(uint8_t opcode, const Operand& src, Parameter& dest) {
   if (dest.type != kScriptInteger) {
-    OtherArithmetic(opcode, src, dest);
-    return;
+    return OtherArithmetic(opcode, src, dest);
   }
   const int32_t value = ToInt(src);
   dest.intValue = opcode == kOpMove ? value : IntegerArithmetic(opcode, dest.intValue, value);
+  return true;
 }
 
 void Not(Parameter& value) {
@@ -498,8 +506,7 @@ SCRIPT_HOT bool ArithmeticInstruction(Cursor& cursor, ScriptThread& thread, uint
       (header & kFlagB) == 0 || !ReadVariable(cursor, thread, dest)) {
     return false;
   }
-  Arithmetic(kOpcode, src, *dest);
-  return true;
+  return Arithmetic(kOpcode, src, *dest);
 }
 
 void SaveHeader(RunData& runData, uint8_t header) {

@@ -77,9 +77,10 @@ void FuzzSave(const uint8_t* data, size_t size) {
 
 // --- Scripts ---------------------------------------------------------------------
 
-// Instructions each step of a fuzzed script may run, as the engine's tests
-// allow their generated scripts.
-constexpr int64_t kInstructionBudget = 3000;
+// Instructions each step of a fuzzed script may run, as the engine's thread
+// tests allow. A fork copies its thread's stack, so the work of a step
+// grows with the square of the budget.
+constexpr int64_t kInstructionBudget = 1000;
 constexpr int32_t kFrames = 4;
 // How deep the routines below reach back into the engine.
 constexpr int32_t kRoutineDepth = 3;

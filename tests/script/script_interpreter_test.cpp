@@ -41,6 +41,8 @@ TEST_F(ScriptRunTest, ArithmeticWorksInTheTypeOfDest) {
       {VmcString("ab"), kVmcAdd, VmcInt(12), "ab12"},
       {VmcString("ab"), kVmcAdd, VmcBool(true), "abtrue"},
       {VmcString("ab"), kVmcAdd, self, "abab"},
+      {VmcString(std::string(65532, 'a')), kVmcAdd, VmcString("bcd"),
+       std::string(65532, 'a') + "bcd"},  // the longest text an add may make
       // Subtract.
       {VmcInt(5), kVmcSubtract, VmcInt(7), "-2"},
       {VmcBool(true), kVmcSubtract, VmcInt(1), "false"},
@@ -252,6 +254,11 @@ TEST_F(ScriptRunTest, FaultsEndOnlyTheThread) {
       {"slot below the base overflowing",
        [](VmcCode& code) { code.Push(VmcVariable(kVmcSlotBelow, INT_MIN)); }},
       {"literal dest", [](VmcCode& code) { code.Arithmetic(kVmcAdd, VmcInt(1), VmcInt(2)); }},
+      {"text added past 65535 bytes",
+       [](VmcCode& code) {
+         code.Push(VmcString(std::string(65535, 'a')));
+         code.Arithmetic(kVmcAdd, VmcInt(0), VmcLocal(0));
+       }},
       {"not of a literal", [](VmcCode& code) { code.Not(VmcBool(true)); }},
       {"literal type 3", raw({kVmcPush, 3, 0, 0, 0, 0})},
       {"boolean literal 2", raw({kVmcPush, kVmcLiteralBool, 2})},
