@@ -3,6 +3,7 @@
 // as the code of a fixed script. Scripts run under the tests' instruction
 // budget, so a loop in the input ends its thread instead of the run.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@
 #include "tools/vmc/vmcwriter.h"
 
 namespace {
+
+// The size of the program's log: a failure the loaders report adds a line.
+uintmax_t LogBytes(const FuzzEnvironment& env) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(env.folder() + "results.log", error);
+  return error ? 0 : size;
+}
 
 // --- Save games ------------------------------------------------------------------
 
@@ -37,8 +45,8 @@ void ScanSaves() {
 // The input as the autosave and as a manual save: the scan lists both or
 // neither, exactly when the checked load (without the thumbnail's pixels)
 // accepts the file. Then the autosave slot is listed with a sound save and
-// the input put in its place: the quick load applies it, or refuses it and
-// leaves the game as it was.
+// the input put in its place: the quick load applies it, or refuses it with
+// a log line and leaves the game as it was.
 void FuzzSave(const uint8_t* data, size_t size) {
   FuzzEnvironment& env = FuzzEnv(FuzzModules::kGame);
   const std::string autosave = env.folder() + "autosave.sav";
@@ -61,9 +69,11 @@ void FuzzSave(const uint8_t* data, size_t size) {
   FuzzCheck(SavesListEntry(0)->file == autosave, "a sound save is listed");
   env.Write("autosave.sav", data, size);
   StateSet(kStateQuickLoad);
+  const uintmax_t logged = LogBytes(env);
   SaveQuickLoad(kStateQuickLoad);
   const bool loaded = StateGetCurrent() == kStateRoomLoad;
   FuzzCheck(loaded == loads, "the quick load applies exactly the saves the check accepts");
+  FuzzCheck(loaded || LogBytes(env) > logged, "a refused save is logged");
   if (loaded) {
     SaveContents again;
     FuzzCheck(SaveFileParse(GameBytes(autosave), again, true) == SaveFileStatus::kLoaded,
@@ -131,14 +141,16 @@ void RegisterRoutines() {
 }
 
 // Loads the content file under the instruction budget (its initial code
-// runs), then runs frames with events; a failed load leaves no script, and
-// afterwards none of the script's is left. Whether it loaded.
-bool LoadAndRun(const std::string& contentName) {
+// runs), then runs frames with events; a failed load is logged and leaves no
+// script, and afterwards none of the script's is left. Whether it loaded.
+bool LoadAndRun(const FuzzEnvironment& env, const std::string& contentName) {
   RegisterRoutines();
   const size_t scriptsBefore = ScriptTable().size();
+  const uintmax_t logged = LogBytes(env);
   ScriptInstructionBudgetSet(kInstructionBudget);
   const int32_t id = ScriptLoad(contentName);
   FuzzCheck(id != 0 || ScriptTable().size() == scriptsBefore, "a failed load leaves no script");
+  FuzzCheck(id != 0 || LogBytes(env) > logged, "a failed load is logged");
   for (int32_t frame = 0; frame < kFrames && ScriptExists(id); ++frame) {
     ScriptInstructionBudgetSet(kInstructionBudget);
     PlatformClockAdvance(34);
@@ -156,7 +168,7 @@ bool LoadAndRun(const std::string& contentName) {
 void FuzzScript(const uint8_t* data, size_t size) {
   FuzzEnvironment& env = FuzzEnv(FuzzModules::kScripts);
   const std::string path = env.Write("Bin/fuzz.vmc", data, size);
-  LoadAndRun("Bin\\fuzz.vmc");
+  LoadAndRun(env, "Bin\\fuzz.vmc");
   PlatformDeleteFile(path);
 }
 
@@ -190,7 +202,8 @@ void FuzzByteCode(const uint8_t* data, size_t size) {
   FuzzCheck(VmcWriterBytes(script, bytes, error), "the fixed script is written");
   const std::string path =
       env.Write("Bin/bytecode.vmc", reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  FuzzCheck(LoadAndRun("Bin\\bytecode.vmc") || size >= 4, "the fixed script loads without code");
+  FuzzCheck(LoadAndRun(env, "Bin\\bytecode.vmc") || size >= 4,
+            "the fixed script loads without code");
   PlatformDeleteFile(path);
 }
 
