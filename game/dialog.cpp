@@ -13,9 +13,9 @@
 
 namespace {
 
-// Which side of the option a tail sits on, and which way it points.
+// Which side of the option a tail sits on (above, else below), and which way
+// it points.
 constexpr int32_t kSideAuto = 0;
-constexpr int32_t kTailBelow = 1;
 constexpr int32_t kTailAbove = 2;
 constexpr int32_t kTailLeft = 1;
 constexpr int32_t kTailRight = 2;

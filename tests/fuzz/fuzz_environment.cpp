@@ -5,6 +5,7 @@
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
+#include "framework/font/font.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
 #include "framework/log/log.h"
@@ -13,6 +14,7 @@
 #include "framework/ms3d/ms3d.h"
 #include "framework/state/state.h"
 #include "framework/utilities/utilities.h"
+#include "platform/platform.h"
 #include "tools/common/model_writer.h"
 
 namespace {
@@ -80,8 +82,10 @@ FuzzEnvironment::FuzzEnvironment() : platform_(folder_.path(), {"-userdatainapp"
   ImageStart();
   ImageGifStart();
   ImageJpegStart();
+  FontStart();
   ModelStart();
   ModelDisplayAdd(kFuzzDisplay);
+  FontDisplayAdd(kFuzzDisplay);
   Ms3dStart();
   StateStart();
 }
@@ -90,6 +94,7 @@ FuzzEnvironment::~FuzzEnvironment() {
   StateStop();
   Ms3dStop();
   ModelStop();
+  FontStop();
   ImageJpegStop();
   ImageGifStop();
   ImageStop();
@@ -99,6 +104,20 @@ FuzzEnvironment::~FuzzEnvironment() {
   UtilitiesStop();
   LogStop();
   DataFileStop();
+}
+
+std::vector<std::string> FuzzEnvironment::TakeErrors() const {
+  std::vector<std::string> errors;
+  if (!folder_.exists("results.log")) {
+    return errors;
+  }
+  for (const std::string& line : SplitLines(folder_.read("results.log"))) {
+    if (line.starts_with("Error: ")) {
+      errors.push_back(line);
+    }
+  }
+  PlatformDeleteFile(folder_.path() + "results.log");
+  return errors;
 }
 
 FuzzEnvironment& FuzzEnv() {

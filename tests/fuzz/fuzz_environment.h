@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/testsupport.h"
 
@@ -25,6 +26,8 @@ class FuzzEnvironment {
   std::string Write(const std::string& relative, const uint8_t* data, size_t size) const {
     return folder_.write(relative, std::string(reinterpret_cast<const char*>(data), size));
   }
+  // The "Error: " lines logged since the last call; the log starts again empty.
+  std::vector<std::string> TakeErrors() const;
 
  private:
   TempFolder folder_;

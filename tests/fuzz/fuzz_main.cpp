@@ -10,6 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fprintf(stderr, "No fuzz target \"%s\".\n", QMR_FUZZ_TARGET);
     std::abort();
   }
-  entry(data, size);
+  FuzzRun(entry, data, size);
   return 0;
 }

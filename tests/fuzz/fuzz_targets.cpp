@@ -422,6 +422,8 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"wav", FuzzSoundOf<kWav>},
       {"ogg", FuzzSoundOf<kOgg>},
       {"path", FuzzPath},
+      {"font", FuzzFont},
+      {"sheet", FuzzSheet},
   };
   return targets;
 }
@@ -433,4 +435,15 @@ FuzzEntry FuzzFind(const std::string& name) {
     }
   }
   return nullptr;
+}
+
+void FuzzRun(FuzzEntry entry, const uint8_t* data, size_t size) {
+  FuzzEnv();
+  const int32_t files = DataFileOpenCount();
+  const int32_t copies = DataFileCacheCount();
+  const int32_t direct = DataFileDirectOpenCount();
+  entry(data, size);
+  FuzzCheck(DataFileOpenCount() == files, "no content file is left open");
+  FuzzCheck(DataFileCacheCount() == copies, "no memory copy is left held");
+  FuzzCheck(DataFileDirectOpenCount() == direct, "no direct file is left open");
 }
