@@ -49,12 +49,12 @@ std::string WithoutSpaces(const std::vector<std::string>& lines) {
   return text;
 }
 
+}  // namespace
+
 // The input as a font file. A refused font logs one line and leaves no font;
 // one that opens logs nothing, is returned as it is when asked for again,
 // measures within what its width bytes allow, and wraps text without losing
 // a character.
-}  // namespace
-
 void FuzzFont(const uint8_t* data, size_t size) {
   FuzzEnvironment& env = FuzzEnv();
   const std::string path = env.Write("Bin/Fuzz.fot", data, size);
