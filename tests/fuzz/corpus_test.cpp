@@ -44,7 +44,7 @@ TEST_P(FuzzCorpusTest, EverySeedAndRegressionFileLoads) {
     SCOPED_TRACE(file.string());
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    target.entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    FuzzRun(target.entry, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
+#include "framework/font/font.h"
 #include "framework/graphics/graphics.h"
 #include "framework/image/image.h"
 #include "framework/ini/ini.h"
@@ -76,8 +77,10 @@ void StartFramework() {
   ImageStart();
   ImageGifStart();
   ImageJpegStart();
+  FontStart();
   ModelStart();
   ModelDisplayAdd(kFuzzDisplay);
+  FontDisplayAdd(kFuzzDisplay);
   Ms3dStart();
   StateStart();
 }
@@ -86,6 +89,7 @@ void StopFramework() {
   StateStop();
   Ms3dStop();
   ModelStop();
+  FontStop();
   ImageJpegStop();
   ImageGifStop();
   ImageStop();
@@ -186,6 +190,20 @@ void FuzzEnvironment::Stop() {
       break;
   }
   started_ = FuzzModules::kNone;
+}
+
+std::vector<std::string> FuzzEnvironment::TakeErrors() const {
+  std::vector<std::string> errors;
+  if (!folder_.exists("results.log")) {
+    return errors;
+  }
+  for (const std::string& line : SplitLines(folder_.read("results.log"))) {
+    if (line.starts_with("Error: ")) {
+      errors.push_back(line);
+    }
+  }
+  PlatformDeleteFile(folder_.path() + "results.log");
+  return errors;
 }
 
 FuzzEnvironment& FuzzEnv(FuzzModules modules) {

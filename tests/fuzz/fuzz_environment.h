@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/testsupport.h"
 
@@ -32,6 +33,8 @@ class FuzzEnvironment {
   std::string Write(const std::string& relative, const uint8_t* data, size_t size) const {
     return folder_.write(relative, std::string(reinterpret_cast<const char*>(data), size));
   }
+  // The "Error: " lines logged since the last call; the log starts again empty.
+  std::vector<std::string> TakeErrors() const;
 
   // Stops the modules started before and starts the set asked for, unless
   // that set is running.

@@ -228,6 +228,17 @@ bool FramesComplete(const ImageFrame* frame) {
   return true;
 }
 
+// A placeholder frame is the loaded 16 x 16 picture a refused file becomes.
+bool PlaceholdersWhole(const ImageFrame* frame) {
+  for (; frame != nullptr; frame = frame->next) {
+    if (frame->placeholder != 0 &&
+        (frame->width != 16 || frame->height != 16 || frame->loaded != 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Every paletted frame's colours are entries of its palette: the writers
 // map a paletted frame's pixels to the nearest entry, so a colour outside the
 // palette (a GIF's uncovered background) is not written back as it was.
@@ -262,6 +273,7 @@ void FuzzImage(const std::string& extension, Written written, const uint8_t* dat
   OwnedImage image;
   ImageLoad(name, image.first);
   PlatformDeleteFile(path);
+  FuzzCheck(PlaceholdersWhole(image.first), "a placeholder is the loaded 16 x 16 picture");
   if (extension != ".JPG") {
     FuzzCheck(FramesComplete(image.first), "every frame holds width x height pixels");
   }
@@ -423,6 +435,8 @@ const std::vector<FuzzTarget>& FuzzTargets() {
         {"wav", FuzzSoundOf<kWav>},
         {"ogg", FuzzSoundOf<kOgg>},
         {"path", FuzzPath},
+        {"font", FuzzFont},
+        {"sheet", FuzzSheet},
     };
     for (const FuzzTarget& target : FuzzGameTargets()) {
       all.push_back(target);
@@ -439,4 +453,15 @@ FuzzEntry FuzzFind(const std::string& name) {
     }
   }
   return nullptr;
+}
+
+void FuzzRun(FuzzEntry entry, const uint8_t* data, size_t size) {
+  FuzzEnv();
+  const int32_t files = DataFileOpenCount();
+  const int32_t copies = DataFileCacheCount();
+  const int32_t direct = DataFileDirectOpenCount();
+  entry(data, size);
+  FuzzCheck(DataFileOpenCount() == files, "no content file is left open");
+  FuzzCheck(DataFileCacheCount() == copies, "no memory copy is left held");
+  FuzzCheck(DataFileDirectOpenCount() == direct, "no direct file is left open");
 }

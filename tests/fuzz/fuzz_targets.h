@@ -24,3 +24,11 @@ std::vector<FuzzTarget> FuzzGameTargets();
 const std::vector<FuzzTarget>& FuzzTargets();
 // The entry of the named target; null when there is none.
 FuzzEntry FuzzFind(const std::string& name);
+// Runs the entry on one input and checks that it left no content file, memory
+// copy or direct file open: the one place the fuzzer and the corpus test call
+// an entry.
+void FuzzRun(FuzzEntry entry, const uint8_t* data, size_t size);
+
+// --- Entries of fuzz_content_targets.cpp ------------------------------------------
+void FuzzFont(const uint8_t* data, size_t size);   // FontOpen
+void FuzzSheet(const uint8_t* data, size_t size);  // AnimationOpen
