@@ -259,7 +259,7 @@ void FontWrap(int32_t font, int32_t wrapWidth, const std::string& text,
         current.clear();
         pen = 0;
       }
-    } else if (pen == 0) {
+    } else if (current.empty()) {
       lines.emplace_back(word);
     } else {
       lines.push_back(std::move(current));

@@ -207,4 +207,15 @@ TEST_F(FontTest, WrapBreaksWhereDesigned) {
   EXPECT_TRUE(lines.empty());
 }
 
+TEST_F(FontTest, WrapKeepsTheOrderOfWordsThatTakeNoWidth) {
+  // 'z' advances nothing, so a line holding only it has an empty pen.
+  std::vector<int32_t> widths(91, 3);
+  widths['z' - ' '] = 1;
+  WriteBytes(folder_, "Bin/Zero.fot", FontBytes(PatternFont(' ', 'z', 8, widths)));
+  const int32_t font = FontOpen(display_, "Bin\\Zero.fot");
+  std::vector<std::string> lines;
+  FontWrap(font, 10, "z abcdefgh zz", lines);
+  EXPECT_EQ(lines, (std::vector<std::string>{"z", "abcdefgh", "zz"}));
+}
+
 }  // namespace
