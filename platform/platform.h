@@ -41,6 +41,16 @@ void PlatformSetProgramPath(const std::string& path);
 bool PlatformSetCurrentFolder(const std::string& folder);
 std::string PlatformCurrentFolder();
 
+// What the process holds now, for the resource report: heap bytes in use
+// (mallinfo2, mapped blocks included), resident bytes (/proc/self/statm) and
+// open descriptors (/proc/self/fd); -1 for a figure that cannot be read.
+struct PlatformProcessUsage {
+  int64_t heapBytes = -1;
+  int64_t residentBytes = -1;
+  int32_t descriptors = -1;
+};
+PlatformProcessUsage PlatformProcessUsageNow();
+
 // --- Product constants (the version resource) ----------------------------
 
 // "CompanyName", "ProductName", "FileVersion", "FileDescription"; empty for

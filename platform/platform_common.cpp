@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <dirent.h>
 #include <glob.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -278,6 +279,28 @@ std::string PlatformCurrentFolder() {
   }
   buffer.resize(std::strlen(buffer.c_str()));
   return WithTrailingSlash(buffer);
+}
+
+PlatformProcessUsage PlatformProcessUsageNow() {
+  PlatformProcessUsage usage;
+  const struct mallinfo2 heap = mallinfo2();
+  usage.heapBytes = static_cast<int64_t>(heap.uordblks + heap.hblkhd);
+  // statm: total and resident size in pages.
+  std::ifstream statm("/proc/self/statm");
+  int64_t pages = 0;
+  int64_t resident = 0;
+  if (statm >> pages >> resident) {
+    usage.residentBytes = resident * sysconf(_SC_PAGESIZE);
+  }
+  if (DIR* folder = opendir("/proc/self/fd")) {
+    int32_t entries = 0;
+    while (const dirent* entry = readdir(folder)) {
+      entries += entry->d_name[0] != '.';
+    }
+    closedir(folder);
+    usage.descriptors = entries - 1;  // not the one reading the folder
+  }
+  return usage;
 }
 
 void PlatformProcessReset() {

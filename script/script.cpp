@@ -72,3 +72,17 @@ void ScriptSortByOrder(std::vector<OrderedObject>& list) {
     return a.order < b.order;
   });
 }
+
+// --- Diagnostics -------------------------------------------------------------------
+
+int32_t ScriptCount() {
+  return static_cast<int32_t>(module.scripts.size());
+}
+
+int32_t ScriptThreadCount() {
+  size_t count = 0;
+  for (const auto& script : module.scripts) {
+    count += script->threads.size();
+  }
+  return static_cast<int32_t>(count);
+}

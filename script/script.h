@@ -114,3 +114,8 @@ std::string ScriptParamGetString(int32_t script, int32_t thread, int32_t slot);
 bool ScriptParamSetInt(int32_t script, int32_t thread, int32_t slot, int32_t value);
 bool ScriptParamSetBool(int32_t script, int32_t thread, int32_t slot, bool value);
 bool ScriptParamSetString(int32_t script, int32_t thread, int32_t slot, const std::string& value);
+
+// --- Diagnostics -------------------------------------------------------------------
+// What the tables hold now, for leak checks and the resource report.
+int32_t ScriptCount();        // scripts loaded
+int32_t ScriptThreadCount();  // threads over every script, event threads included

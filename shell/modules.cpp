@@ -1,6 +1,8 @@
 #include "shell/modules.h"
 
 #include <iterator>
+#include <string>
+#include <utility>
 
 #include "framework/audio/audio.h"
 #include "framework/datafile/datafile.h"
@@ -60,4 +62,26 @@ void ModulesStop() {
   for (auto module = std::rbegin(modules); module != std::rend(modules); ++module) {
     module->stop();
   }
+}
+
+std::string ModulesResourceLine() {
+  const PlatformProcessUsage usage = PlatformProcessUsageNow();
+  const std::pair<const char*, int64_t> figures[] = {{"scripts", ScriptCount()},
+                                                     {"threads", ScriptThreadCount()},
+                                                     {"models", ModelCount()},
+                                                     {"textures", ModelTextureCount()},
+                                                     {"fonts", FontCount()},
+                                                     {"content files", DataFileOpenCount()},
+                                                     {"direct files", DataFileDirectOpenCount()},
+                                                     {"memory copies", DataFileCacheCount()},
+                                                     {"sounds", AudioSoundCount()},
+                                                     {"sources", AudioSourceCount()},
+                                                     {"heap", usage.heapBytes},
+                                                     {"resident", usage.residentBytes},
+                                                     {"descriptors", usage.descriptors}};
+  std::string line;
+  for (const auto& [name, value] : figures) {
+    line += std::string(line.empty() ? "" : ", ") + name + " " + std::to_string(value);
+  }
+  return line;
 }

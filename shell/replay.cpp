@@ -22,6 +22,7 @@
 #include "framework/log/log.h"
 #include "framework/state/state.h"
 #include "game/game.h"
+#include "shell/modules.h"
 #include "shell/replay.h"
 #include "shell/shell.h"
 
@@ -133,6 +134,9 @@ void Deliver(const ReplayLine& line) {
       // As the loop answers a close request; when the game agrees, its next
       // frame ends the loop.
       GameQuit();
+      break;
+    case ReplayAction::Report:
+      LogMessage("Resources at frame " + std::to_string(run.frame) + ": " + ModulesResourceLine());
       break;
     case ReplayAction::Wait:
     case ReplayAction::End:

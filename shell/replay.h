@@ -32,6 +32,7 @@ enum class ReplayAction {
   Pause,   // the program lost the focus
   Resume,  // it came back
   Close,   // the player asked to close the window
+  Report,  // log the resource report (tables, heap, resident bytes, descriptors)
   Wait,    // hold the file's clock until a Game variable has a value
   End,     // quit
 };

@@ -298,6 +298,7 @@ class Parser {
     const std::pair<const char*, ReplayAction> plain[] = {{"pause", ReplayAction::Pause},
                                                           {"resume", ReplayAction::Resume},
                                                           {"close", ReplayAction::Close},
+                                                          {"report", ReplayAction::Report},
                                                           {"end", ReplayAction::End}};
     for (const auto& [name, action] : plain) {
       if (verb == name) {
@@ -434,6 +435,8 @@ std::string ReplayLineText(const ReplayLine& line) {
       return frame + "resume\n";
     case ReplayAction::Close:
       return frame + "close\n";
+    case ReplayAction::Report:
+      return frame + "report\n";
     case ReplayAction::Wait:
       return "wait " + Quoted(line.variable) + " " + Quoted(line.value) + " " +
              std::to_string(line.limit) + "\n";

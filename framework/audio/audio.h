@@ -73,3 +73,8 @@ void AudioVolumeUpdate();               // reapplies every emitter's gain
 // --- Volume settings ("Audio" section of "settings.ini") -------------------------
 void AudioSettingsLoad();
 void AudioSettingsSave();
+
+// --- Diagnostics -----------------------------------------------------------
+// What the tables hold now, for leak checks and the resource report.
+int32_t AudioSoundCount();   // sounds open
+int32_t AudioSourceCount();  // OpenAL sources held by sounds (their emitters)

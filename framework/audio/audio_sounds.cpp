@@ -215,3 +215,13 @@ int64_t AudioFileGetMS(const std::string& fileName) {
            "\".  Duration not calculated.");
   return 0;
 }
+
+// --- Diagnostics -------------------------------------------------------------------
+
+int32_t AudioSoundCount() {
+  return static_cast<int32_t>(Audio().sounds.size());
+}
+
+int32_t AudioSourceCount() {
+  return static_cast<int32_t>(Audio().emitters.size());
+}

@@ -317,3 +317,13 @@ void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t wrapWidth,
   FontWrap(font, wrapWidth, text, state.wrapped);
   FontDrawLines(font, x, y, kFontAlignLeft, 0, wrapWidth, 1, state.wrapped);
 }
+
+// --- Diagnostics -------------------------------------------------------------------
+
+int32_t FontCount() {
+  size_t count = 0;
+  for (const FontDisplay& display : state.displays) {
+    count += display.fonts.size();
+  }
+  return static_cast<int32_t>(count);
+}

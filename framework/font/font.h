@@ -62,3 +62,6 @@ void FontDrawLines(int32_t font, int32_t x, int32_t y, int32_t alignment, int32_
 // FontWrap, then the lines left-aligned in a box of the wrap width.
 void FontDrawWrapped(int32_t font, int32_t x, int32_t y, int32_t wrapWidth,
                      const std::string& text);
+
+// --- Diagnostics -----------------------------------------------------------
+int32_t FontCount();  // fonts open over every display, for the resource report

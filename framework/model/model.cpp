@@ -69,3 +69,21 @@ void ModelDisplayRemove(int32_t display) {
   }
   std::erase_if(state.displays, [entry](const auto& held) { return held.get() == entry; });
 }
+
+// --- Diagnostics -------------------------------------------------------------------
+
+int32_t ModelCount() {
+  size_t count = 0;
+  for (const auto& display : state.displays) {
+    count += display->models.size();
+  }
+  return static_cast<int32_t>(count);
+}
+
+int32_t ModelTextureCount() {
+  size_t count = 0;
+  for (const auto& display : state.displays) {
+    count += display->textures.size();
+  }
+  return static_cast<int32_t>(count);
+}

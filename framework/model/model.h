@@ -191,3 +191,9 @@ int32_t ModelTextureTileAdd(ModelTexture* texture);
 // Uploads rows x columns pixels (0xAARRGGBB) into a tile; false when refused.
 bool ModelTextureTileUpload(ModelTexture* texture, int32_t tile,
                             const std::vector<uint32_t>& pixels, int32_t rows, int32_t columns);
+
+// --- Diagnostics -----------------------------------------------------------
+// What the tables hold now, over every display, for leak checks and the
+// resource report.
+int32_t ModelCount();         // models
+int32_t ModelTextureCount();  // textures

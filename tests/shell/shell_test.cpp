@@ -171,6 +171,7 @@ constexpr const char* kHandWritten =
     "8 pause\r\n"
     "9 resume\r\n"
     "9 close\r\n"
+    "10 report\r\n"
     "12 end\r\n";
 
 }  // namespace
@@ -189,7 +190,7 @@ TEST(ReplayFile, AHandWrittenFileReadsAndWritesBackTheSame) {
   EXPECT_EQ(file.header.seed, 4294967295u);
   EXPECT_EQ(file.header.start.day, 8);
   EXPECT_EQ(file.header.start.second, 5);
-  ASSERT_EQ(file.lines.size(), 13u);
+  ASSERT_EQ(file.lines.size(), 14u);
   const ReplayLine& wheel = file.lines[3];
   EXPECT_EQ(wheel.line, 11);
   EXPECT_EQ(wheel.message, 0x020Au);
@@ -203,6 +204,7 @@ TEST(ReplayFile, AHandWrittenFileReadsAndWritesBackTheSame) {
   EXPECT_EQ(wait.action, ReplayAction::Wait);
   EXPECT_EQ(wait.variable, "menu main fade in");
   EXPECT_EQ(wait.limit, 3000);
+  EXPECT_EQ(file.lines[12].action, ReplayAction::Report);
   EXPECT_EQ(file.lines.back().action, ReplayAction::End);
 
   std::string written = ReplayHeaderText(file.header);

@@ -154,9 +154,18 @@ TEST_F(StealTest, ClosingASoundFreesItsEmitter) {
   const int32_t first = Play(300, 0);
   int32_t second = Play(500, 0);
   const int32_t third = Play(700, 0);
+  EXPECT_EQ(AudioSourceCount(), 3);
   AudioClose(second);
+  EXPECT_EQ(AudioSoundCount(), 2);
+  EXPECT_EQ(AudioSourceCount(), 2);
   const int32_t unimportant = Play(900, 9);
   ExpectStatuses({first, third, unimportant}, {kPlaying, kPlaying, kPlaying});
+  // The diagnostics see every sound and source go with the sounds.
+  EXPECT_EQ(AudioSoundCount(), 3);
+  EXPECT_EQ(AudioSourceCount(), 3);
+  AudioCloseAll();
+  EXPECT_EQ(AudioSoundCount(), 0);
+  EXPECT_EQ(AudioSourceCount(), 0);
 }
 
 }  // namespace

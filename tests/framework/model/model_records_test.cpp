@@ -216,8 +216,12 @@ TEST_F(ModelRecordsTest, RemovingADisplayTakesItsModelsAndTexturesWithIt) {
   ModelTextureExtract(kDisplay, &image, true, false, false);
   ModelDisplayAdd(kDisplay);  // already there: nothing changes
   EXPECT_EQ(ModelCount(kDisplay), 1u);
+  EXPECT_EQ(::ModelCount(), 1);
+  EXPECT_EQ(::ModelTextureCount(), 2);
   ModelDisplayRemove(kDisplay);
   EXPECT_EQ(ModelDisplayFind(kDisplay), nullptr);
+  EXPECT_EQ(::ModelCount(), 0);
+  EXPECT_EQ(::ModelTextureCount(), 0);
   EXPECT_EQ(ModelNew(kDisplay, kModelCompilable), nullptr);
   EXPECT_EQ(ModelTextureFind(kDisplay, ""), nullptr);
 }
