@@ -114,6 +114,8 @@ bool Decode(int32_t index, char* area, int32_t& total) {
   total = 0;
   long result = 1;
   int errorsInRow = 0;
+  // Where this fill last went back to the start, -1 before it did.
+  int32_t totalAtRewind = -1;
   while (result != 0 && total < kFillBytes) {
     result = ov_read(&stream.decoder, area + total, kOggReadBytes, 0, 2, 1, &stream.bitstream);
     if (result > 0) {
@@ -128,8 +130,12 @@ bool Decode(int32_t index, char* area, int32_t& total) {
       if (++errorsInRow == kMaxDecodeErrorsInRow) {
         result = 0;
       }
-    } else if (audio.sounds[index].loop && ov_pcm_tell(&stream.decoder) > 0) {
-      // A stream that gave nothing since it was opened would loop forever.
+    } else if (audio.sounds[index].loop && ov_pcm_tell(&stream.decoder) > 0 &&
+               total > totalAtRewind) {
+      // A stream that gave nothing since it was opened, or since this fill
+      // went back to its start, would loop forever. (The position alone does
+      // not tell: a stream's first page may say it starts past sample 0.)
+      totalAtRewind = total;
       if (!AudioOggSeekData(index)) {
         LogError("AudioOggBufferData - Could not seek start of " +
                  Quoted(audio.sounds[index].fileName) +
